@@ -1,0 +1,32 @@
+#!/usr/bin/env bash
+# The whole test suite: installs what it needs, then builds and tests the
+# plug-in twice: with g++ (warnings are errors) and with clang under
+# AddressSanitizer and UndefinedBehaviorSanitizer; then runs every fuzz target
+# for a bounded time. Exits non-zero on the first failure.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$(pwd)
+bash scripts/install-deps.sh
+jobs=$(nproc)
+fuzz_seconds=${ZEL_FUZZ_SECONDS:-30}
+
+stage() { printf '\n==== %s\n' "$*"; }
+
+stage "g++ build and tests"
+cmake -S . -B build/gcc -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DCMAKE_C_COMPILER=gcc -DCMAKE_CXX_COMPILER=g++ >/dev/null
+cmake --build build/gcc -j "$jobs"
+(cd build/gcc && ctest -j "$jobs" --output-on-failure)
+
+stage "clang ASan+UBSan build and tests"
+cmake -S . -B build/asan -DCMAKE_BUILD_TYPE=Debug -DZEL_SANITIZE=ON \
+  -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ >/dev/null
+cmake --build build/asan -j "$jobs"
+(cd build/asan && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+  ctest -j "$jobs" --output-on-failure)
+
+stage "fuzz targets, ${fuzz_seconds} s each (clang, ASan+UBSan)"
+cmake -S . -B build/fuzz -DCMAKE_BUILD_TYPE=Debug -DZEL_SANITIZE=ON -DZEL_FUZZ=ON \
+  -DZEL_TESTS=OFF -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ >/dev/null
+cmake --build build/fuzz -j "$jobs"
+bash scripts/run-fuzzers.sh build/fuzz "$fuzz_seconds"
