@@ -1,0 +1,82 @@
+// The backwards-running BER octet cursor.
+#include "snmp/ber_writer.h"
+
+#include <cstring>
+
+#include "snmp/ber_tags.h"
+
+void BerWriter::put_bytes(const uint8_t* data, size_t n) {
+  written_ += n;
+  if (overflow_ || static_cast<size_t>(cur_ - base_) < n) {
+    // The message cannot fit; keep the cursor where it is so that later
+    // writes cannot land in the middle of a half-written element.
+    overflow_ = true;
+    return;
+  }
+  cur_ -= n;
+  if (n) std::memcpy(cur_, data, n);
+}
+
+void BerWriter::put_length(size_t n) {
+  if (n < 0x80) {
+    put_byte(static_cast<uint8_t>(n));
+    return;
+  }
+  uint8_t count = 0;
+  while (n != 0) {
+    put_byte(static_cast<uint8_t>(n & 0xff));
+    n >>= 8;
+    ++count;
+  }
+  put_byte(static_cast<uint8_t>(kKasBerLongLength | count));
+}
+
+size_t BerWriter::put_int_content(int32_t v) {
+  // Work on the bit pattern: shifting a negative number is not portable.
+  uint32_t u = static_cast<uint32_t>(v);
+  size_t n = 0;
+  for (;;) {
+    const uint8_t low = static_cast<uint8_t>(u & 0xff);
+    put_byte(low);
+    ++n;
+    if (n == 4) break;
+    const uint32_t rest = u >> 8;
+    // Stop when the remaining octets are only the sign extension of `low`.
+    const bool negative = (low & 0x80) != 0;
+    if (!negative && rest == 0) break;
+    if (negative && rest == (0xffffffffu >> (8 * n))) break;
+    u = rest;
+  }
+  return n;
+}
+
+size_t BerWriter::put_uint_content(uint32_t v) { return put_uint64_content(0, v); }
+
+size_t BerWriter::put_uint64_content(uint32_t high, uint32_t low) {
+  uint64_t v = (static_cast<uint64_t>(high) << 32) | low;
+  size_t n = 0;
+  uint8_t last = 0;
+  do {
+    last = static_cast<uint8_t>(v & 0xff);
+    put_byte(last);
+    ++n;
+    v >>= 8;
+  } while (v != 0);
+  if (last & 0x80) {
+    put_byte(0x00);  // keep the number positive
+    ++n;
+  }
+  return n;
+}
+
+size_t BerWriter::put_subid(uint64_t v) {
+  put_byte(static_cast<uint8_t>(v & 0x7f));
+  size_t n = 1;
+  v >>= 7;
+  while (v != 0) {
+    put_byte(static_cast<uint8_t>(0x80 | (v & 0x7f)));
+    ++n;
+    v >>= 7;
+  }
+  return n;
+}
