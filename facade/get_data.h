@@ -1,0 +1,120 @@
+// The get/set request object: one short-lived object per SNMP exchange with
+// one device. A caller creates it, optionally sets the community, initialises
+// it with the device's address and credentials, adds text object identifiers,
+// runs exactly one exchange (a get of one integer, of several integers or of
+// one text, a walk of a subtree, or a set of one integer) and releases it.
+// It hides the request PDU, the SNMP target and the sessions; nothing is
+// logged inside it (the callers log each failing step with the step's name).
+// One object belongs to one thread from creation to release.
+#ifndef FACADE_GET_DATA_H_
+#define FACADE_GET_DATA_H_
+
+#include <cstddef>
+#include <cstdint>
+
+#include "common/network_address.h"
+
+class IKasPduList;
+
+// The SNMPv3 user-based security settings, in the order the USM provider
+// hands them out and the SNMPv3 target takes them. The request object never
+// interprets them. The texts are lent: they must stay live until init returns
+// (init gives the target its own copies).
+struct KalUsmParams {
+  const char* security_name = nullptr;
+  int32_t security_level = 0;
+  int32_t auth_protocol = 0;
+  int32_t priv_protocol = 0;
+  const char* auth_pass_phrase = nullptr;
+  const char* priv_pass_phrase = nullptr;
+  const char* context_name = nullptr;
+};
+
+// The community a new request object sends when set_community is not called.
+inline constexpr char kKalDefaultReadCommunity[] = "vorovo";
+// Room for a community in the request object, NUL included.
+inline constexpr size_t kKalCommunitySize = 256;
+
+// Status results: 0 success, negative failure (common/status.h).
+class IKalGetData {
+ public:
+  // Slot 0. Destroys the object: the target address, the PDU and whichever
+  // target exists.
+  virtual void release() = 0;
+
+  // Slot 1. Copies `community` (null: empty) into the object, cut to 255
+  // characters. Call it before init: init gives the community target its own
+  // copy, so a later call changes nothing that is sent.
+  virtual void set_community(const char* community) = 0;
+
+  // Slot 2. Makes the target address (not classified), the target and an
+  // empty request PDU. Version 2 selects the SNMPv3 target with the USM
+  // settings; every other version is sent as SNMPv1 with the community.
+  // Maximum message size: 0 or above 1400 becomes 1400 over IPv4 and IPv6,
+  // 0 or above 546 becomes 546 over IPX. `usm` may be null for community
+  // versions. Returns 0, kKalErrInvalidArg, kKalErrNoMemory or the first
+  // failing step's status; what was made before a failure is freed by
+  // release.
+  virtual int init(const char* address, IKalNetworkAddress::EProtocol protocol, uint16_t port,
+                   int32_t version, const KalUsmParams* usm, uint32_t timeout_ms,
+                   uint32_t retries, uint32_t max_message_size) = 0;
+
+  // Slot 3. Appends a binding without value for the identifier `oid` (dotted
+  // text), with the sub-identifier 0 appended when `instance0` is set (the
+  // instance of a scalar object). Needs init. Returns 0,
+  // kKalErrInvalidArg (malformed identifier, or no init), kKalErrNoMemory.
+  virtual int add_oid_string(const char* oid, bool instance0) = 0;
+
+  // Slot 4. Appends the binding `oid`.`suffix` = INTEGER `value`, to prepare
+  // a set. The same statuses.
+  virtual int add_oid_string(const char* oid, const char* suffix, int32_t value) = 0;
+
+  // Slot 5. Sends the PDU as a SetRequest. Returns the session's status,
+  // kKalErrNoData when the agent answers noSuchName (2) or noAccess (6), 0
+  // for any other error-status.
+  virtual int set_data() = 0;
+
+  // Slot 6. Walks the subtree `root` with GetNext requests. Every answer
+  // whose first binding lies below `root` is cloned and appended to `list`
+  // (which the caller owns); the walk ends with 0 at the first answer that
+  // leaves the subtree (not appended), and also when the agent stops
+  // advancing or answers with an error-status, keeping what was collected.
+  // Put the column that defines the rows first. Returns 0,
+  // kKalErrInvalidArg (null list or malformed root), kKalErrNoData (an
+  // answer without bindings) or the session's status.
+  virtual int get_data(IKasPduList* list, const char* root) = 0;
+
+  // Slot 7. GetRequest; the text form of the first answer value is copied
+  // into out[size], cut to size - 1 bytes and NUL-terminated. An empty text
+  // leaves the buffer untouched. Returns 0, kKalErrInvalidArg (null out or
+  // size 0), kKalErrNoData (no binding in the answer) or the session's
+  // status. The error-status of the answer is not examined.
+  virtual int get_data(char* out, size_t size) = 0;
+
+  // Slot 8. GetRequest; the integers of the first `count` answer values go
+  // to out[0..count-1] in order. Running out of bindings answers
+  // kKalErrNoData with the elements already written left written.
+  virtual int get_data(int32_t* out, int count) = 0;
+
+  // Slot 9. GetRequest; the integer of the first answer value.
+  // kKalErrNoData when the answer has no binding.
+  virtual int get_data(int32_t* out) = 0;
+
+  // Slot 10. Classifies `address` with the address service (numeric texts
+  // only; a host name fails). Returns the service's status.
+  virtual int get_protocol(const char* address, IKalNetworkAddress::EProtocol* protocol) = 0;
+
+  // Slot 11.
+  virtual ~IKalGetData() = default;
+};
+
+// A new request object (community "vorovo", no target, no PDU); the caller
+// owns it and frees it with release(). "kal_create_get_data()" is also the
+// text callers log when it fails. *pStatus (optional): 0, kKalErrNoMemory.
+IKalGetData* kal_create_get_data(int* pStatus = nullptr);
+
+// The shape of kal_create_get_data: objects that make request objects take
+// one of these so that tests can hand them a scripted request object.
+using KalGetDataFactory = IKalGetData* (*)(int* pStatus);
+
+#endif  // FACADE_GET_DATA_H_

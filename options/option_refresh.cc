@@ -1,0 +1,364 @@
+// The refresh of CZelDevCommOption: ten procedures, each one SNMP exchange
+// with a request object of its own, run in a fixed order. The hrDevice
+// procedure runs before the fax, detail-setting and booklet procedures,
+// which ask the device table whether their unit is installed.
+#include <cstring>
+#include <iterator>
+
+#include "common/owned.h"
+#include "common/status.h"
+#include "common/text_copy.h"
+#include "facade/get_data.h"
+#include "log/log.h"
+#include "options/dev_comm_option.h"
+#include "options/medium_size.h"
+#include "options/option_text.h"
+#include "options/walk_rows.h"
+#include "snmp/packet.h"
+
+namespace {
+
+// Every failing step is logged once, here in its caller, with the step's
+// name and the status.
+void log_step(const char* step, int status) { zel_log(kKalLogError, "%s: %d", step, status); }
+
+using OwnedRequest = KalOwned<IKalGetData>;
+using OwnedRows = KalOwned<IKasPduList>;
+
+// hrDeviceIndex of the controller, whose description carries the ROM version,
+// and of the units that gate the vendor reads.
+constexpr int32_t kRowController = 10;
+constexpr int32_t kRowFaxUnit = 104;
+constexpr int32_t kRowBooklet = 124;
+
+constexpr int32_t kInputTypeSheetFeedManual = 5;  // prtInputType sheetFeedManual
+constexpr int32_t kOffsetStackingOn = 3;
+constexpr int32_t kMediaPathLongEdgeDuplex = 3;   // prtMediaPathType
+constexpr int32_t kMediaPathShortEdgeDuplex = 4;
+
+const char kSysName[] = "1.3.6.1.2.1.1.5";
+const char kHrMemorySize[] = "1.3.6.1.2.1.25.2.2";
+const char kNetWareSapUnitName[] = "1.3.6.1.4.1.61801.8.64.4.2.1.7.10.19159104";
+const char kBookletDetail[] = "1.3.6.1.4.1.61801.8.53.13.2.1.8.124.6.1";
+
+const char* const kHrDeviceColumns[] = {
+    "1.3.6.1.2.1.25.3.2.1.1",  // hrDeviceIndex
+    "1.3.6.1.2.1.25.3.2.1.3",  // hrDeviceDescr
+    "1.3.6.1.2.1.25.3.2.1.5",  // hrDeviceStatus
+};
+
+const char* const kInputColumns[] = {
+    "1.3.6.1.2.1.43.8.2.1.2",   // prtInputType
+    "1.3.6.1.2.1.43.8.2.1.3",   // prtInputDimUnit
+    "1.3.6.1.2.1.43.8.2.1.6",   // prtInputMediaDimFeedDirChosen
+    "1.3.6.1.2.1.43.8.2.1.7",   // prtInputMediaDimXFeedDirChosen
+    "1.3.6.1.2.1.43.8.2.1.8",   // prtInputCapacityUnit
+    "1.3.6.1.2.1.43.8.2.1.9",   // prtInputMaxCapacity
+    "1.3.6.1.2.1.43.8.2.1.10",  // prtInputCurrentLevel
+    "1.3.6.1.2.1.43.8.2.1.13",  // prtInputName
+    "1.3.6.1.2.1.43.8.2.1.18",  // prtInputDescription
+    "1.3.6.1.2.1.43.8.2.1.21",  // prtInputMediaType
+};
+
+const char* const kOutputColumns[] = {
+    "1.3.6.1.2.1.43.9.2.1.2",   // prtOutputType
+    "1.3.6.1.2.1.43.9.2.1.7",   // prtOutputName
+    "1.3.6.1.2.1.43.9.2.1.24",  // prtOutputOffsetStacking
+};
+
+const char* const kMediaPathColumns[] = {
+    "1.3.6.1.2.1.43.13.4.1.9",  // prtMediaPathType
+};
+
+const char* const kFaxObjects[] = {
+    "1.3.6.1.4.1.61801.8.64.4.2.1.5.10.13124141",  // ISDN G4 kit
+    "1.3.6.1.4.1.61801.8.64.4.2.1.5.10.13124142",  // line switch kit
+    "1.3.6.1.4.1.61801.8.64.4.2.1.5.10.13124143",  // maximum speed dial
+};
+
+// Vendor device detail settings; the sixth only on devices with a fax unit.
+const char* const kDetailObjects[] = {
+    "1.3.6.1.4.1.61801.8.53.13.2.1.6.1.1.1",    // paper size group
+    "1.3.6.1.4.1.61801.8.53.13.2.1.6.1.1.2",    // paper size 8K
+    "1.3.6.1.4.1.61801.8.53.13.2.1.6.1.1.4",    // print limited colour
+    "1.3.6.1.4.1.61801.8.53.13.2.1.6.1.1.5",    // minimum password length
+    "1.3.6.1.4.1.61801.8.53.13.2.1.6.1.1.6",    // user prompt
+    "1.3.6.1.4.1.61801.8.53.13.2.1.6.104.1.1",  // fax type
+};
+
+}  // namespace
+
+IKalGetData* CZelDevCommOption::create_request(int* status) const {
+  int rc = kKalOk;
+  IKalGetData* request = m_pfnCreateGetData(&rc);
+  if (!request) {
+    if (rc == kKalOk) rc = kKalErrNoMemory;
+    log_step("kal_create_get_data()", rc);
+  }
+  kal_set_status(status, request ? kKalOk : rc);
+  return request;
+}
+
+int CZelDevCommOption::init_request(IKalGetData* request) const {
+  if (m_bCommunitySet) request->set_community(m_szCommunity);
+  KalUsmParams usm;
+  usm.security_name = m_usm.security_name;
+  usm.security_level = m_usm.security_level;
+  usm.auth_protocol = m_usm.auth_protocol;
+  usm.priv_protocol = m_usm.priv_protocol;
+  usm.auth_pass_phrase = m_usm.auth_pass_phrase;
+  usm.priv_pass_phrase = m_usm.priv_pass_phrase;
+  usm.context_name = m_usm.context_name;
+  return request->init(m_szAddress, m_eProtocol, m_usPort, m_lVersion, &usm, m_ulTimeout,
+                       m_ulRetry, m_ulMaxMsgSize);
+}
+
+namespace {
+
+// Steps 1 to 4 of every refresh exchange: create, community, init, add.
+template <class Option>
+int prepare(const Option& option, IKalGetData* (Option::*create)(int*) const,
+            int (Option::*init)(IKalGetData*) const, const char* const* oids, size_t count,
+            bool instance0, OwnedRequest* out) {
+  int rc = kKalOk;
+  OwnedRequest request((option.*create)(&rc));
+  if (!request) return rc;
+  rc = (option.*init)(request.get());
+  if (rc != kKalOk) {
+    log_step("pGetData->init() Fail", rc);
+    return rc;
+  }
+  for (size_t i = 0; i < count; ++i) {
+    rc = request->add_oid_string(oids[i], instance0);
+    if (rc != kKalOk) {
+      log_step("pGetData->add_oid_string() Fail", rc);
+      return rc;
+    }
+  }
+  *out = std::move(request);
+  return kKalOk;
+}
+
+int exchanged(int rc) {
+  if (rc != kKalOk) log_step("pGetData->get_data() Fail", rc);
+  return rc;
+}
+
+}  // namespace
+
+int CZelDevCommOption::run_get_text(const char* oid, bool instance0, char* out,
+                                    size_t size) const {
+  OwnedRequest request;
+  int rc = prepare(*this, &CZelDevCommOption::create_request, &CZelDevCommOption::init_request,
+                   &oid, 1, instance0, &request);
+  if (rc != kKalOk) return rc;
+  return exchanged(request->get_data(out, size));
+}
+
+int CZelDevCommOption::run_get_int(const char* oid, bool instance0, int32_t* out) const {
+  OwnedRequest request;
+  int rc = prepare(*this, &CZelDevCommOption::create_request, &CZelDevCommOption::init_request,
+                   &oid, 1, instance0, &request);
+  if (rc != kKalOk) return rc;
+  return exchanged(request->get_data(out));
+}
+
+int CZelDevCommOption::run_get_ints(const char* const* oids, int count, int32_t* out) const {
+  OwnedRequest request;
+  int rc = prepare(*this, &CZelDevCommOption::create_request, &CZelDevCommOption::init_request,
+                   oids, static_cast<size_t>(count), false, &request);
+  if (rc != kKalOk) return rc;
+  return exchanged(request->get_data(out, count));
+}
+
+int CZelDevCommOption::run_walk(const char* const* columns, size_t count,
+                                IKasPduList** rows) const {
+  OwnedRequest request;
+  int rc = prepare(*this, &CZelDevCommOption::create_request, &CZelDevCommOption::init_request,
+                   columns, count, false, &request);
+  if (rc != kKalOk) return rc;
+  OwnedRows list(kas_create_pdu_list(&rc));
+  if (!list) {
+    if (rc == kKalOk) rc = kKalErrNoMemory;
+    log_step("kas_create_pdu_list() Fail", rc);
+    return rc;
+  }
+  rc = exchanged(request->get_data(list.get(), columns[0]));
+  if (rc != kKalOk) return rc;
+  *rows = list.detach();
+  return kKalOk;
+}
+
+int CZelDevCommOption::refresh_options() {
+  initialize_data();
+  using Procedure = int (CZelDevCommOption::*)();
+  static const Procedure kProcedures[] = {
+      &CZelDevCommOption::refresh_system_attributes,
+      &CZelDevCommOption::refresh_hrdevice_table,
+      &CZelDevCommOption::refresh_input_tray_table,
+      &CZelDevCommOption::refresh_output_tray_table,
+      &CZelDevCommOption::refresh_memory_size,
+      &CZelDevCommOption::refresh_prt_media_table,
+      &CZelDevCommOption::refresh_netware_attributes,
+      &CZelDevCommOption::refresh_fax_attributes,
+      &CZelDevCommOption::refresh_vdm_hrdev_detail_setting,
+      &CZelDevCommOption::refresh_finisher_booklet_info,
+  };
+  for (Procedure procedure : kProcedures) {
+    const int rc = (this->*procedure)();
+    if (rc != kKalOk) return rc;
+  }
+  return kKalOk;
+}
+
+int CZelDevCommOption::refresh_system_attributes() {
+  char text[kLongTextSize] = "";
+  const int rc = run_get_text(kSysName, true, text, sizeof(text));
+  if (rc != kKalOk) return rc;
+  kal_copy_text(m_szSysName, text);
+  return kKalOk;
+}
+
+int CZelDevCommOption::refresh_hrdevice_table() {
+  IKasPduList* list = nullptr;
+  const int rc = run_walk(kHrDeviceColumns, std::size(kHrDeviceColumns), &list);
+  if (rc != kKalOk) return rc;
+  OwnedRows owned(list);
+  int result = kKalOk;
+  ZelWalkRows rows(list);
+  while (rows.next()) {
+    DeviceEntry entry{};
+    entry.index = rows.get_int(0);
+    rows.get_text(1, entry.descr, sizeof(entry.descr));
+    entry.status = rows.get_int(2);
+    if (entry.index == kRowController) {
+      kal_copy_text(m_szRomVersion, entry.descr);
+      result = parse_version_value();
+    }
+    // Rows beyond the table are dropped: no device of this family has as many.
+    if (m_lDeviceCount < kMaxDevices) m_devices[m_lDeviceCount++] = entry;
+  }
+  return result;
+}
+
+int CZelDevCommOption::refresh_input_tray_table() {
+  IKasPduList* list = nullptr;
+  const int rc = run_walk(kInputColumns, std::size(kInputColumns), &list);
+  if (rc != kKalOk) return rc;
+  OwnedRows owned(list);
+  ZelWalkRows rows(list);
+  int32_t ordinal = 0;
+  while (rows.next()) {
+    InputTrayEntry entry{};
+    // The ordinal counts every row walked, kept or not.
+    entry.ordinal = ++ordinal;
+    entry.type = rows.get_int(0);
+    const int32_t dim_unit = rows.get_int(1);
+    entry.feed_dim_chosen = rows.get_int(2);
+    entry.cross_feed_dim_chosen = rows.get_int(3);
+    const int32_t capacity_unit = rows.get_int(4);
+    const int32_t maximum = rows.get_int(5);
+    const int32_t current = rows.get_int(6);
+    rows.get_text(7, entry.name, sizeof(entry.name));
+    rows.get_text(8, entry.description, sizeof(entry.description));
+    rows.get_text(9, entry.media_type, sizeof(entry.media_type));
+
+    entry.medium_size = kZelMediumSizeUnknown;
+    entry.medium_direction = kZelMediumDirectionUnknown;
+    MediaDimensionToMediumSize(dim_unit, entry.feed_dim_chosen, entry.cross_feed_dim_chosen,
+                               &entry.medium_size, &entry.medium_direction);
+    entry.max_capacity = -1;
+    entry.level_percent = -1;
+    ConvertMediumLevel(capacity_unit, maximum, current, &entry.max_capacity,
+                       &entry.level_percent);
+    if (entry.type == kInputTypeSheetFeedManual) m_bManualTray = true;
+    if (m_lInputTrayCount < kMaxTrays) m_inputTrays[m_lInputTrayCount++] = entry;
+  }
+  return kKalOk;
+}
+
+int CZelDevCommOption::refresh_output_tray_table() {
+  IKasPduList* list = nullptr;
+  const int rc = run_walk(kOutputColumns, std::size(kOutputColumns), &list);
+  if (rc != kKalOk) return rc;
+  OwnedRows owned(list);
+  ZelWalkRows rows(list);
+  int32_t ordinal = 0;
+  while (rows.next()) {
+    OutputTrayEntry entry{};
+    entry.ordinal = ++ordinal;
+    entry.type = rows.get_int(0);
+    rows.get_text(1, entry.name, sizeof(entry.name));
+    entry.offset_stacking = rows.get_int(2);
+    if (entry.offset_stacking == kOffsetStackingOn) m_bOffsetCatch = true;
+    if (m_lOutputTrayCount < kMaxTrays) m_outputTrays[m_lOutputTrayCount++] = entry;
+  }
+  return kKalOk;
+}
+
+int CZelDevCommOption::refresh_memory_size() {
+  int32_t kilobytes = 0;
+  const int rc = run_get_int(kHrMemorySize, true, &kilobytes);
+  if (rc != kKalOk) return rc;
+  m_lMemorySize = kilobytes;
+  return kKalOk;
+}
+
+int CZelDevCommOption::refresh_prt_media_table() {
+  IKasPduList* list = nullptr;
+  const int rc = run_walk(kMediaPathColumns, std::size(kMediaPathColumns), &list);
+  if (rc != kKalOk) return rc;
+  OwnedRows owned(list);
+  ZelWalkRows rows(list);
+  while (rows.next()) {
+    const int32_t type = rows.get_int(0);
+    if (type == kMediaPathLongEdgeDuplex || type == kMediaPathShortEdgeDuplex) {
+      m_bDuplexModule = true;
+    }
+  }
+  return kKalOk;
+}
+
+int CZelDevCommOption::refresh_netware_attributes() {
+  char text[kLongTextSize] = "";
+  const int rc = run_get_text(kNetWareSapUnitName, false, text, sizeof(text));
+  if (rc != kKalOk) return rc;
+  kal_copy_text(m_szNetWareSAPUnitName, text);
+  return kKalOk;
+}
+
+int CZelDevCommOption::refresh_fax_attributes() {
+  if (!has_device_index(kRowFaxUnit)) return kKalOk;
+  int32_t values[3] = {0, 0, 0};
+  const int rc = run_get_ints(kFaxObjects, 3, values);
+  if (rc != kKalOk) return rc;
+  if (values[0] == 1) m_bFaxISDNG4Kit = true;
+  if (values[1] == 1) m_bFaxLineSwitchKit = true;
+  m_lFaxMaxSpeedDial = values[2];
+  return kKalOk;
+}
+
+int CZelDevCommOption::refresh_vdm_hrdev_detail_setting() {
+  const int count = has_device_index(kRowFaxUnit) ? 6 : 5;
+  int32_t values[6] = {0, 0, 0, 0, 0, -1};
+  const int rc = run_get_ints(kDetailObjects, count, values);
+  if (rc != kKalOk) return rc;
+  // A negative answer means "not set" and leaves the member as it was.
+  int32_t* const members[6] = {&m_lPaperSizeGroupSetting,    &m_lPaperSize8KSetting,
+                               &m_lPrintLimitedColorSetting, &m_lMinPasswordLength,
+                               &m_lUserPromptSetting,        &m_lFaxType};
+  for (int i = 0; i < count; ++i) {
+    if (values[i] >= 0) *members[i] = values[i];
+  }
+  return kKalOk;
+}
+
+int CZelDevCommOption::refresh_finisher_booklet_info() {
+  if (!has_device_index(kRowBooklet)) return kKalOk;
+  char text[kLongTextSize] = "";
+  const int rc = run_get_text(kBookletDetail, false, text, sizeof(text));
+  if (rc != kKalOk) return rc;
+  // A text of another form is no failure: the impression stays 0.
+  zel_parse_booklet_impression(text, &m_lFinisherBookletImpression);
+  return kKalOk;
+}

@@ -1,0 +1,39 @@
+// Reads the rows that a table walk of the request object collected: one PDU
+// per row, holding one binding per column in the order the columns were
+// added. A missing binding or a value of another kind reads as 0 or as
+// empty text, so a short or odd answer never stops the reader. The reader
+// takes the rows off the front of the list as it goes (the list stays the
+// caller's, emptied); the list must outlive the reader.
+#ifndef OPTIONS_WALK_ROWS_H_
+#define OPTIONS_WALK_ROWS_H_
+
+#include <cstddef>
+#include <cstdint>
+
+#include "common/owned.h"
+#include "snmp/packet.h"
+
+class ZelWalkRows {
+ public:
+  explicit ZelWalkRows(IKasPduList* list) : list_(list) {}
+  ZelWalkRows(const ZelWalkRows&) = delete;
+  ZelWalkRows& operator=(const ZelWalkRows&) = delete;
+
+  // Moves to the next row (the first on the first call); false after the
+  // last one.
+  bool next();
+  // The integer of the row's binding at `column` (0-based); 0 when absent
+  // or not a number.
+  int32_t get_int(size_t column) const;
+  // The text of the binding at `column` (raw octets for an OCTET STRING),
+  // cut to size - 1 bytes and NUL-terminated; empty when absent.
+  void get_text(size_t column, char* out, size_t size) const;
+
+ private:
+  const IKasSnmpValue* value_at(size_t column) const;
+
+  IKasPduList* list_;
+  KalOwned<IKasPdu> row_;
+};
+
+#endif  // OPTIONS_WALK_ROWS_H_
