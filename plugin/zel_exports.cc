@@ -1,0 +1,359 @@
+// The exported functions: each checks its arguments, maps the host's protocol
+// code and forwards to the context, discovery, device or option object.
+// Nothing here talks to the network, and no exception reaches the host.
+#include <cstring>
+#include <new>
+
+#include "common/status.h"
+#include "common/transport_available.h"
+#include "plugin/plugin_context.h"
+#include "plugin/protocol_code.h"
+#include "plugin/zel_api.h"
+
+namespace {
+
+// An exception that escaped into the host would end the host's process. Our
+// code does not throw, but standard containers can still throw
+// std::bad_alloc, so every exported body runs through one of these guards.
+template <class F>
+int32_t zel_guard(F&& body) noexcept {
+  try {
+    return body();
+  } catch (const std::bad_alloc&) {
+    return kKalErrNoMemory;
+  } catch (...) {
+    return kKalErrGeneral;
+  }
+}
+
+// For the yes/no answers: a failure is "no".
+template <class F>
+int16_t zel_guard_bool(F&& body) noexcept {
+  try {
+    return body();
+  } catch (...) {
+    return 0;
+  }
+}
+
+template <class F>
+void zel_guard_void(F&& body) noexcept {
+  try {
+    body();
+  } catch (...) {
+  }
+}
+
+CZelPluginContext* context_of(ZelContext* handle) noexcept {
+  return reinterpret_cast<CZelPluginContext*>(handle);
+}
+
+// The non-Ex functions apply this: community-based SNMP, every SNMPv3
+// setting at its default.
+constexpr int32_t kNonExMode = 0;
+const ZelSnmpV3Settings kNoSnmpV3Settings{};
+
+// TODO: device open (ZelInitDevice) creates the option object and the device
+// object; until it exists the context never has them, so every device and
+// option query answers kKalErrNotReady after its argument checks.
+constexpr int32_t kNoDeviceObject = kKalErrNotReady;
+constexpr int32_t kNoOptionObject = kKalErrNotReady;
+
+int32_t find_device(ZelContext* handle, const char* address, int32_t protocol,
+                    int32_t snmpMode, const ZelSnmpV3Settings* settings,
+                    int32_t timeoutMs, int32_t retries, int32_t* pCount) {
+  if (!handle || !pCount || !settings) return kKalErrInvalidArg;
+  const int internal = zel_map_protocol(protocol);
+  if (internal < 0) return internal;
+  const ZelSnmpV3Settings copy = *settings;  // taken on entry, as documented
+  return context_of(handle)->find_devices(address, internal, snmpMode, copy,
+                                          timeoutMs, retries, pCount);
+}
+
+int32_t init_device(ZelContext* handle, const char* address, int32_t protocol,
+                    int32_t snmpMode, const ZelSnmpV3Settings* settings,
+                    int32_t timeoutMs, int32_t retries) {
+  if (!handle || !address || !settings) return kKalErrInvalidArg;
+  const int internal = zel_map_protocol(protocol);
+  if (internal < 0) return internal;
+  (void)snmpMode;
+  (void)timeoutMs;
+  (void)retries;
+  return kNoDeviceObject;
+}
+
+// The count and record calls of the device tables share their checks.
+template <class Out>
+int32_t table_count(ZelContext* handle, Out* pCount) {
+  if (!handle || !pCount) return kKalErrInvalidArg;
+  return kNoDeviceObject;
+}
+
+template <class Record>
+int32_t table_record(ZelContext* handle, uint32_t index, Record* pInfo) {
+  if (!handle || !pInfo) return kKalErrInvalidArg;
+  (void)index;
+  return kNoDeviceObject;
+}
+
+template <class Out>
+int32_t option_value(ZelContext* handle, const char* key, uint16_t index, Out* pValue) {
+  if (!handle || !key || !pValue) return kKalErrInvalidArg;
+  (void)index;
+  return kNoOptionObject;
+}
+
+}  // namespace
+
+extern "C" {
+
+ZEL_EXPORT int32_t ZelInit(ZelContext** pHandle) noexcept {
+  return zel_guard([&]() -> int32_t {
+    if (!pHandle) return kKalErrInvalidArg;
+    CZelPluginContext* context = nullptr;
+    const int status = zel_create_plugin_context(&context);
+    if (status != kKalOk) return status;
+    *pHandle = reinterpret_cast<ZelContext*>(context);
+    return kKalOk;
+  });
+}
+
+ZEL_EXPORT void ZelUnInit(ZelContext* handle) noexcept {
+  zel_guard_void([&] {
+    if (handle) context_of(handle)->release();
+  });
+}
+
+ZEL_EXPORT int32_t ZelCommandString(ZelContext* handle, const char* command,
+                                    const char* value) noexcept {
+  return zel_guard([&]() -> int32_t {
+    if (!handle || !command || !value) return kKalErrInvalidArg;
+    return context_of(handle)->command_string(command, value);
+  });
+}
+
+ZEL_EXPORT int32_t ZelCommandInteger(ZelContext* handle, const char* command,
+                                     int32_t* pValue) noexcept {
+  return zel_guard([&]() -> int32_t {
+    (void)command;  // no integer command exists, so the name is not examined
+    if (!handle || !pValue) return kKalErrInvalidArg;
+    return kKalErrNotSupported;
+  });
+}
+
+ZEL_EXPORT int32_t ZelFindDeviceSNMP(ZelContext* handle, const char* address,
+                                     int32_t protocol, int32_t timeoutMs,
+                                     int32_t retries, int32_t* pCount) noexcept {
+  return zel_guard([&] {
+    return find_device(handle, address, protocol, kNonExMode, &kNoSnmpV3Settings,
+                       timeoutMs, retries, pCount);
+  });
+}
+
+ZEL_EXPORT int32_t ZelFindDeviceSNMPEx(ZelContext* handle, const char* address,
+                                       int32_t protocol, int32_t snmpMode,
+                                       const ZelSnmpV3Settings* settings,
+                                       int32_t timeoutMs, int32_t retries,
+                                       int32_t* pCount) noexcept {
+  return zel_guard([&] {
+    return find_device(handle, address, protocol, snmpMode, settings, timeoutMs,
+                       retries, pCount);
+  });
+}
+
+ZEL_EXPORT int32_t ZelFindAddFilter(ZelContext* handle, const char* filter) noexcept {
+  return zel_guard([&]() -> int32_t {
+    if (!handle || !filter) return kKalErrInvalidArg;
+    CZelDiscovery* discovery = context_of(handle)->discovery();
+    if (!discovery) return kKalErrNotReady;
+    return discovery->add_filter(filter);
+  });
+}
+
+ZEL_EXPORT void ZelFindClearFilter(ZelContext* handle) noexcept {
+  zel_guard_void([&] {
+    if (!handle) return;
+    if (CZelDiscovery* discovery = context_of(handle)->discovery()) discovery->clear_filters();
+  });
+}
+
+ZEL_EXPORT void ZelFindResetPosition(ZelContext* handle) noexcept {
+  zel_guard_void([&] {
+    if (!handle) return;
+    if (CZelDiscovery* discovery = context_of(handle)->discovery()) discovery->reset_position();
+  });
+}
+
+ZEL_EXPORT int16_t ZelGetDeviceNext(ZelContext* handle, char* address, char* modelName,
+                                    uint8_t* pFlag, char* sysObjectId) noexcept {
+  return zel_guard_bool([&]() -> int16_t {
+    if (!handle || !address || !modelName || !pFlag || !sysObjectId) return 0;
+    CZelDiscovery* discovery = context_of(handle)->discovery();
+    return discovery && discovery->get_next(address, modelName, pFlag, sysObjectId) ? 1 : 0;
+  });
+}
+
+ZEL_EXPORT int32_t ZelInitDevice(ZelContext* handle, const char* address,
+                                 int32_t protocol, int32_t timeoutMs,
+                                 int32_t retries) noexcept {
+  return zel_guard([&] {
+    return init_device(handle, address, protocol, kNonExMode, &kNoSnmpV3Settings,
+                       timeoutMs, retries);
+  });
+}
+
+ZEL_EXPORT int32_t ZelInitDeviceEx(ZelContext* handle, const char* address,
+                                   int32_t protocol, int32_t snmpMode,
+                                   const ZelSnmpV3Settings* settings,
+                                   int32_t timeoutMs, int32_t retries) noexcept {
+  return zel_guard([&] {
+    return init_device(handle, address, protocol, snmpMode, settings, timeoutMs, retries);
+  });
+}
+
+ZEL_EXPORT int16_t ZelIsSupportedOID(ZelContext* handle, const char* oid) noexcept {
+  return zel_guard_bool([&]() -> int16_t {
+    if (!handle) return kKalErrInvalidArg;
+    (void)oid;
+    return 0;  // no option object: no device open was attempted
+  });
+}
+
+ZEL_EXPORT int32_t ZelRefreshOptions(ZelContext* handle) noexcept {
+  return zel_guard([&]() -> int32_t {
+    if (!handle) return kKalErrInvalidArg;
+    return kNoOptionObject;
+  });
+}
+
+ZEL_EXPORT int32_t ZelGetOptionValueBoolean(ZelContext* handle, const char* key,
+                                            uint16_t index, int16_t* pValue) noexcept {
+  return zel_guard([&] { return option_value(handle, key, index, pValue); });
+}
+
+ZEL_EXPORT int32_t ZelGetOptionValueInteger(ZelContext* handle, const char* key,
+                                            uint16_t index, int32_t* pValue) noexcept {
+  return zel_guard([&] { return option_value(handle, key, index, pValue); });
+}
+
+ZEL_EXPORT int32_t ZelGetOptionValueUInteger(ZelContext* handle, const char* key,
+                                             uint16_t index, uint32_t* pValue) noexcept {
+  return zel_guard([&] { return option_value(handle, key, index, pValue); });
+}
+
+ZEL_EXPORT int32_t ZelGetOptionValueString(ZelContext* handle, const char* key,
+                                           uint16_t index, char* buffer) noexcept {
+  return zel_guard([&] { return option_value(handle, key, index, buffer); });
+}
+
+ZEL_EXPORT int16_t ZelTransportAvailable(int32_t protocol) noexcept {
+  return zel_guard_bool([&]() -> int16_t {
+    const int internal = zel_map_protocol(protocol);
+    if (internal != kZelProtocolIPv4 && internal != kZelProtocolIPX &&
+        internal != kZelProtocolIPv6) {
+      return 0;
+    }
+    int status = kKalOk;
+    const bool available = kal_transport_available(internal, &status);
+    return status == kKalOk && available ? 1 : 0;
+  });
+}
+
+ZEL_EXPORT int32_t ZelGetNumberOfStorageInfo(ZelContext* handle, int32_t* pCount) noexcept {
+  return zel_guard([&] { return table_count(handle, pCount); });
+}
+
+ZEL_EXPORT int32_t ZelGetStorageInfo(ZelContext* handle, uint32_t index,
+                                     ZelStorageInfo* pInfo) noexcept {
+  return zel_guard([&] { return table_record(handle, index, pInfo); });
+}
+
+ZEL_EXPORT int32_t ZelGetNumberOfDeviceInfo(ZelContext* handle, int32_t* pCount) noexcept {
+  return zel_guard([&] { return table_count(handle, pCount); });
+}
+
+ZEL_EXPORT int32_t ZelGetDeviceInfo(ZelContext* handle, uint32_t index,
+                                    ZelDeviceInfo* pInfo) noexcept {
+  return zel_guard([&] { return table_record(handle, index, pInfo); });
+}
+
+ZEL_EXPORT int32_t ZelGetPrinterInfo(ZelContext* handle, ZelPrinterInfo* pInfo) noexcept {
+  return zel_guard([&] { return table_count(handle, pInfo); });
+}
+
+ZEL_EXPORT int32_t ZelGetNumberOfInputTrayInfo(ZelContext* handle, int32_t* pCount) noexcept {
+  return zel_guard([&] { return table_count(handle, pCount); });
+}
+
+ZEL_EXPORT int32_t ZelGetInputTrayInfo(ZelContext* handle, uint32_t index,
+                                       ZelInputTrayInfo* pInfo) noexcept {
+  return zel_guard([&] { return table_record(handle, index, pInfo); });
+}
+
+ZEL_EXPORT int32_t ZelGetNumberOfInputTrayInfoEx(ZelContext* handle,
+                                                 int32_t* pCount) noexcept {
+  return zel_guard([&] { return table_count(handle, pCount); });
+}
+
+ZEL_EXPORT int32_t ZelGetInputTrayInfoEx(ZelContext* handle, uint32_t index,
+                                         ZelInputTrayInfoEx* pInfo) noexcept {
+  return zel_guard([&] { return table_record(handle, index, pInfo); });
+}
+
+ZEL_EXPORT int32_t ZelGetNumberOfOutputTrayInfo(ZelContext* handle,
+                                                int32_t* pCount) noexcept {
+  return zel_guard([&] { return table_count(handle, pCount); });
+}
+
+ZEL_EXPORT int32_t ZelGetOutputTrayInfo(ZelContext* handle, uint32_t index,
+                                        ZelOutputTrayInfo* pInfo) noexcept {
+  return zel_guard([&] { return table_record(handle, index, pInfo); });
+}
+
+ZEL_EXPORT int32_t ZelGetNumberOfTonerInfo(ZelContext* handle, int32_t* pCount) noexcept {
+  return zel_guard([&] { return table_count(handle, pCount); });
+}
+
+ZEL_EXPORT int32_t ZelGetTonerInfo(ZelContext* handle, uint32_t index,
+                                   ZelTonerInfo* pInfo) noexcept {
+  return zel_guard([&] { return table_record(handle, index, pInfo); });
+}
+
+ZEL_EXPORT int32_t ZelGetNumberOfAlertInfo(ZelContext* handle, int32_t* pCount) noexcept {
+  return zel_guard([&] { return table_count(handle, pCount); });
+}
+
+ZEL_EXPORT int32_t ZelGetAlertInfo(ZelContext* handle, uint32_t index,
+                                   ZelAlertInfo* pInfo) noexcept {
+  return zel_guard([&] { return table_record(handle, index, pInfo); });
+}
+
+ZEL_EXPORT int32_t ZelGetNumberOfJobInfo(ZelContext* handle, uint32_t selector,
+                                         int32_t* pCount) noexcept {
+  return zel_guard([&]() -> int32_t {
+    if (selector > 2) return kKalErrInvalidArg;
+    return table_count(handle, pCount);
+  });
+}
+
+ZEL_EXPORT int32_t ZelGetJobInfo(ZelContext* handle, uint32_t index,
+                                 ZelJobInfo* pInfo) noexcept {
+  return zel_guard([&] { return table_record(handle, index, pInfo); });
+}
+
+ZEL_EXPORT int32_t ZelCancelJob(ZelContext* handle, const char* jobId) noexcept {
+  return zel_guard([&]() -> int32_t {
+    if (!handle || !jobId) return kKalErrInvalidArg;
+    return kNoDeviceObject;
+  });
+}
+
+ZEL_EXPORT int32_t ZelGetCharSet(ZelContext* handle, uint32_t selector,
+                                 int32_t* pCharSet) noexcept {
+  return zel_guard([&]() -> int32_t {
+    if (selector > 1) return kKalErrInvalidArg;
+    return table_count(handle, pCharSet);
+  });
+}
+
+}  // extern "C"
