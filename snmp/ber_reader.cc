@@ -48,7 +48,7 @@ bool BerReader::expect_tag(uint8_t tag) {
   return true;
 }
 
-bool BerReader::read_length(size_t* n) {
+bool BerReader::read_length(size_t* n, bool within_window) {
   uint8_t first = 0;
   if (!read_byte(&first)) return false;
   size_t len = 0;
@@ -69,7 +69,7 @@ bool BerReader::read_length(size_t* n) {
       len = (len << 8) | b;
     }
   }
-  if (len > remaining()) return fail();
+  if (within_window && len > remaining()) return fail();
   *n = len;
   return true;
 }

@@ -53,8 +53,11 @@ class BerReader {
   // The next octet must equal `tag`.
   bool expect_tag(uint8_t tag);
   // A definite length that fits in the remaining window. The indefinite
-  // form 0x80 and lengths running past the window fail.
-  bool read_length(size_t* n);
+  // form 0x80 and lengths running past the window fail. With
+  // `within_window` false the length octets must still be there, but the
+  // length itself is not compared with the window: the caller compares it
+  // and reports the difference.
+  bool read_length(size_t* n, bool within_window = true);
   // expect_tag(tag), then read_length.
   bool read_header(uint8_t tag, size_t* n) { return expect_tag(tag) && read_length(n); }
   // Lends the next n octets and consumes them.
