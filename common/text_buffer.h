@@ -1,0 +1,125 @@
+// The owned, growable byte buffer behind octet-string values, object
+// identifier texts, target texts and the text object. It keeps a NUL after
+// the content so that texts can be lent as C strings, grows in steps of 128
+// octets ((needed / 128) + 1) * 128 and never shrinks, so a value reused for
+// every answer of a walk stops allocating after the first ones. Growth goes
+// through the allocation hook, so failure runs reach it.
+#ifndef COMMON_TEXT_BUFFER_H_
+#define COMMON_TEXT_BUFFER_H_
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+
+#include "common/owned.h"
+#include "common/status.h"
+
+class KalBuffer {
+ public:
+  KalBuffer() = default;
+  ~KalBuffer() { std::free(data_); }
+  KalBuffer(const KalBuffer&) = delete;
+  KalBuffer& operator=(const KalBuffer&) = delete;
+
+  // Never null: an empty buffer lends a static NUL.
+  const char* c_str() const { return data_ ? data_ : ""; }
+  const uint8_t* bytes() const { return reinterpret_cast<const uint8_t*>(c_str()); }
+  char* data() { return data_; }  // null until the first growth
+  size_t size() const { return size_; }
+  size_t capacity() const { return capacity_; }
+  bool empty() const { return size_ == 0; }
+
+  // Room for n octets plus the NUL. 0 or kKalErrNoMemory (content kept).
+  int reserve(size_t n);
+  // Replace / extend the content. 0 or kKalErrNoMemory (content kept).
+  // `p` may point into this buffer's own content.
+  int assign(const void* p, size_t n);
+  int append(const void* p, size_t n);
+  int append_char(char c) { return append(&c, 1); }
+  // Sets the size to n (n <= size()).
+  void truncate(size_t n);
+  // Removes n octets at `pos` (cut to the end).
+  void erase(size_t pos, size_t n);
+  void clear() { truncate(0); }
+  // Writes n zero octets as the content.
+  int assign_zero(size_t n);
+
+ private:
+  char* data_ = nullptr;
+  size_t size_ = 0;
+  size_t capacity_ = 0;
+};
+
+// Header-only: every layer that keeps bytes includes it.
+
+inline int KalBuffer::reserve(size_t n) {
+  if (n < capacity_) return kKalOk;  // n octets and the NUL fit
+  if (n > (static_cast<size_t>(-1) >> 1)) return kKalErrNoMemory;
+  const size_t cap = ((n / 128) + 1) * 128;
+  if (kal_alloc_hook::should_fail()) return kKalErrNoMemory;
+  char* p = static_cast<char*>(std::realloc(data_, cap));
+  if (!p) return kKalErrNoMemory;  // the old block and content stay
+  data_ = p;
+  capacity_ = cap;
+  return kKalOk;
+}
+
+inline int KalBuffer::assign(const void* p, size_t n) {
+  if (n >= capacity_) {
+    // The source may live in our own block, which reserve() may move.
+    if (p && data_ && static_cast<const char*>(p) >= data_ &&
+        static_cast<const char*>(p) < data_ + capacity_) {
+      const size_t off = static_cast<const char*>(p) - data_;
+      if (int rc = reserve(n)) return rc;
+      p = data_ + off;
+    } else if (int rc = reserve(n)) {
+      return rc;
+    }
+  }
+  if (n) std::memmove(data_, p, n);
+  size_ = n;
+  if (data_) data_[n] = '\0';
+  return kKalOk;
+}
+
+inline int KalBuffer::append(const void* p, size_t n) {
+  if (n == 0) return kKalOk;
+  if (size_ + n >= capacity_) {
+    if (p && data_ && static_cast<const char*>(p) >= data_ &&
+        static_cast<const char*>(p) < data_ + capacity_) {
+      const size_t off = static_cast<const char*>(p) - data_;
+      if (int rc = reserve(size_ + n)) return rc;
+      p = data_ + off;
+    } else if (int rc = reserve(size_ + n)) {
+      return rc;
+    }
+  }
+  std::memmove(data_ + size_, p, n);
+  size_ += n;
+  data_[size_] = '\0';
+  return kKalOk;
+}
+
+inline void KalBuffer::truncate(size_t n) {
+  if (n > size_) return;
+  size_ = n;
+  if (data_) data_[n] = '\0';
+}
+
+inline void KalBuffer::erase(size_t pos, size_t n) {
+  if (pos >= size_) return;
+  if (n > size_ - pos) n = size_ - pos;
+  std::memmove(data_ + pos, data_ + pos + n, size_ - pos - n);
+  size_ -= n;
+  data_[size_] = '\0';
+}
+
+inline int KalBuffer::assign_zero(size_t n) {
+  if (int rc = reserve(n)) return rc;
+  std::memset(data_, 0, n + 1);
+  size_ = n;
+  return kKalOk;
+}
+
+#endif  // COMMON_TEXT_BUFFER_H_
