@@ -69,8 +69,12 @@ void zel_convert_medium_level(int32_t unit, int32_t maximum, int32_t current,
     *percent_out = -1;
     return;
   }
-  // 64 bits: current * 100 overflows 32 bits for levels above 21 million; a
-  // level far above the maximum is held at the largest answer.
-  const int64_t percent = (static_cast<int64_t>(current) * 100 + 50) / maximum;
+  // Rounded to the nearest percent: half the divisor is added before the
+  // division (adding a fixed 50 would round right only for a maximum of 100
+  // and report 2 of 3 sheets as 83 %). 64 bits: current * 100 overflows 32
+  // bits for levels above 21 million; a level far above the maximum is held
+  // at the largest answer.
+  const int64_t percent =
+      (static_cast<int64_t>(current) * 100 + maximum / 2) / maximum;
   *percent_out = static_cast<int32_t>(std::min<int64_t>(percent, INT32_MAX));
 }

@@ -39,7 +39,8 @@ extern const size_t kZelMediumSizeTableRows;
 void zel_media_dimension_to_medium_size(int32_t unit, int32_t feed, int32_t cross_feed,
                                         int32_t* size, int32_t* direction);
 
-// Capacity in sheets and level in percent, rounded to the nearest percent.
+// Capacity in sheets and level in percent, rounded to the nearest percent
+// (half a percent rounds up).
 // A unit other than sheets writes nothing. *percent is -1 when the level is
 // unknown (negative) or the maximum is below one sheet. Null outs are skipped.
 void zel_convert_medium_level(int32_t unit, int32_t maximum, int32_t current,
