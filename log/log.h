@@ -2,7 +2,8 @@
 // makes the module's logger in the process-wide log manager and writes one
 // line to the logger's outputs when the level passes its mask. As built no
 // mask is set and no output attached, so nothing is written until a
-// configuring caller turns it on. Callers ignore the result. Thread-safe.
+// configuring caller turns it on (log/log_config.h). Callers ignore the
+// result. Thread-safe.
 #ifndef LOG_LOG_H_
 #define LOG_LOG_H_
 
@@ -31,5 +32,11 @@ int kal_vlog(const char* module, uint32_t level, const char* format, va_list arg
 
 // The plug-in layer's form: module "Zel".
 int zel_log(uint32_t level, const char* format, ...) __attribute__((format(printf, 2, 3)));
+
+// True when a line of `level` for `module` would be written. The log call
+// itself is already cheap when filtered (the modules "Zel", "socket" and
+// "snmp" cost one cached pointer and one atomic read); use this only to skip
+// building expensive arguments such as hex dumps.
+bool kal_log_enabled(const char* module, uint32_t level);
 
 #endif  // LOG_LOG_H_

@@ -1,0 +1,77 @@
+// The name-keyed component registry: components that make a pair of objects
+// (for the codec: its encoder and its decoder), kept in registration order,
+// one of them current. The codec registers "VedivUzirav" while the module
+// loads, through a static object of its own:
+//
+//   void* make_encoder(int* pStatus);   // returns the new object or null
+//   void* make_decoder(int* pStatus);
+//   const KalComponentEntry kVedivUzirav = {"VedivUzirav", make_encoder,
+//                                           make_decoder};
+//   const int kRegistered = kal_component_registry().register_component(kVedivUzirav);
+//
+// Note: an object file of a static library whose only job is such a static
+// registration is dropped by the linker unless something references it; keep
+// the registration in a file the codec service itself lives in.
+//
+// The registry is filled while the module loads and read afterwards; its
+// operations take an internal lock, so they are also safe on any thread.
+#ifndef COMMON_COMPONENT_REGISTRY_H_
+#define COMMON_COMPONENT_REGISTRY_H_
+
+#include <mutex>
+#include <vector>
+
+// Makes one object of a component. Returns the new object (the caller owns
+// it and frees it through the object's own release or destroy), or null with
+// the reason in *pStatus (optional): 0, kKalErrNoMemory, kKalErrInvalidArg.
+using KalComponentCreate = void* (*)(int* pStatus);
+
+// A fixed component entry. `name` must stay valid for the life of the
+// registry (use a string literal); the functions must not be null.
+struct KalComponentEntry {
+  const char* name;
+  KalComponentCreate create_first;   // the codec's encoder
+  KalComponentCreate create_second;  // the codec's decoder
+};
+
+class KalComponentRegistry {
+ public:
+  KalComponentRegistry() = default;
+  KalComponentRegistry(const KalComponentRegistry&) = delete;
+  KalComponentRegistry& operator=(const KalComponentRegistry&) = delete;
+
+  // Appends a copy of the entry and makes it current.
+  // Answers 0; kKalErrInvalidArg for a null name or function;
+  // kKalErrNoMemory (the current component is then unchanged).
+  int register_component(const KalComponentEntry& entry) noexcept;
+
+  // Makes the first component whose name is exactly `name` current, answer 0;
+  // no such component: kKalErrInvalidArg and the current one stays. A null
+  // name answers 0 and leaves no component current.
+  int select(const char* name) noexcept;
+
+  // The current component's name (lent, static), or null when none is current.
+  const char* current_name() const noexcept;
+
+  // Call the current component's creation functions. With no current
+  // component: null and kKalErrNotReady in *pStatus (optional).
+  void* create_first(int* pStatus = nullptr) const noexcept;
+  void* create_second(int* pStatus = nullptr) const noexcept;
+
+  // Number of registered components.
+  size_t size() const noexcept;
+
+ private:
+  static constexpr size_t kNone = static_cast<size_t>(-1);
+  bool current_entry(KalComponentEntry* out) const noexcept;
+
+  mutable std::mutex lock_;
+  std::vector<KalComponentEntry> entries_;
+  size_t current_ = kNone;
+};
+
+// The process-wide registry, made on first use (so it exists before any
+// static registration of another file runs) and never destroyed.
+KalComponentRegistry& kal_component_registry() noexcept;
+
+#endif  // COMMON_COMPONENT_REGISTRY_H_

@@ -1,0 +1,299 @@
+// The built plug-in library loaded the way a host loads it: dlopen, then
+// dlsym by name. Checks the argument rules and result codes of the exported
+// functions through the library's own copy of the code.
+#include <dlfcn.h>
+
+#include <cstring>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "plugin/zel_api.h"
+
+namespace {
+
+// Resolves one exported function by name into a typed pointer.
+#define ZEL_BIND(name) \
+  ASSERT_TRUE(bind(#name, &name)) << "missing export " #name
+
+class ZelLibrary : public testing::Test {
+ protected:
+  void SetUp() override {
+    library_ = dlopen(ZEL_LIBRARY_PATH, RTLD_NOW | RTLD_LOCAL);
+    ASSERT_NE(nullptr, library_) << dlerror();
+    ZEL_BIND(ZelInit);
+    ZEL_BIND(ZelUnInit);
+    ZEL_BIND(ZelCommandString);
+    ZEL_BIND(ZelCommandInteger);
+    ZEL_BIND(ZelFindDeviceSNMP);
+    ZEL_BIND(ZelFindDeviceSNMPEx);
+    ZEL_BIND(ZelFindAddFilter);
+    ZEL_BIND(ZelFindClearFilter);
+    ZEL_BIND(ZelFindResetPosition);
+    ZEL_BIND(ZelGetDeviceNext);
+    ZEL_BIND(ZelInitDevice);
+    ZEL_BIND(ZelInitDeviceEx);
+    ZEL_BIND(ZelIsSupportedOID);
+    ZEL_BIND(ZelRefreshOptions);
+    ZEL_BIND(ZelGetOptionValueBoolean);
+    ZEL_BIND(ZelGetOptionValueInteger);
+    ZEL_BIND(ZelGetOptionValueUInteger);
+    ZEL_BIND(ZelGetOptionValueString);
+    ZEL_BIND(ZelTransportAvailable);
+    ZEL_BIND(ZelGetNumberOfStorageInfo);
+    ZEL_BIND(ZelGetStorageInfo);
+    ZEL_BIND(ZelGetNumberOfDeviceInfo);
+    ZEL_BIND(ZelGetDeviceInfo);
+    ZEL_BIND(ZelGetPrinterInfo);
+    ZEL_BIND(ZelGetNumberOfInputTrayInfo);
+    ZEL_BIND(ZelGetInputTrayInfo);
+    ZEL_BIND(ZelGetNumberOfInputTrayInfoEx);
+    ZEL_BIND(ZelGetInputTrayInfoEx);
+    ZEL_BIND(ZelGetNumberOfOutputTrayInfo);
+    ZEL_BIND(ZelGetOutputTrayInfo);
+    ZEL_BIND(ZelGetNumberOfTonerInfo);
+    ZEL_BIND(ZelGetTonerInfo);
+    ZEL_BIND(ZelGetNumberOfAlertInfo);
+    ZEL_BIND(ZelGetAlertInfo);
+    ZEL_BIND(ZelGetNumberOfJobInfo);
+    ZEL_BIND(ZelGetJobInfo);
+    ZEL_BIND(ZelCancelJob);
+    ZEL_BIND(ZelGetCharSet);
+    ASSERT_EQ(0, ZelInit(&handle_));
+    ASSERT_NE(nullptr, handle_);
+  }
+
+  void TearDown() override {
+    if (ZelUnInit && handle_) ZelUnInit(handle_);
+    if (library_) dlclose(library_);
+  }
+
+  template <class F>
+  bool bind(const char* name, F** out) {
+    *out = reinterpret_cast<F*>(dlsym(library_, name));
+    return *out != nullptr;
+  }
+
+  void* library_ = nullptr;
+  ZelContext* handle_ = nullptr;
+
+  decltype(&::ZelInit) ZelInit = nullptr;
+  decltype(&::ZelUnInit) ZelUnInit = nullptr;
+  decltype(&::ZelCommandString) ZelCommandString = nullptr;
+  decltype(&::ZelCommandInteger) ZelCommandInteger = nullptr;
+  decltype(&::ZelFindDeviceSNMP) ZelFindDeviceSNMP = nullptr;
+  decltype(&::ZelFindDeviceSNMPEx) ZelFindDeviceSNMPEx = nullptr;
+  decltype(&::ZelFindAddFilter) ZelFindAddFilter = nullptr;
+  decltype(&::ZelFindClearFilter) ZelFindClearFilter = nullptr;
+  decltype(&::ZelFindResetPosition) ZelFindResetPosition = nullptr;
+  decltype(&::ZelGetDeviceNext) ZelGetDeviceNext = nullptr;
+  decltype(&::ZelInitDevice) ZelInitDevice = nullptr;
+  decltype(&::ZelInitDeviceEx) ZelInitDeviceEx = nullptr;
+  decltype(&::ZelIsSupportedOID) ZelIsSupportedOID = nullptr;
+  decltype(&::ZelRefreshOptions) ZelRefreshOptions = nullptr;
+  decltype(&::ZelGetOptionValueBoolean) ZelGetOptionValueBoolean = nullptr;
+  decltype(&::ZelGetOptionValueInteger) ZelGetOptionValueInteger = nullptr;
+  decltype(&::ZelGetOptionValueUInteger) ZelGetOptionValueUInteger = nullptr;
+  decltype(&::ZelGetOptionValueString) ZelGetOptionValueString = nullptr;
+  decltype(&::ZelTransportAvailable) ZelTransportAvailable = nullptr;
+  decltype(&::ZelGetNumberOfStorageInfo) ZelGetNumberOfStorageInfo = nullptr;
+  decltype(&::ZelGetStorageInfo) ZelGetStorageInfo = nullptr;
+  decltype(&::ZelGetNumberOfDeviceInfo) ZelGetNumberOfDeviceInfo = nullptr;
+  decltype(&::ZelGetDeviceInfo) ZelGetDeviceInfo = nullptr;
+  decltype(&::ZelGetPrinterInfo) ZelGetPrinterInfo = nullptr;
+  decltype(&::ZelGetNumberOfInputTrayInfo) ZelGetNumberOfInputTrayInfo = nullptr;
+  decltype(&::ZelGetInputTrayInfo) ZelGetInputTrayInfo = nullptr;
+  decltype(&::ZelGetNumberOfInputTrayInfoEx) ZelGetNumberOfInputTrayInfoEx = nullptr;
+  decltype(&::ZelGetInputTrayInfoEx) ZelGetInputTrayInfoEx = nullptr;
+  decltype(&::ZelGetNumberOfOutputTrayInfo) ZelGetNumberOfOutputTrayInfo = nullptr;
+  decltype(&::ZelGetOutputTrayInfo) ZelGetOutputTrayInfo = nullptr;
+  decltype(&::ZelGetNumberOfTonerInfo) ZelGetNumberOfTonerInfo = nullptr;
+  decltype(&::ZelGetTonerInfo) ZelGetTonerInfo = nullptr;
+  decltype(&::ZelGetNumberOfAlertInfo) ZelGetNumberOfAlertInfo = nullptr;
+  decltype(&::ZelGetAlertInfo) ZelGetAlertInfo = nullptr;
+  decltype(&::ZelGetNumberOfJobInfo) ZelGetNumberOfJobInfo = nullptr;
+  decltype(&::ZelGetJobInfo) ZelGetJobInfo = nullptr;
+  decltype(&::ZelCancelJob) ZelCancelJob = nullptr;
+  decltype(&::ZelGetCharSet) ZelGetCharSet = nullptr;
+};
+
+TEST_F(ZelLibrary, InitWithNullOutAnswersInvalidArgument) {
+  EXPECT_EQ(-2, ZelInit(nullptr));
+}
+
+TEST_F(ZelLibrary, UnInitIgnoresNull) { ZelUnInit(nullptr); }
+
+TEST_F(ZelLibrary, CommandNamesAreExactAndCaseSensitive) {
+  EXPECT_EQ(0, ZelCommandString(handle_, "CmdSetCommunityGetOption", "r"));
+  EXPECT_EQ(0, ZelCommandString(handle_, "CmdSetCommunityFind", "f"));
+  EXPECT_EQ(0, ZelCommandString(handle_, "CmdSetCommunityWrite", "w"));
+  EXPECT_EQ(-5, ZelCommandString(handle_, "cmdsetcommunityfind", "f"));
+  EXPECT_EQ(-5, ZelCommandString(handle_, "CmdSetCommunityFindX", "f"));
+  EXPECT_EQ(-5, ZelCommandString(handle_, "CmdSetCommunityWrite\t", "w"));
+  EXPECT_EQ(-2, ZelCommandString(handle_, nullptr, "f"));
+  EXPECT_EQ(-2, ZelCommandString(handle_, "CmdSetCommunityFind", nullptr));
+}
+
+TEST_F(ZelLibrary, TenThousandCharacterTextsAreTakenWithoutOverrun) {
+  const std::string huge(10000, 'z');
+  EXPECT_EQ(0, ZelCommandString(handle_, "CmdSetCommunityGetOption", huge.c_str()));
+  EXPECT_EQ(0, ZelCommandString(handle_, "CmdSetCommunityFind", huge.c_str()));
+  EXPECT_EQ(0, ZelCommandString(handle_, "CmdSetCommunityWrite", huge.c_str()));
+  EXPECT_EQ(0, ZelFindAddFilter(handle_, huge.c_str()));
+  EXPECT_EQ(-8, ZelInitDevice(handle_, huge.c_str(), 1, 10, 0));
+}
+
+TEST_F(ZelLibrary, CommandIntegerKnowsNoCommand) {
+  int32_t value = 1;
+  EXPECT_EQ(-5, ZelCommandInteger(handle_, nullptr, &value));
+  EXPECT_EQ(-5, ZelCommandInteger(handle_, "CmdSetCommunityFind", &value));
+  EXPECT_EQ(-2, ZelCommandInteger(handle_, "x", nullptr));
+  EXPECT_EQ(-2, ZelCommandInteger(nullptr, "x", &value));
+}
+
+struct ProtocolRow {
+  int32_t host_code;
+  int32_t find_answer;  // ZelFindDeviceSNMP with a null address
+  int32_t open_answer;  // ZelInitDevice
+};
+
+TEST_F(ZelLibrary, ProtocolCodes) {
+  // Code 3 passes the check and is then refused: by discovery with -5, by
+  // device open (the option object's Init) with -2. Until discovery and device
+  // open exist, discovery of 1, 2 and 5 answers -5 and device open -8.
+  const ProtocolRow rows[] = {
+      {1, -5, -8}, {2, -5, -8}, {5, -5, -8}, {3, -5, -8},
+      {0, -2, -2}, {4, -2, -2}, {6, -2, -2}, {-1, -2, -2},
+  };
+  ZelSnmpV3Settings settings{};
+  for (const ProtocolRow& row : rows) {
+    int32_t count = 42;
+    EXPECT_EQ(row.find_answer, ZelFindDeviceSNMP(handle_, nullptr, row.host_code, 10, 0, &count))
+        << "host code " << row.host_code;
+    EXPECT_EQ(row.find_answer,
+              ZelFindDeviceSNMPEx(handle_, nullptr, row.host_code, 0, &settings, 10, 0, &count))
+        << "host code " << row.host_code;
+    EXPECT_EQ(row.open_answer, ZelInitDevice(handle_, "127.0.0.1", row.host_code, 10, 0))
+        << "host code " << row.host_code;
+    EXPECT_EQ(row.open_answer,
+              ZelInitDeviceEx(handle_, "127.0.0.1", row.host_code, 0, &settings, 10, 0))
+        << "host code " << row.host_code;
+  }
+}
+
+TEST_F(ZelLibrary, DiscoveryAndDeviceOpenRequireTheirPointers) {
+  int32_t count = 0;
+  ZelSnmpV3Settings settings{};
+  EXPECT_EQ(-2, ZelFindDeviceSNMP(handle_, nullptr, 1, 10, 0, nullptr));
+  EXPECT_EQ(-2, ZelFindDeviceSNMPEx(handle_, nullptr, 1, 0, nullptr, 10, 0, &count));
+  EXPECT_EQ(-2, ZelFindDeviceSNMPEx(handle_, nullptr, 1, 0, &settings, 10, 0, nullptr));
+  EXPECT_EQ(-2, ZelInitDevice(handle_, nullptr, 1, 10, 0));
+  EXPECT_EQ(-2, ZelInitDeviceEx(handle_, nullptr, 1, 0, &settings, 10, 0));
+  EXPECT_EQ(-2, ZelInitDeviceEx(handle_, "127.0.0.1", 1, 0, nullptr, 10, 0));
+}
+
+TEST_F(ZelLibrary, TransportAvailableForUnservedCodesIsZero) {
+  EXPECT_EQ(0, ZelTransportAvailable(3));
+  EXPECT_EQ(0, ZelTransportAvailable(4));
+  EXPECT_EQ(0, ZelTransportAvailable(0));
+  EXPECT_EQ(0, ZelTransportAvailable(-5));
+  // Codes 1, 2 and 5 answer a yes/no, nothing else.
+  for (int32_t code : {1, 2, 5}) {
+    const int16_t answer = ZelTransportAvailable(code);
+    EXPECT_TRUE(answer == 0 || answer == 1) << code;
+  }
+}
+
+TEST_F(ZelLibrary, DeviceNextBeforeAnyDiscoveryIsZero) {
+  char address[ZEL_ADDRESS_SIZE], model[ZEL_MODEL_NAME_SIZE], oid[ZEL_OID_TEXT_SIZE];
+  uint8_t flag = 3;
+  ZelFindResetPosition(handle_);
+  EXPECT_EQ(0, ZelGetDeviceNext(handle_, address, model, &flag, oid));
+  EXPECT_EQ(3, flag);
+  EXPECT_EQ(0, ZelGetDeviceNext(handle_, nullptr, model, &flag, oid));
+  EXPECT_EQ(0, ZelGetDeviceNext(handle_, address, nullptr, &flag, oid));
+  EXPECT_EQ(0, ZelGetDeviceNext(handle_, address, model, nullptr, oid));
+  EXPECT_EQ(0, ZelGetDeviceNext(handle_, address, model, &flag, nullptr));
+}
+
+TEST_F(ZelLibrary, FiftyFirstFilterStillAnswersZero) {
+  for (int i = 0; i < 51; ++i) EXPECT_EQ(0, ZelFindAddFilter(handle_, "1.3.6.1")) << i;
+  EXPECT_EQ(-2, ZelFindAddFilter(handle_, nullptr));
+  ZelFindClearFilter(handle_);
+  EXPECT_EQ(0, ZelFindAddFilter(handle_, "1.3.6.1"));
+}
+
+TEST_F(ZelLibrary, RecordGettersWithoutDeviceObject) {
+  // No device has been opened: every table answers -8 and leaves the host's
+  // record as it was, whatever the index.
+  for (uint32_t index : {0u, 1u, 0xffffffffu}) {
+    ZelStorageInfo storage;
+    std::memset(&storage, 0x5c, sizeof storage);
+    EXPECT_EQ(-8, ZelGetStorageInfo(handle_, index, &storage));
+    EXPECT_EQ(0x5c5c5c5c, storage.type);
+    ZelDeviceInfo device;
+    EXPECT_EQ(-8, ZelGetDeviceInfo(handle_, index, &device));
+    ZelInputTrayInfo tray;
+    EXPECT_EQ(-8, ZelGetInputTrayInfo(handle_, index, &tray));
+    ZelInputTrayInfoEx trayEx;
+    EXPECT_EQ(-8, ZelGetInputTrayInfoEx(handle_, index, &trayEx));
+    ZelOutputTrayInfo output;
+    EXPECT_EQ(-8, ZelGetOutputTrayInfo(handle_, index, &output));
+    ZelTonerInfo toner;
+    EXPECT_EQ(-8, ZelGetTonerInfo(handle_, index, &toner));
+    ZelAlertInfo alert;
+    EXPECT_EQ(-8, ZelGetAlertInfo(handle_, index, &alert));
+    ZelJobInfo job;
+    EXPECT_EQ(-8, ZelGetJobInfo(handle_, index, &job));
+  }
+  EXPECT_EQ(-2, ZelGetStorageInfo(handle_, 0, nullptr));
+  EXPECT_EQ(-2, ZelGetJobInfo(handle_, 0, nullptr));
+}
+
+TEST_F(ZelLibrary, CountCallsWithoutDeviceObject) {
+  int32_t count = 99;
+  EXPECT_EQ(-8, ZelGetNumberOfStorageInfo(handle_, &count));
+  EXPECT_EQ(-8, ZelGetNumberOfDeviceInfo(handle_, &count));
+  EXPECT_EQ(-8, ZelGetNumberOfInputTrayInfo(handle_, &count));
+  EXPECT_EQ(-8, ZelGetNumberOfInputTrayInfoEx(handle_, &count));
+  EXPECT_EQ(-8, ZelGetNumberOfOutputTrayInfo(handle_, &count));
+  EXPECT_EQ(-8, ZelGetNumberOfTonerInfo(handle_, &count));
+  EXPECT_EQ(-8, ZelGetNumberOfAlertInfo(handle_, &count));
+  EXPECT_EQ(-8, ZelGetNumberOfJobInfo(handle_, 2, &count));
+  EXPECT_EQ(99, count);
+  ZelPrinterInfo printer;
+  EXPECT_EQ(-8, ZelGetPrinterInfo(handle_, &printer));
+  EXPECT_EQ(-8, ZelCancelJob(handle_, "12"));
+  EXPECT_EQ(-2, ZelCancelJob(handle_, nullptr));
+  EXPECT_EQ(-2, ZelGetNumberOfStorageInfo(handle_, nullptr));
+  EXPECT_EQ(-2, ZelGetPrinterInfo(handle_, nullptr));
+}
+
+TEST_F(ZelLibrary, SelectorsOutOfRangeAreArgumentErrors) {
+  int32_t value = 0;
+  EXPECT_EQ(-2, ZelGetNumberOfJobInfo(handle_, 3, &value));
+  EXPECT_EQ(-2, ZelGetNumberOfJobInfo(handle_, 0xffffffffu, &value));
+  EXPECT_EQ(-2, ZelGetCharSet(handle_, 2, &value));
+  EXPECT_EQ(-8, ZelGetCharSet(handle_, 1, &value));
+  EXPECT_EQ(-2, ZelGetCharSet(handle_, 0, nullptr));
+}
+
+TEST_F(ZelLibrary, OptionCallsWithoutOptionObject) {
+  EXPECT_EQ(0, ZelIsSupportedOID(handle_, "1.3.6.1.2.1.1.2.0"));
+  EXPECT_EQ(0, ZelIsSupportedOID(handle_, ""));
+  EXPECT_EQ(-2, ZelIsSupportedOID(nullptr, "1.3"));
+  EXPECT_EQ(-8, ZelRefreshOptions(handle_));
+  int16_t b = 0;
+  int32_t i = 0;
+  uint32_t u = 0;
+  char text[ZEL_OPTION_TEXT_SIZE];
+  EXPECT_EQ(-8, ZelGetOptionValueBoolean(handle_, "key", 0, &b));
+  EXPECT_EQ(-8, ZelGetOptionValueInteger(handle_, "key", 0, &i));
+  EXPECT_EQ(-8, ZelGetOptionValueUInteger(handle_, "key", 0, &u));
+  EXPECT_EQ(-8, ZelGetOptionValueString(handle_, "key", 0, text));
+  EXPECT_EQ(-2, ZelGetOptionValueBoolean(handle_, nullptr, 0, &b));
+  EXPECT_EQ(-2, ZelGetOptionValueInteger(handle_, "key", 0, nullptr));
+  EXPECT_EQ(-2, ZelGetOptionValueString(handle_, "key", 0, nullptr));
+}
+
+}  // namespace
