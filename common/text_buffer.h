@@ -44,6 +44,17 @@ class KalBuffer {
   void clear() { truncate(0); }
   // Writes n zero octets as the content.
   int assign_zero(size_t n);
+  void swap(KalBuffer& other) {
+    char* d = data_;
+    data_ = other.data_;
+    other.data_ = d;
+    size_t s = size_;
+    size_ = other.size_;
+    other.size_ = s;
+    s = capacity_;
+    capacity_ = other.capacity_;
+    other.capacity_ = s;
+  }
 
  private:
   char* data_ = nullptr;

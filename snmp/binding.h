@@ -26,8 +26,8 @@ class IKasVarBind {
   virtual bool equals(const IKasVarBind* other) const = 0;
   // Releases what the binding holds, then takes both. A null value becomes a
   // new NULL value, so the binding always has one afterwards. -2 when the
-  // name is not an object identifier (both are then released), -3 when the
-  // NULL value cannot be made (the name is kept).
+  // name is not an object identifier, -3 when the NULL value cannot be made;
+  // on failure both given parts are released and the binding is unchanged.
   virtual int set(IKasSnmpValue* name, IKasSnmpValue* value) = 0;
   // Hands out name and value (an out pointer that is null releases that
   // part instead) and leaves the binding empty.

@@ -1,0 +1,404 @@
+// The object identifier: dotted decimal text in a growable buffer plus a
+// cached sub-identifier count (-1 when unknown). Sub-identifiers are read
+// from the text only when asked for, without copies. The text is stored
+// unchecked; is_valid applies the syntax check.
+#include <cstring>
+
+#include "common/owned.h"
+#include "common/text_buffer.h"
+#include "snmp/oid_text.h"
+#include "snmp/value_base.h"
+
+namespace {
+
+class CKasOid final : public CKasValueBase, public IKasOid {
+ public:
+  CKasOid() : CKasValueBase(kKasTagOid) {}
+
+  // --- IKasSnmpValue
+  int accept(IKasValueVisitor* visitor) override {
+    return visitor ? visitor->visit_oid(this) : kKalErrInvalidArg;
+  }
+  IKasSnmpValue* clone(int* pStatus) const override {
+    KalOwned<CKasOid> copy(kal_new<CKasOid>());
+    if (!copy) return kal_fail<IKasSnmpValue>(pStatus, kKalErrNoMemory);
+    if (int rc = copy->set_text_bytes(buf_.c_str(), buf_.size())) {
+      return kal_fail<IKasSnmpValue>(pStatus, rc);
+    }
+    copy->count_ = count_;
+    kal_set_status(pStatus, kKalOk);
+    return copy.detach();
+  }
+  int assign(const IKasSnmpValue* other) override {
+    if (!other || other->tag() != kKasTagOid) return kKalErrInvalidArg;
+    const IKasOid* o = other->as_oid();
+    return set_text_bytes(o->text(), o->text_length());
+  }
+  void clear() override {
+    buf_.clear();
+    count_ = 0;
+  }
+  bool equals(const IKasSnmpValue* other) const override {
+    if (!other || other->tag() != kKasTagOid) return false;
+    const IKasOid* o = other->as_oid();
+    return o->text_length() == buf_.size() &&
+           std::memcmp(o->text(), buf_.c_str(), buf_.size()) == 0;
+  }
+  IKasOid* as_oid() override { return this; }
+  const IKasOid* as_oid() const override { return this; }
+  bool is_valid() const override { return kas_oid_text_is_valid(buf_.c_str(), buf_.size()); }
+  int32_t get_int(int* pStatus) const override {
+    return static_cast<int32_t>(element_at(0, pStatus));
+  }
+  int to_text_into(IKalText* text) const override {
+    return text ? text->assign(buf_.c_str(), buf_.size()) : kKalErrInvalidArg;
+  }
+  const uint8_t* get_bytes(size_t* pLength, int* pStatus) const override {
+    if (pLength) *pLength = buf_.size();
+    kal_set_status(pStatus, kKalOk);
+    return buf_.bytes();
+  }
+  int set_int(int32_t v) override {
+    char digits[10];
+    const size_t n = kas_format_uint32(static_cast<uint32_t>(v), digits);
+    if (int rc = buf_.assign(digits, n)) return rc;
+    count_ = 1;
+    return kKalOk;
+  }
+  int set_text(const char* text) override {
+    return set_text_bytes(text, text ? std::strlen(text) : 0);
+  }
+  int set_text_object(const IKalText* text) override {
+    if (!text) return kKalErrInvalidArg;
+    return set_text_bytes(text->data(), text->length());
+  }
+  int set_bytes(const void* data, size_t length) override {
+    if (!data && length) return kKalErrInvalidArg;
+    return set_text_bytes(static_cast<const char*>(data), length);
+  }
+  size_t size() const override { return count(); }
+  size_t index_length(bool implied) const override { return implied ? count() : count() + 1; }
+  uint32_t element_at(size_t index, int* pStatus) const override;
+  int append_to_index(IKasOid* oid, bool implied) const override;
+  int set_from_index(const IKasOid* oid, bool implied, size_t length) override;
+
+  // --- IKasOid
+  int compare_text(const char* text, int* pStatus) const override {
+    if (!text) {
+      kal_set_status(pStatus, kKalErrInvalidArg);
+      return -1;
+    }
+    kal_set_status(pStatus, kKalOk);
+    return kas_oid_compare_text(buf_.c_str(), buf_.size(), text, std::strlen(text));
+  }
+  int compare(const IKasOid* other, int* pStatus) const override {
+    if (!other) {
+      kal_set_status(pStatus, kKalErrInvalidArg);
+      return -1;
+    }
+    kal_set_status(pStatus, kKalOk);
+    return kas_oid_compare_text(buf_.c_str(), buf_.size(), other->text(), other->text_length());
+  }
+  int remove_prefix_text(const char* prefix) override {
+    if (!prefix) return kKalErrInvalidArg;
+    return remove_prefix_bytes(prefix, std::strlen(prefix));
+  }
+  int remove_prefix(const IKasOid* prefix) override {
+    if (!prefix) return kKalErrInvalidArg;
+    return remove_prefix_bytes(prefix->text(), prefix->text_length());
+  }
+  int append_text(const char* text) override {
+    if (!text || !*text) return kKalOk;
+    const size_t n = std::strlen(text);
+    if (int rc = buf_.reserve(buf_.size() + n + 1)) return rc;
+    if (!buf_.empty()) buf_.append_char('.');
+    buf_.append(text, n);
+    count_ = -1;
+    return kKalOk;
+  }
+  int append_number(uint32_t subid) override {
+    char digits[11];
+    size_t n = 0;
+    if (!buf_.empty()) digits[n++] = '.';
+    n += kas_format_uint32(subid, digits + n);
+    if (int rc = buf_.append(digits, n)) return rc;
+    if (count_ >= 0) ++count_;
+    return kKalOk;
+  }
+  int append_oid(const IKasOid* other) override {
+    if (!other || other->text_length() == 0) return kKalOk;
+    const size_t n = other->text_length();
+    const long other_count = other == this ? count_ : -1;
+    // Reserve first: `other` may be this identifier, whose text moves.
+    if (int rc = buf_.reserve(buf_.size() + n + 1)) return rc;
+    if (!buf_.empty()) buf_.append_char('.');
+    buf_.append(other->text(), n);
+    count_ = other_count >= 0 ? 2 * other_count : -1;
+    return kKalOk;
+  }
+  int append_text_as_index(const char* text, int tag, bool implied) override {
+    int rc = kKalOk;
+    KalOwned<IKasSnmpValue> value(kas_create_value_from_text(text, tag, &rc));
+    if (!value) return rc;
+    return value->append_to_index(this, implied);
+  }
+  int append_value_as_index(const IKasSnmpValue* value, bool implied) override {
+    if (!value) return kKalErrInvalidArg;
+    if (value == static_cast<const IKasSnmpValue*>(this)) {
+      int rc = kKalOk;
+      KalOwned<IKasSnmpValue> copy(clone(&rc));
+      if (!copy) return rc;
+      return copy->append_to_index(this, implied);
+    }
+    return value->append_to_index(this, implied);
+  }
+  IKasSnmpValue* new_prefix(size_t n, int* pStatus) override {
+    KalOwned<CKasOid> prefix(kal_new<CKasOid>());
+    if (!prefix) return kal_fail<IKasSnmpValue>(pStatus, kKalErrNoMemory);
+    const size_t end = kas_oid_text_prefix_end(buf_.c_str(), buf_.size(), n);
+    if (int rc = prefix->set_text_bytes(buf_.c_str(), end)) {
+      return kal_fail<IKasSnmpValue>(pStatus, rc);
+    }
+    remove_front(end, n);
+    kal_set_status(pStatus, kKalOk);
+    return prefix.detach();
+  }
+  int move_prefix_to_value(size_t n, IKasSnmpValue* value) override;
+  uint32_t pop_first(int* pStatus) override {
+    const uint32_t v = element_at(0, pStatus);
+    if (!buf_.empty()) {
+      remove_front(kas_oid_text_prefix_end(buf_.c_str(), buf_.size(), 1), 1);
+    }
+    return v;
+  }
+  IKalText* new_prefix_text(size_t n, int* pStatus) override {
+    KalOwned<IKalText> text(kal_create_text(pStatus));
+    if (!text) return nullptr;
+    if (int rc = move_prefix_to_text(n, text.get())) return kal_fail<IKalText>(pStatus, rc);
+    return text.detach();
+  }
+  int move_prefix_to_text(size_t n, IKalText* text) override {
+    if (!text) return kKalErrInvalidArg;
+    const size_t end = kas_oid_text_prefix_end(buf_.c_str(), buf_.size(), n);
+    if (int rc = text->assign(buf_.c_str(), end)) return rc;
+    remove_front(end, n);
+    return kKalOk;
+  }
+  IKasSnmpValue* new_value_from_index(int tag, bool implied, size_t length,
+                                      int* pStatus) override {
+    KalOwned<IKasSnmpValue> value(kas_create_value(tag, pStatus));
+    if (!value) return nullptr;
+    if (int rc = take_value_from_index(value.get(), implied, length)) {
+      return kal_fail<IKasSnmpValue>(pStatus, rc);
+    }
+    return value.detach();
+  }
+  int take_value_from_index(IKasSnmpValue* value, bool implied, size_t length) override {
+    if (value == static_cast<IKasSnmpValue*>(this)) return kKalErrInvalidArg;
+    if (int rc = read_value_from_index(value, implied, length)) return rc;
+    const size_t consumed = value->index_length(implied);
+    if (consumed > 0) erase(0, consumed);  // never beyond what was read
+    return kKalOk;
+  }
+  int erase(size_t start, size_t n) override;
+  IKasSnmpValue* new_value_reading_index(int tag, bool implied, size_t length,
+                                         int* pStatus) const override {
+    KalOwned<IKasSnmpValue> value(kas_create_value(tag, pStatus));
+    if (!value) return nullptr;
+    if (int rc = read_value_from_index(value.get(), implied, length)) {
+      return kal_fail<IKasSnmpValue>(pStatus, rc);
+    }
+    return value.detach();
+  }
+  int read_value_from_index(IKasSnmpValue* value, bool implied, size_t length) const override {
+    if (!value) return kKalErrInvalidArg;
+    return value->set_from_index(this, implied, length);
+  }
+  int write_value_as_index(const IKasSnmpValue* value, bool implied) override {
+    if (!value) return kKalErrInvalidArg;
+    return value->set_oid_to_index(this, implied);
+  }
+  const char* text() const override { return buf_.c_str(); }
+  size_t text_length() const override { return buf_.size(); }
+  size_t count() const override {
+    if (count_ < 0) count_ = static_cast<long>(kas_oid_text_count(buf_.c_str(), buf_.size()));
+    return static_cast<size_t>(count_);
+  }
+  IKasSnmpValue* value() override { return this; }
+  const IKasSnmpValue* value() const override { return this; }
+  int compare_numeric(const IKasOid* other, int* pStatus) const override {
+    if (!other) {
+      kal_set_status(pStatus, kKalErrInvalidArg);
+      return -1;
+    }
+    kal_set_status(pStatus, kKalOk);
+    return kas_oid_compare_numeric(buf_.c_str(), buf_.size(), other->text(),
+                                   other->text_length());
+  }
+  int compare_numeric_text(const char* text, int* pStatus) const override {
+    if (!text) {
+      kal_set_status(pStatus, kKalErrInvalidArg);
+      return -1;
+    }
+    kal_set_status(pStatus, kKalOk);
+    return kas_oid_compare_numeric(buf_.c_str(), buf_.size(), text, std::strlen(text));
+  }
+  bool is_within(const IKasOid* root) const override {
+    if (!root) return false;
+    const int rel =
+        kas_oid_compare_numeric(buf_.c_str(), buf_.size(), root->text(), root->text_length());
+    return rel == kKasOidEqual || rel == kKasOidDescendant;
+  }
+  int set_text_bytes(const char* text, size_t length) override {
+    if (!text && length) return kKalErrInvalidArg;
+    if (int rc = buf_.assign(text, length)) return rc;
+    count_ = -1;
+    return kKalOk;
+  }
+
+ protected:
+  bool has_index_form() const override { return true; }
+
+ private:
+  // Removes the text [0, end) that holds the first n sub-identifiers, and
+  // the dot after it.
+  void remove_front(size_t end, size_t n) {
+    if (end >= buf_.size()) {
+      clear();
+      return;
+    }
+    buf_.erase(0, end + 1);
+    if (count_ >= 0) count_ -= static_cast<long>(n);
+  }
+  int remove_prefix_bytes(const char* prefix, size_t length) {
+    const int rel = kas_oid_compare_text(buf_.c_str(), buf_.size(), prefix, length);
+    if (rel == kKasOidEqual) {
+      clear();
+      return kKalOk;
+    }
+    if (rel != kKasOidDescendant) return kKalErrInvalidArg;
+    // An empty prefix is no ancestor by text, so `length` is at least 1
+    // and text[length] is the dot after the prefix.
+    buf_.erase(0, length + 1);
+    count_ = -1;
+    return kKalOk;
+  }
+
+  KalBuffer buf_;
+  mutable long count_ = 0;
+};
+
+uint32_t CKasOid::element_at(size_t index, int* pStatus) const {
+  if (buf_.empty()) {
+    kal_set_status(pStatus, kKalErrNotReady);
+    return 0xFFFFFFFFu;
+  }
+  KasArcCursor cursor(buf_.c_str(), buf_.size());
+  uint32_t v = 0;
+  for (size_t i = 0; i <= index; ++i) {
+    if (!cursor.next(&v)) {
+      kal_set_status(pStatus, kKalErrNoData);
+      return 0xFFFFFFFFu;
+    }
+  }
+  kal_set_status(pStatus, kKalOk);
+  return v;
+}
+
+int CKasOid::append_to_index(IKasOid* oid, bool implied) const {
+  if (!oid) return kKalErrInvalidArg;
+  if (oid == static_cast<const IKasOid*>(this)) {
+    int rc = kKalOk;
+    KalOwned<IKasSnmpValue> copy(clone(&rc));
+    if (!copy) return rc;
+    return copy->append_to_index(oid, implied);
+  }
+  if (!implied) {
+    if (int rc = oid->append_number(static_cast<uint32_t>(count()))) return rc;
+  }
+  return oid->append_oid(this);
+}
+
+// Not implied: the count n, then n sub-identifiers; implied: `length`
+// sub-identifiers or every remaining one. The sub-identifiers are copied as
+// the span of text they occupy.
+int CKasOid::set_from_index(const IKasOid* oid, bool implied, size_t length) {
+  if (!oid) return kKalErrInvalidArg;
+  const char* text = oid->text();
+  const size_t text_length = oid->text_length();
+  const size_t count = oid->count();
+  KasArcCursor cursor(text, text_length);
+  size_t skip = 0;
+  size_t n = 0;
+  if (!implied) {
+    uint32_t v = 0;
+    bool overflow = false;
+    if (!cursor.next(&v, &overflow) || overflow || v > count - 1) return kKasErrBadIndex;
+    n = v;
+    skip = 1;
+  } else {
+    n = (length == kKasAll || length >= count) ? count : length;
+  }
+  for (size_t i = 0; i < n; ++i) {
+    uint32_t v = 0;
+    bool overflow = false;
+    if (!cursor.next(&v, &overflow) || overflow) return kKasErrBadIndex;
+  }
+  const size_t begin = skip ? kas_oid_text_prefix_end(text, text_length, skip) + 1 : 0;
+  const size_t end = kas_oid_text_prefix_end(text, text_length, skip + n);
+  if (n == 0) {
+    clear();
+    return kKalOk;
+  }
+  if (oid == static_cast<const IKasOid*>(this)) {
+    buf_.truncate(end);
+    buf_.erase(0, begin);
+  } else if (int rc = buf_.assign(text + begin, end - begin)) {
+    return rc;
+  }
+  count_ = static_cast<long>(n);
+  return kKalOk;
+}
+
+int CKasOid::move_prefix_to_value(size_t n, IKasSnmpValue* value) {
+  if (!value || value == static_cast<IKasSnmpValue*>(this)) return kKalErrInvalidArg;
+  const size_t end = kas_oid_text_prefix_end(buf_.c_str(), buf_.size(), n);
+  if (IKasOid* oid = value->as_oid()) {
+    if (int rc = oid->set_text_bytes(buf_.c_str(), end)) return rc;
+  } else if (end == buf_.size()) {
+    if (int rc = value->set_text(buf_.c_str())) return rc;
+  } else {
+    // Lend the prefix as a C string by ending it in place for the call.
+    char* p = buf_.data();
+    const char saved = p[end];
+    p[end] = '\0';
+    const int rc = value->set_text(p);
+    p[end] = saved;
+    if (rc != kKalOk) return rc;
+  }
+  remove_front(end, n);
+  return kKalOk;
+}
+
+int CKasOid::erase(size_t start, size_t n) {
+  const size_t total = count();
+  if (start >= total) return kKalErrInvalidArg;
+  if (n == 0) return kKalOk;
+  const char* t = buf_.c_str();
+  const size_t len = buf_.size();
+  if (n == kKasAll || n >= total - start) {
+    // Cut from the dot before `start` (or everything).
+    buf_.truncate(start == 0 ? 0 : kas_oid_text_prefix_end(t, len, start));
+    count_ = static_cast<long>(start);
+    return kKalOk;
+  }
+  const size_t from = start == 0 ? 0 : kas_oid_text_prefix_end(t, len, start) + 1;
+  const size_t to = kas_oid_text_prefix_end(t, len, start + n) + 1;
+  buf_.erase(from, to - from);
+  count_ = static_cast<long>(total - n);
+  return kKalOk;
+}
+
+}  // namespace
+
+CKasValueBase* kas_new_oid_value() { return kal_new<CKasOid>(); }
