@@ -8,6 +8,8 @@
 
 #include <cstddef>
 
+#include "common/status.h"
+
 class IKalText {
  public:
   // Destroys and frees the value.
@@ -18,19 +20,22 @@ class IKalText {
   virtual const char* text() const = 0;
   // Replace the content. Answer 0, kKalErrInvalidArg for a null pointer with a
   // non-zero length, kKalErrNoMemory (the value is then unchanged).
-  virtual int assign(const char* bytes, size_t length) = 0;
+  virtual int assign(const void* bytes, size_t length) = 0;
   virtual int assign(const char* text) = 0;  // null assigns the empty value
   // Append to the content; same answers as assign.
-  virtual int append(const char* bytes, size_t length) = 0;
+  virtual int append(const void* bytes, size_t length) = 0;
   virtual int append(const char* text) = 0;
   virtual int append(const IKalText* other) = 0;  // null appends nothing
   // A deep copy the caller owns. *pStatus (optional): 0 or kKalErrNoMemory.
   virtual IKalText* clone(int* pStatus = nullptr) const = 0;
-  // Exact, case-sensitive, byte by byte; two empty values are equal. A null
-  // text or other counts as empty.
-  virtual bool equals(const char* bytes, size_t length) const = 0;
-  virtual bool equals(const char* text) const = 0;
-  virtual bool equals(const IKalText* other) const = 0;
+  // Exact, case-sensitive, byte by byte; two empty values are equal.
+  virtual bool equals(const void* bytes, size_t length) const = 0;
+  virtual bool equals(const char* text) const = 0;  // null counts as empty
+  virtual bool equals(const IKalText* other) const = 0;  // null: false
+  // Empties the value.
+  virtual void clear() = 0;
+  // The bytes, never null (an empty value lends ""). Lent like text().
+  virtual const char* data() const = 0;
   virtual ~IKalText() = default;
 };
 
@@ -39,6 +44,6 @@ class IKalText {
 IKalText* kal_create_text(int* pStatus = nullptr);
 // A new text value holding a copy of `text` (null gives the empty value).
 // *pStatus (optional): 0 or kKalErrNoMemory.
-IKalText* kal_create_text(const char* text, int* pStatus);
+IKalText* kal_create_text_from(const char* text, int* pStatus = nullptr);
 
 #endif  // COMMON_TEXT_H_
