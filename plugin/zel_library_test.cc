@@ -19,7 +19,7 @@ namespace {
 class ZelLibrary : public testing::Test {
  protected:
   void SetUp() override {
-    library_ = dlopen(ZEL_LIBRARY_PATH, RTLD_NOW | RTLD_LOCAL);
+    library_ = library();
     ASSERT_NE(nullptr, library_) << dlerror();
     ZEL_BIND(ZelInit);
     ZEL_BIND(ZelUnInit);
@@ -65,7 +65,13 @@ class ZelLibrary : public testing::Test {
 
   void TearDown() override {
     if (ZelUnInit && handle_) ZelUnInit(handle_);
-    if (library_) dlclose(library_);
+  }
+
+  // Loaded once and kept for the process, as a host keeps it; every test
+  // gets a fresh context.
+  static void* library() {
+    static void* const handle = dlopen(ZEL_LIBRARY_PATH, RTLD_NOW | RTLD_LOCAL);
+    return handle;
   }
 
   template <class F>
