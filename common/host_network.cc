@@ -279,6 +279,16 @@ IKalHostNetwork* kal_host_network(int* pStatus) {
   return g_service;
 }
 
+int kal_host_network_reset_for_testing(int providers) {
+  int rc = kKalOk;
+  IKalHostNetwork* fresh = kal_create_host_network(providers, &rc);
+  if (!fresh) return rc;
+  std::lock_guard<std::mutex> lock(g_service_mu);
+  if (g_service) g_service->destroy();
+  g_service = fresh;
+  return kKalOk;
+}
+
 int kal_local_address_text(int protocol, const char* destination, char* local, size_t size) {
   if (!destination || !local) return kKalErrInvalidArg;
   if (protocol != 1) return kKalErrNotSupported;  // IKalNetworkAddress::IPv4

@@ -142,6 +142,12 @@ IKalHostNetwork* kal_create_host_network_from(IKalHostNetworkProvider* pFirst,
 // *pStatus: 0, kKalErrNoMemory (the next call tries again).
 IKalHostNetwork* kal_host_network(int* pStatus = nullptr);
 
+// Tests only: replaces the process-wide service with a new one over the given
+// providers (kKalHostNetwork*), so that code which uses the process-wide
+// service can be run over the /proc fallback. Not to be called while another
+// thread uses the service. 0, kKalErrInvalidArg, kKalErrNoMemory.
+int kal_host_network_reset_for_testing(int providers);
+
 // The local address towards a destination given as text, through the
 // process-wide service. `protocol` is an EProtocol value (1 IPv4); the answer
 // is written as "%d.%d.%d.%d" into local[size] (16 bytes always suffice).

@@ -236,6 +236,11 @@ TEST(HostNetworkNetns, ProcessWideServiceAnswersText) {
     int rc = kKalOk;
     ASSERT_NE(kal_host_network(&rc), nullptr);
     EXPECT_STREQ(kal_host_network()->provider_name(), "netlink");
+    ASSERT_EQ(kal_host_network_reset_for_testing(kKalHostNetworkProcOnly), kKalOk);
+    ASSERT_EQ(kal_local_address_text(1, "8.8.8.8", out, sizeof out), kKalOk);
+    EXPECT_STREQ(out, "192.168.50.1");
+    EXPECT_STREQ(kal_host_network()->provider_name(), "proc");
+    EXPECT_EQ(kal_host_network_reset_for_testing(99), kKalErrInvalidArg);
   });
 }
 
