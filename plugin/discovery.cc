@@ -28,8 +28,8 @@ int CZelFoundDeviceList::add(const char* sysObjectID, const char* modelName,
   return kKalOk;
 }
 
-bool CZelFoundDeviceList::get_next(char* address, char* modelName, uint8_t* pFlag,
-                                   char* sysObjectID) noexcept {
+bool CZelFoundDeviceList::get_next(char* address, char* modelName,
+                                   uint8_t* pFlag, char* sysObjectID) noexcept {
   if (m_count <= 0 || m_position < 0 || m_position >= m_count) return false;
   const ZelFoundDevice* node = m_pHead;
   for (int32_t i = 0; i < m_position && node; ++i) node = node->pNext;
@@ -81,8 +81,8 @@ const char* CZelDiscovery::filter(int slot) const noexcept {
 
 int CZelDiscovery::find(const char* address, int protocol, int32_t mode,
                         const ZelSnmpV3Settings& settings, int32_t timeoutMs,
-                        int32_t retries, IZelPluginUSM& usm, const char* community,
-                        int32_t* pCount) noexcept {
+                        int32_t retries, IZelPluginUSM& usm,
+                        const char* community, int32_t* pCount) noexcept {
   (void)address;
   (void)mode;
   (void)settings;
@@ -91,7 +91,8 @@ int CZelDiscovery::find(const char* address, int protocol, int32_t mode,
   (void)usm;
   (void)community;
   (void)pCount;
-  if (protocol != 1 && protocol != 2 && protocol != 4) return kKalErrNotSupported;
+  if (protocol != 1 && protocol != 2 && protocol != 4)
+    return kKalErrNotSupported;
   // TODO: the broadcast through the device finder (facade/find_device_snmp)
   // goes here once the facade layer provides kal_create_find_device_snmp. Until
   // then discovery stores nothing and answers "not supported".

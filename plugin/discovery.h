@@ -37,10 +37,12 @@ class CZelFoundDeviceList {
 
   // Puts a node at the head (texts cut to 63 characters); count + 1.
   // 0; kKalErrNoMemory (the list is unchanged).
-  int add(const char* sysObjectID, const char* modelName, const char* address) noexcept;
+  int add(const char* sysObjectID, const char* modelName,
+          const char* address) noexcept;
   // Copies the node at the read position into the host's 64-byte buffers,
   // sets *pFlag to 0 and advances. False when the list is exhausted.
-  bool get_next(char* address, char* modelName, uint8_t* pFlag, char* sysObjectID) noexcept;
+  bool get_next(char* address, char* modelName, uint8_t* pFlag,
+                char* sysObjectID) noexcept;
   void reset_position() noexcept { m_position = 0; }
   int32_t count() const noexcept { return m_count; }
 
@@ -69,15 +71,17 @@ class CZelDiscovery {
   const char* filter(int slot) const noexcept;
 
   // Finds devices (internal protocol 1 IPv4, 2 IPX, 4 IPv6) and replaces the
-  // found-device list. `community` is the context's discovery community ("" when
-  // not set); `usm` gets `mode` and `settings` first. *pCount: devices found.
-  // kKalErrNotSupported for a protocol discovery does not serve.
+  // found-device list. `community` is the context's discovery community (""
+  // when not set); `usm` gets `mode` and `settings` first. *pCount: devices
+  // found. kKalErrNotSupported for a protocol discovery does not serve.
   int find(const char* address, int protocol, int32_t mode,
-           const ZelSnmpV3Settings& settings, int32_t timeoutMs, int32_t retries,
-           IZelPluginUSM& usm, const char* community, int32_t* pCount) noexcept;
+           const ZelSnmpV3Settings& settings, int32_t timeoutMs,
+           int32_t retries, IZelPluginUSM& usm, const char* community,
+           int32_t* pCount) noexcept;
 
   // False without a list or when it is exhausted.
-  bool get_next(char* address, char* modelName, uint8_t* pFlag, char* sysObjectID) noexcept;
+  bool get_next(char* address, char* modelName, uint8_t* pFlag,
+                char* sysObjectID) noexcept;
   // No effect without a list.
   void reset_position() noexcept;
 

@@ -2,11 +2,11 @@
 // found-device list read newest first.
 #include "plugin/discovery.h"
 
+#include <gtest/gtest.h>
+
 #include <cstring>
 #include <memory>
 #include <string>
-
-#include <gtest/gtest.h>
 
 #include "common/owned.h"
 #include "common/status.h"
@@ -17,7 +17,8 @@ constexpr char kModelPrefix[] = "1.3.6.1.4.1.61802.1.11.93.1.37.22.4";
 
 TEST(Discovery, FreshObjectHasFiftyEmptySlotsAndNoList) {
   CZelDiscovery discovery;
-  for (int i = 0; i < kZelFilterSlots; ++i) EXPECT_STREQ("", discovery.filter(i)) << i;
+  for (int i = 0; i < kZelFilterSlots; ++i)
+    EXPECT_STREQ("", discovery.filter(i)) << i;
   EXPECT_EQ(nullptr, discovery.filter(-1));
   EXPECT_EQ(nullptr, discovery.filter(kZelFilterSlots));
   EXPECT_EQ(nullptr, discovery.found_devices());
@@ -27,7 +28,8 @@ TEST(Discovery, FreshObjectHasFiftyEmptySlotsAndNoList) {
 TEST(Discovery, FiftyFirstFilterIsDroppedAndStillAnswersZero) {
   CZelDiscovery discovery;
   for (int i = 0; i < kZelFilterSlots; ++i) {
-    ASSERT_EQ(kKalOk, discovery.add_filter(("1.3." + std::to_string(i)).c_str()));
+    ASSERT_EQ(kKalOk,
+              discovery.add_filter(("1.3." + std::to_string(i)).c_str()));
   }
   EXPECT_EQ(kKalOk, discovery.add_filter("9.9.9"));
   for (int i = 0; i < kZelFilterSlots; ++i) {
@@ -73,14 +75,17 @@ TEST_P(DiscoveryFilters, PlainCharacterPrefix) {
 
 INSTANTIATE_TEST_SUITE_P(
     Rows, DiscoveryFilters,
-    testing::Values(FilterRow{"no_filter", nullptr, kModelPrefix, true},
-                    FilterRow{"shorter_prefix", "1.3.6.1.4.1.61802", kModelPrefix, true},
-                    FilterRow{"no_dot_boundary", "1.3.6.1.4.1.6180", kModelPrefix, true},
-                    FilterRow{"equal", kModelPrefix, kModelPrefix, true},
-                    FilterRow{"other_branch", "1.3.6.1.4.1.9", kModelPrefix, false},
-                    FilterRow{"longer_than_oid", "1.3.6.1.4.1.61802.1.11.93.1.37.22.4.1",
-                              kModelPrefix, false}),
-    [](const testing::TestParamInfo<FilterRow>& info) { return info.param.name; });
+    testing::Values(
+        FilterRow{"no_filter", nullptr, kModelPrefix, true},
+        FilterRow{"shorter_prefix", "1.3.6.1.4.1.61802", kModelPrefix, true},
+        FilterRow{"no_dot_boundary", "1.3.6.1.4.1.6180", kModelPrefix, true},
+        FilterRow{"equal", kModelPrefix, kModelPrefix, true},
+        FilterRow{"other_branch", "1.3.6.1.4.1.9", kModelPrefix, false},
+        FilterRow{"longer_than_oid", "1.3.6.1.4.1.61802.1.11.93.1.37.22.4.1",
+                  kModelPrefix, false}),
+    [](const testing::TestParamInfo<FilterRow>& info) {
+      return info.param.name;
+    });
 
 TEST(Discovery, LaterSlotMatchesToo) {
   CZelDiscovery discovery;
@@ -95,7 +100,8 @@ TEST(FoundDeviceList, ReadsNewestFirstAndRestartsAfterReset) {
   ASSERT_EQ(kKalOk, list.add("1.3.6.1.B", "Model", "127.0.1.2"));
   ASSERT_EQ(kKalOk, list.add("1.3.6.1.C", "Model", "127.0.1.3"));
   EXPECT_EQ(3, list.count());
-  char address[ZEL_ADDRESS_SIZE], model[ZEL_MODEL_NAME_SIZE], oid[ZEL_OID_TEXT_SIZE];
+  char address[ZEL_ADDRESS_SIZE], model[ZEL_MODEL_NAME_SIZE],
+      oid[ZEL_OID_TEXT_SIZE];
   uint8_t flag = 9;
   std::string order;
   while (list.get_next(address, model, &flag, oid)) {
@@ -138,7 +144,8 @@ TEST(FoundDeviceList, FailedNodeAllocationLeavesTheListUnchanged) {
 
 TEST(Discovery, NextWithoutListAnswersFalse) {
   CZelDiscovery discovery;
-  char address[ZEL_ADDRESS_SIZE], model[ZEL_MODEL_NAME_SIZE], oid[ZEL_OID_TEXT_SIZE];
+  char address[ZEL_ADDRESS_SIZE], model[ZEL_MODEL_NAME_SIZE],
+      oid[ZEL_OID_TEXT_SIZE];
   uint8_t flag = 5;
   discovery.reset_position();  // no list: no effect, no crash
   EXPECT_FALSE(discovery.get_next(address, model, &flag, oid));

@@ -17,4 +17,4 @@
 #define ZEL_NOEXCEPT
 #endif
 
-#endif  /* PLUGIN_EXPORT_H_ */
+#endif /* PLUGIN_EXPORT_H_ */

@@ -1,35 +1,62 @@
 // The built library's dynamic symbol table: exactly the 38 exported
 // functions, plus the symbols of the two exported option classes, and nothing
 // else: no C++ runtime symbol, no internal helper.
+#include <gtest/gtest.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <set>
 #include <string>
 #include <vector>
 
-#include <gtest/gtest.h>
-
 namespace {
 
 // Every one must be exported, as a function.
 const char* const kExportedFunctions[] = {
-    "ZelInit", "ZelUnInit", "ZelCommandString", "ZelCommandInteger",
-    "ZelFindDeviceSNMP", "ZelFindDeviceSNMPEx", "ZelFindAddFilter", "ZelFindClearFilter",
-    "ZelFindResetPosition", "ZelGetDeviceNext", "ZelInitDevice", "ZelInitDeviceEx",
-    "ZelIsSupportedOID", "ZelRefreshOptions", "ZelGetOptionValueBoolean",
-    "ZelGetOptionValueInteger", "ZelGetOptionValueUInteger", "ZelGetOptionValueString",
-    "ZelTransportAvailable", "ZelGetNumberOfStorageInfo", "ZelGetStorageInfo",
-    "ZelGetNumberOfDeviceInfo", "ZelGetDeviceInfo", "ZelGetPrinterInfo",
-    "ZelGetNumberOfInputTrayInfo", "ZelGetInputTrayInfo", "ZelGetNumberOfInputTrayInfoEx",
-    "ZelGetInputTrayInfoEx", "ZelGetNumberOfOutputTrayInfo", "ZelGetOutputTrayInfo",
-    "ZelGetNumberOfTonerInfo", "ZelGetTonerInfo", "ZelGetNumberOfAlertInfo",
-    "ZelGetAlertInfo", "ZelGetNumberOfJobInfo", "ZelGetJobInfo", "ZelCancelJob",
+    "ZelInit",
+    "ZelUnInit",
+    "ZelCommandString",
+    "ZelCommandInteger",
+    "ZelFindDeviceSNMP",
+    "ZelFindDeviceSNMPEx",
+    "ZelFindAddFilter",
+    "ZelFindClearFilter",
+    "ZelFindResetPosition",
+    "ZelGetDeviceNext",
+    "ZelInitDevice",
+    "ZelInitDeviceEx",
+    "ZelIsSupportedOID",
+    "ZelRefreshOptions",
+    "ZelGetOptionValueBoolean",
+    "ZelGetOptionValueInteger",
+    "ZelGetOptionValueUInteger",
+    "ZelGetOptionValueString",
+    "ZelTransportAvailable",
+    "ZelGetNumberOfStorageInfo",
+    "ZelGetStorageInfo",
+    "ZelGetNumberOfDeviceInfo",
+    "ZelGetDeviceInfo",
+    "ZelGetPrinterInfo",
+    "ZelGetNumberOfInputTrayInfo",
+    "ZelGetInputTrayInfo",
+    "ZelGetNumberOfInputTrayInfoEx",
+    "ZelGetInputTrayInfoEx",
+    "ZelGetNumberOfOutputTrayInfo",
+    "ZelGetOutputTrayInfo",
+    "ZelGetNumberOfTonerInfo",
+    "ZelGetTonerInfo",
+    "ZelGetNumberOfAlertInfo",
+    "ZelGetAlertInfo",
+    "ZelGetNumberOfJobInfo",
+    "ZelGetJobInfo",
+    "ZelCancelJob",
     "ZelGetCharSet",
 };
 
 // Classes whose members, vtables and typeinfo may be exported (demangled
 // names). Add a class here and to plugin/zel_exports.map together.
-const char* const kExportedClasses[] = {"CZelDevCommOption", "CZelSorrel5Option"};
+const char* const kExportedClasses[] = {"CZelDevCommOption",
+                                        "CZelSorrel5Option"};
 
 struct Symbol {
   char type;
@@ -40,13 +67,15 @@ struct Symbol {
 std::vector<Symbol> defined_dynamic_symbols(bool demangle) {
   std::vector<Symbol> out;
   const std::string command = std::string("nm -D --defined-only ") +
-                              (demangle ? "-C " : "") + "'" ZEL_LIBRARY_PATH "'";
+                              (demangle ? "-C " : "") +
+                              "'" ZEL_LIBRARY_PATH "'";
   FILE* pipe = popen(command.c_str(), "r");
   if (!pipe) return out;
   char line[4096];
   while (fgets(line, sizeof line, pipe)) {
     std::string text(line);
-    while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
+    while (!text.empty() && (text.back() == '\n' || text.back() == '\r'))
+      text.pop_back();
     // "<address> <type> <name>"; the name may contain spaces when demangled.
     const size_t first = text.find(' ');
     if (first == std::string::npos || first + 3 > text.size()) continue;
@@ -75,9 +104,10 @@ TEST(ExportedSymbols, ExactlyTheZelFunctionsAndOptionClasses) {
     if (s.type == 'T') functions.insert(s.name);
     const bool expected_function =
         s.type == 'T' &&
-        std::find_if(std::begin(kExportedFunctions), std::end(kExportedFunctions),
-                     [&](const char* f) { return s.name == f; }) !=
-            std::end(kExportedFunctions);
+        std::find_if(std::begin(kExportedFunctions),
+                     std::end(kExportedFunctions), [&](const char* f) {
+                       return s.name == f;
+                     }) != std::end(kExportedFunctions);
     EXPECT_TRUE(expected_function || is_class_symbol(s.name))
         << "unexpected export: " << s.type << " " << s.name;
   }

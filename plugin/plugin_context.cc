@@ -27,7 +27,8 @@ int CZelPluginContext::init() noexcept {
   return kKalOk;
 }
 
-int CZelPluginContext::command_string(const char* command, const char* value) noexcept {
+int CZelPluginContext::command_string(const char* command,
+                                      const char* value) noexcept {
   if (!command || !value) return kKalErrInvalidArg;
   char* field = nullptr;
   if (strcmp(command, kZelCmdCommunityGetOption) == 0) {
@@ -43,13 +44,14 @@ int CZelPluginContext::command_string(const char* command, const char* value) no
   return kKalOk;
 }
 
-int CZelPluginContext::find_devices(const char* address, int protocol, int32_t mode,
+int CZelPluginContext::find_devices(const char* address, int protocol,
+                                    int32_t mode,
                                     const ZelSnmpV3Settings& settings,
                                     int32_t timeoutMs, int32_t retries,
                                     int32_t* pCount) noexcept {
   if (!m_pDiscovery || !m_pUSM) return kKalErrNotReady;
-  return m_pDiscovery->find(address, protocol, mode, settings, timeoutMs, retries,
-                            *m_pUSM.get(), m_szFindCommunity, pCount);
+  return m_pDiscovery->find(address, protocol, mode, settings, timeoutMs,
+                            retries, *m_pUSM.get(), m_szFindCommunity, pCount);
 }
 
 int zel_create_plugin_context(CZelPluginContext** ppContext) noexcept {

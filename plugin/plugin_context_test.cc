@@ -3,11 +3,11 @@
 // context, and creation under allocation failure.
 #include "plugin/plugin_context.h"
 
+#include <gtest/gtest.h>
+
 #include <cstring>
 #include <new>
 #include <string>
-
-#include <gtest/gtest.h>
 
 #include "common/owned.h"
 #include "common/status.h"
@@ -29,13 +29,16 @@ class GuardedContext {
   bool guards_intact() const {
     for (size_t i = 0; i < kGuard; ++i) {
       if (storage_[i] != kCanary) return false;
-      if (storage_[kGuard + sizeof(CZelPluginContext) + i] != kCanary) return false;
+      if (storage_[kGuard + sizeof(CZelPluginContext) + i] != kCanary)
+        return false;
     }
     return true;
   }
 
  private:
-  alignas(CZelPluginContext) unsigned char storage_[kGuard + sizeof(CZelPluginContext) + kGuard];
+  alignas(CZelPluginContext) unsigned char storage_[kGuard +
+                                                    sizeof(CZelPluginContext) +
+                                                    kGuard];
   CZelPluginContext* context_;
 };
 
@@ -49,21 +52,27 @@ class PluginContextCommands : public testing::TestWithParam<CommandRow> {};
 
 TEST_P(PluginContextCommands, OnlyTheExactNamesAreKnown) {
   CZelPluginContext context;
-  EXPECT_EQ(GetParam().expected, context.command_string(GetParam().command, "pub"));
+  EXPECT_EQ(GetParam().expected,
+            context.command_string(GetParam().command, "pub"));
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Rows, PluginContextCommands,
-    testing::Values(CommandRow{"read", "CmdSetCommunityGetOption", kKalOk},
-                    CommandRow{"find", "CmdSetCommunityFind", kKalOk},
-                    CommandRow{"write", "CmdSetCommunityWrite", kKalOk},
-                    CommandRow{"lower_case", "cmdsetcommunityfind", kKalErrNotSupported},
-                    CommandRow{"upper_case", "CMDSETCOMMUNITYFIND", kKalErrNotSupported},
-                    CommandRow{"trailing_char", "CmdSetCommunityFindX", kKalErrNotSupported},
-                    CommandRow{"trailing_space", "CmdSetCommunityFind ", kKalErrNotSupported},
-                    CommandRow{"prefix_only", "CmdSetCommunity", kKalErrNotSupported},
-                    CommandRow{"empty", "", kKalErrNotSupported}),
-    [](const testing::TestParamInfo<CommandRow>& info) { return info.param.name; });
+    testing::Values(
+        CommandRow{"read", "CmdSetCommunityGetOption", kKalOk},
+        CommandRow{"find", "CmdSetCommunityFind", kKalOk},
+        CommandRow{"write", "CmdSetCommunityWrite", kKalOk},
+        CommandRow{"lower_case", "cmdsetcommunityfind", kKalErrNotSupported},
+        CommandRow{"upper_case", "CMDSETCOMMUNITYFIND", kKalErrNotSupported},
+        CommandRow{"trailing_char", "CmdSetCommunityFindX",
+                   kKalErrNotSupported},
+        CommandRow{"trailing_space", "CmdSetCommunityFind ",
+                   kKalErrNotSupported},
+        CommandRow{"prefix_only", "CmdSetCommunity", kKalErrNotSupported},
+        CommandRow{"empty", "", kKalErrNotSupported}),
+    [](const testing::TestParamInfo<CommandRow>& info) {
+      return info.param.name;
+    });
 
 TEST(PluginContext, FreshContextHasThreeEmptyCommunities) {
   CZelPluginContext context;
@@ -75,7 +84,8 @@ TEST(PluginContext, FreshContextHasThreeEmptyCommunities) {
 
 TEST(PluginContext, EachCommandWritesOnlyItsOwnField) {
   CZelPluginContext context;
-  ASSERT_EQ(kKalOk, context.command_string("CmdSetCommunityGetOption", "reader"));
+  ASSERT_EQ(kKalOk,
+            context.command_string("CmdSetCommunityGetOption", "reader"));
   EXPECT_STREQ("reader", context.read_community());
   EXPECT_STREQ("", context.find_community());
   EXPECT_STREQ("", context.write_community());
@@ -95,16 +105,18 @@ TEST(PluginContext, SecondFindCommandKeepsOnlyTheSecondText) {
 TEST(PluginContext, NullArgumentsAreRefused) {
   CZelPluginContext context;
   EXPECT_EQ(kKalErrInvalidArg, context.command_string(nullptr, "x"));
-  EXPECT_EQ(kKalErrInvalidArg, context.command_string("CmdSetCommunityFind", nullptr));
+  EXPECT_EQ(kKalErrInvalidArg,
+            context.command_string("CmdSetCommunityFind", nullptr));
 }
 
 TEST(PluginContext, TenThousandCharacterCommunitiesAreCutTo255) {
   GuardedContext context;
   ASSERT_EQ(kKalOk, context->init());
   const std::string huge(10000, 'c');
-  for (const char* command :
-       {"CmdSetCommunityGetOption", "CmdSetCommunityFind", "CmdSetCommunityWrite"}) {
-    ASSERT_EQ(kKalOk, context->command_string(command, huge.c_str())) << command;
+  for (const char* command : {"CmdSetCommunityGetOption", "CmdSetCommunityFind",
+                              "CmdSetCommunityWrite"}) {
+    ASSERT_EQ(kKalOk, context->command_string(command, huge.c_str()))
+        << command;
   }
   EXPECT_EQ(std::string(255, 'c'), context->read_community());
   EXPECT_EQ(std::string(255, 'c'), context->find_community());
@@ -144,7 +156,8 @@ TEST(PluginContext, EveryAllocationFailsOnceWithoutLeaks) {
     kal_alloc_hook::g_fail_countdown = n;
     const int status = zel_create_plugin_context(&out);
     kal_alloc_hook::g_fail_countdown = -1;
-    EXPECT_EQ(n == 0 ? kZelInitNoContext : kKalErrNoMemory, status) << "allocation " << n;
+    EXPECT_EQ(n == 0 ? kZelInitNoContext : kKalErrNoMemory, status)
+        << "allocation " << n;
     EXPECT_EQ(nullptr, out) << "allocation " << n;
   }
 }

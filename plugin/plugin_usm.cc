@@ -33,9 +33,12 @@ class CZelPluginUSM final : public IZelPluginUSM {
     static_assert(sizeof(s.authPassphrase) == kZelUsmPassphraseSize);
     static_assert(sizeof(s.privPassphrase) == kZelUsmPassphraseSize);
     static_assert(sizeof(s.contextName) == kZelUsmContextNameSize);
-    if (s.securityName[0] != '\0') kal_copy_text(m_szSecurityName, s.securityName);
-    if (s.authPassphrase[0] != '\0') kal_copy_text(m_szAuthPassphrase, s.authPassphrase);
-    if (s.privPassphrase[0] != '\0') kal_copy_text(m_szPrivPassphrase, s.privPassphrase);
+    if (s.securityName[0] != '\0')
+      kal_copy_text(m_szSecurityName, s.securityName);
+    if (s.authPassphrase[0] != '\0')
+      kal_copy_text(m_szAuthPassphrase, s.authPassphrase);
+    if (s.privPassphrase[0] != '\0')
+      kal_copy_text(m_szPrivPassphrase, s.privPassphrase);
     if (s.contextName[0] != '\0') kal_copy_text(m_szContextName, s.contextName);
     if (is_selector(s.securityLevel)) m_securityLevel = s.securityLevel;
     if (is_selector(s.authProtocol)) m_authProtocol = s.authProtocol;
@@ -43,13 +46,23 @@ class CZelPluginUSM final : public IZelPluginUSM {
   }
   void release() noexcept override { delete this; }
   int32_t get_mode() const noexcept override { return m_mode; }
-  const char* get_security_name() const noexcept override { return m_szSecurityName; }
-  int32_t get_security_level() const noexcept override { return m_securityLevel; }
+  const char* get_security_name() const noexcept override {
+    return m_szSecurityName;
+  }
+  int32_t get_security_level() const noexcept override {
+    return m_securityLevel;
+  }
   int32_t get_auth_protocol() const noexcept override { return m_authProtocol; }
   int32_t get_priv_protocol() const noexcept override { return m_privProtocol; }
-  const char* get_auth_passphrase() const noexcept override { return m_szAuthPassphrase; }
-  const char* get_priv_passphrase() const noexcept override { return m_szPrivPassphrase; }
-  const char* get_context_name() const noexcept override { return m_szContextName; }
+  const char* get_auth_passphrase() const noexcept override {
+    return m_szAuthPassphrase;
+  }
+  const char* get_priv_passphrase() const noexcept override {
+    return m_szPrivPassphrase;
+  }
+  const char* get_context_name() const noexcept override {
+    return m_szContextName;
+  }
 
  private:
   void reset() noexcept {

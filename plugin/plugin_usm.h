@@ -17,7 +17,7 @@ inline constexpr size_t kZelUsmPassphraseSize = 64;
 inline constexpr size_t kZelUsmContextNameSize = 512;
 
 // Defaults after every reset.
-inline constexpr int32_t kZelUsmDefaultMode = -1;          // community-based SNMP
+inline constexpr int32_t kZelUsmDefaultMode = -1;  // community-based SNMP
 inline constexpr int32_t kZelUsmDefaultSecurityLevel = 2;  // authPriv
 inline constexpr int32_t kZelUsmDefaultAuthProtocol = 1;   // HMAC-MD5
 inline constexpr int32_t kZelUsmDefaultPrivProtocol = 1;   // DES
@@ -28,7 +28,8 @@ class IZelPluginUSM {
   // Resets every setting to its default, then takes over `mode` when it is 0,
   // 1 or 2; each text of `settings` when its first character is not NUL (cut
   // to the field size - 1); each of the three integers when it is 0, 1 or 2.
-  virtual void set(int32_t mode, const ZelSnmpV3Settings& settings) noexcept = 0;
+  virtual void set(int32_t mode,
+                   const ZelSnmpV3Settings& settings) noexcept = 0;
   // Destroys the object.
   virtual void release() noexcept = 0;
   // The getters lend the provider's own buffers: they live as long as the

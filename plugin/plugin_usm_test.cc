@@ -3,11 +3,11 @@
 // fill their record fields without a NUL.
 #include "plugin/plugin_usm.h"
 
+#include <gtest/gtest.h>
+
 #include <cstring>
 #include <memory>
 #include <string>
-
-#include <gtest/gtest.h>
 
 #include "common/owned.h"
 #include "common/status.h"
@@ -94,12 +94,16 @@ TEST_P(PluginUsmIntegers, TakenOverOnlyFromZeroToTwo) {
 
 INSTANTIATE_TEST_SUITE_P(
     Rows, PluginUsmIntegers,
-    testing::Values(IntegerRow{"zero", 0, 0, 0, 0}, IntegerRow{"one", 1, 1, 1, 1},
-                    IntegerRow{"two", 2, 2, 2, 2}, IntegerRow{"three", 3, -1, 2, 1},
+    testing::Values(IntegerRow{"zero", 0, 0, 0, 0},
+                    IntegerRow{"one", 1, 1, 1, 1},
+                    IntegerRow{"two", 2, 2, 2, 2},
+                    IntegerRow{"three", 3, -1, 2, 1},
                     IntegerRow{"minus_one", -1, -1, 2, 1},
                     IntegerRow{"int_min", INT32_MIN, -1, 2, 1},
                     IntegerRow{"int_max", INT32_MAX, -1, 2, 1}),
-    [](const testing::TestParamInfo<IntegerRow>& info) { return info.param.name; });
+    [](const testing::TestParamInfo<IntegerRow>& info) {
+      return info.param.name;
+    });
 
 TEST(PluginUsm, EverySetStartsFromTheDefaults) {
   auto usm = make_usm();

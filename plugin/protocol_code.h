@@ -10,17 +10,23 @@
 
 inline constexpr int kZelProtocolIPv4 = 1;
 inline constexpr int kZelProtocolIPX = 2;
-inline constexpr int kZelProtocolNone = 3;  // accepted, then refused by every layer
+inline constexpr int kZelProtocolNone =
+    3;  // accepted, then refused by every layer
 inline constexpr int kZelProtocolIPv6 = 4;
 
 // Answers the internal protocol, or kKalErrInvalidArg for an unknown host code.
 constexpr int zel_map_protocol(int32_t hostCode) noexcept {
   switch (hostCode) {
-    case 1: return kZelProtocolIPv4;
-    case 2: return kZelProtocolIPX;
-    case 3: return kZelProtocolNone;
-    case 5: return kZelProtocolIPv6;
-    default: return kKalErrInvalidArg;
+    case 1:
+      return kZelProtocolIPv4;
+    case 2:
+      return kZelProtocolIPX;
+    case 3:
+      return kZelProtocolNone;
+    case 5:
+      return kZelProtocolIPv6;
+    default:
+      return kKalErrInvalidArg;
   }
 }
 

@@ -35,23 +35,24 @@ extern "C" {
 typedef struct ZelContext ZelContext;
 
 /* Sizes of the host's output buffers. */
-#define ZEL_ADDRESS_SIZE 64      /* ZelGetDeviceNext: address text */
-#define ZEL_MODEL_NAME_SIZE 64   /* ZelGetDeviceNext: model name */
-#define ZEL_OID_TEXT_SIZE 64     /* ZelGetDeviceNext: sysObjectID text */
-#define ZEL_OPTION_TEXT_SIZE 256 /* ZelGetOptionValueString: longest option text + NUL */
+#define ZEL_ADDRESS_SIZE 64    /* ZelGetDeviceNext: address text */
+#define ZEL_MODEL_NAME_SIZE 64 /* ZelGetDeviceNext: model name */
+#define ZEL_OID_TEXT_SIZE 64   /* ZelGetDeviceNext: sysObjectID text */
+#define ZEL_OPTION_TEXT_SIZE \
+  256 /* ZelGetOptionValueString: longest option text + NUL */
 
 /* SNMPv3 settings (716 bytes), input of ZelFindDeviceSNMPEx and
  * ZelInitDeviceEx, copied on entry. Empty texts and integers outside 0..2
  * keep the plug-in's defaults. Texts need not be NUL-terminated inside their
  * field: at most size - 1 characters are taken. */
 typedef struct ZelSnmpV3Settings {
-  char securityName[64];     /* 0 */
-  int32_t securityLevel;     /* 64: 0 noAuthNoPriv, 1 authNoPriv, 2 authPriv */
-  int32_t authProtocol;      /* 68: 1 HMAC-MD5, 2 HMAC-SHA1 */
-  int32_t privProtocol;      /* 72: 1 DES, 2 AES */
-  char authPassphrase[64];   /* 76 */
-  char privPassphrase[64];   /* 140 */
-  char contextName[512];     /* 204 */
+  char securityName[64];   /* 0 */
+  int32_t securityLevel;   /* 64: 0 noAuthNoPriv, 1 authNoPriv, 2 authPriv */
+  int32_t authProtocol;    /* 68: 1 HMAC-MD5, 2 HMAC-SHA1 */
+  int32_t privProtocol;    /* 72: 1 DES, 2 AES */
+  char authPassphrase[64]; /* 76 */
+  char privPassphrase[64]; /* 140 */
+  char contextName[512];   /* 204 */
 } ZelSnmpV3Settings;
 
 /* One hrStorageTable row (268 bytes). */
@@ -77,28 +78,28 @@ typedef struct ZelPrinterInfo {
 
 /* One prtInputTable row (552 bytes). */
 typedef struct ZelInputTrayInfo {
-  int32_t type;                   /* 0 */
-  int32_t dimensionUnit;          /* 4 */
-  int32_t mediaDimFeedDeclared;   /* 8 */
-  int32_t mediaDimXFeedDeclared;  /* 12 */
-  int32_t mediaDimFeedChosen;     /* 16 */
-  int32_t mediaDimXFeedChosen;    /* 20 */
-  int32_t capacityUnit;           /* 24 */
-  int32_t maxCapacity;            /* 28 */
-  int32_t currentLevel;           /* 32 */
-  int32_t status;                 /* 36 */
-  char mediaName[64];             /* 40 */
-  char name[64];                  /* 104 */
-  char description[256];          /* 168 */
-  char mediaType[64];             /* 424 */
-  char mediaColor[64];            /* 488 */
+  int32_t type;                  /* 0 */
+  int32_t dimensionUnit;         /* 4 */
+  int32_t mediaDimFeedDeclared;  /* 8 */
+  int32_t mediaDimXFeedDeclared; /* 12 */
+  int32_t mediaDimFeedChosen;    /* 16 */
+  int32_t mediaDimXFeedChosen;   /* 20 */
+  int32_t capacityUnit;          /* 24 */
+  int32_t maxCapacity;           /* 28 */
+  int32_t currentLevel;          /* 32 */
+  int32_t status;                /* 36 */
+  char mediaName[64];            /* 40 */
+  char name[64];                 /* 104 */
+  char description[256];         /* 168 */
+  char mediaType[64];            /* 424 */
+  char mediaColor[64];           /* 488 */
 } ZelInputTrayInfo;
 
 /* One prtInputTable row with the vendor's tray number (564 bytes). */
 typedef struct ZelInputTrayInfoEx {
-  ZelInputTrayInfo tray;          /* 0 */
-  int32_t vendorTrayNumber;       /* 552: -1 when unknown */
-  uint8_t reserved[8];            /* 556: always zero */
+  ZelInputTrayInfo tray;    /* 0 */
+  int32_t vendorTrayNumber; /* 552: -1 when unknown */
+  uint8_t reserved[8];      /* 556: always zero */
 } ZelInputTrayInfoEx;
 
 /* One prtOutputTable row (328 bytes). */
@@ -139,19 +140,19 @@ typedef struct ZelDateTime {
 
 /* One job of the vendor's job MIB (1336 bytes). */
 typedef struct ZelJobInfo {
-  int32_t jobType;           /* 0: 1..12, 0 unknown */
-  int32_t jobState;          /* 4: 17 separates the two job lists */
-  int32_t jobInteger2;       /* 8 */
-  uint32_t jobCounter1;      /* 12 */
-  uint32_t jobCounter2;      /* 16 */
-  char jobText1[256];        /* 20: first localised text */
-  char jobText2[256];        /* 276: second localised text */
-  char jobText3[256];        /* 532: third localised text */
-  char jobId[256];           /* 788: job identifier */
-  char jobTextDirect[256];   /* 1044: text read directly */
-  ZelDateTime time1;         /* 1300 */
-  ZelDateTime time2;         /* 1312 */
-  ZelDateTime time3;         /* 1324 */
+  int32_t jobType;         /* 0: 1..12, 0 unknown */
+  int32_t jobState;        /* 4: 17 separates the two job lists */
+  int32_t jobInteger2;     /* 8 */
+  uint32_t jobCounter1;    /* 12 */
+  uint32_t jobCounter2;    /* 16 */
+  char jobText1[256];      /* 20: first localised text */
+  char jobText2[256];      /* 276: second localised text */
+  char jobText3[256];      /* 532: third localised text */
+  char jobId[256];         /* 788: job identifier */
+  char jobTextDirect[256]; /* 1044: text read directly */
+  ZelDateTime time1;       /* 1300 */
+  ZelDateTime time2;       /* 1312 */
+  ZelDateTime time3;       /* 1324 */
 } ZelJobInfo;
 
 /* --- Context ----------------------------------------------------------- */
@@ -178,7 +179,8 @@ ZEL_EXPORT int32_t ZelCommandInteger(ZelContext* handle, const char* command,
  * unknown protocol; -5 protocol not served by discovery. */
 ZEL_EXPORT int32_t ZelFindDeviceSNMP(ZelContext* handle, const char* address,
                                      int32_t protocol, int32_t timeoutMs,
-                                     int32_t retries, int32_t* pCount) ZEL_NOEXCEPT;
+                                     int32_t retries,
+                                     int32_t* pCount) ZEL_NOEXCEPT;
 /* As ZelFindDeviceSNMP with SNMP mode (2: SNMPv3) and SNMPv3 settings;
  * a null `settings` is -2. */
 ZEL_EXPORT int32_t ZelFindDeviceSNMPEx(ZelContext* handle, const char* address,
@@ -188,7 +190,8 @@ ZEL_EXPORT int32_t ZelFindDeviceSNMPEx(ZelContext* handle, const char* address,
                                        int32_t* pCount) ZEL_NOEXCEPT;
 /* Adds a sysObjectID prefix filter (cut to 63 characters) to the first free
  * of 50 slots; a filter beyond 50 is dropped. 0; -2 any null. */
-ZEL_EXPORT int32_t ZelFindAddFilter(ZelContext* handle, const char* filter) ZEL_NOEXCEPT;
+ZEL_EXPORT int32_t ZelFindAddFilter(ZelContext* handle,
+                                    const char* filter) ZEL_NOEXCEPT;
 ZEL_EXPORT void ZelFindClearFilter(ZelContext* handle) ZEL_NOEXCEPT;
 ZEL_EXPORT void ZelFindResetPosition(ZelContext* handle) ZEL_NOEXCEPT;
 /* Delivers the next found device into the host's buffers (each
@@ -208,23 +211,28 @@ ZEL_EXPORT int32_t ZelInitDevice(ZelContext* handle, const char* address,
 ZEL_EXPORT int32_t ZelInitDeviceEx(ZelContext* handle, const char* address,
                                    int32_t protocol, int32_t snmpMode,
                                    const ZelSnmpV3Settings* settings,
-                                   int32_t timeoutMs, int32_t retries) ZEL_NOEXCEPT;
+                                   int32_t timeoutMs,
+                                   int32_t retries) ZEL_NOEXCEPT;
 /* -2 null handle; 0 no device open attempted; 1 for a null or empty OID;
  * otherwise 1 or 0. */
-ZEL_EXPORT int16_t ZelIsSupportedOID(ZelContext* handle, const char* oid) ZEL_NOEXCEPT;
+ZEL_EXPORT int16_t ZelIsSupportedOID(ZelContext* handle,
+                                     const char* oid) ZEL_NOEXCEPT;
 ZEL_EXPORT int32_t ZelRefreshOptions(ZelContext* handle) ZEL_NOEXCEPT;
 /* Option getters: -2 any null; -8 no option object; -5 unknown key; -11
  * index out of range. The string form copies at most ZEL_OPTION_TEXT_SIZE
  * bytes with the NUL. */
 ZEL_EXPORT int32_t ZelGetOptionValueBoolean(ZelContext* handle, const char* key,
-                                            uint16_t index, int16_t* pValue) ZEL_NOEXCEPT;
+                                            uint16_t index,
+                                            int16_t* pValue) ZEL_NOEXCEPT;
 ZEL_EXPORT int32_t ZelGetOptionValueInteger(ZelContext* handle, const char* key,
-                                            uint16_t index, int32_t* pValue) ZEL_NOEXCEPT;
+                                            uint16_t index,
+                                            int32_t* pValue) ZEL_NOEXCEPT;
 ZEL_EXPORT int32_t ZelGetOptionValueUInteger(ZelContext* handle,
                                              const char* key, uint16_t index,
                                              uint32_t* pValue) ZEL_NOEXCEPT;
 ZEL_EXPORT int32_t ZelGetOptionValueString(ZelContext* handle, const char* key,
-                                           uint16_t index, char* buffer) ZEL_NOEXCEPT;
+                                           uint16_t index,
+                                           char* buffer) ZEL_NOEXCEPT;
 
 /* 1 when the transport of the host protocol code (1, 2 or 5) is usable on
  * this machine; 0 otherwise and for every other code. */
@@ -235,29 +243,34 @@ ZEL_EXPORT int16_t ZelTransportAvailable(int32_t protocol) ZEL_NOEXCEPT;
  * the record call copies one cached row without network traffic.
  * Count: -2 null; -8 no device object. Record: -2 null; -8 no device object;
  * -11 index not below the last count. */
-ZEL_EXPORT int32_t ZelGetNumberOfStorageInfo(ZelContext* handle, int32_t* pCount) ZEL_NOEXCEPT;
+ZEL_EXPORT int32_t ZelGetNumberOfStorageInfo(ZelContext* handle,
+                                             int32_t* pCount) ZEL_NOEXCEPT;
 ZEL_EXPORT int32_t ZelGetStorageInfo(ZelContext* handle, uint32_t index,
                                      ZelStorageInfo* pInfo) ZEL_NOEXCEPT;
-ZEL_EXPORT int32_t ZelGetNumberOfDeviceInfo(ZelContext* handle, int32_t* pCount) ZEL_NOEXCEPT;
+ZEL_EXPORT int32_t ZelGetNumberOfDeviceInfo(ZelContext* handle,
+                                            int32_t* pCount) ZEL_NOEXCEPT;
 ZEL_EXPORT int32_t ZelGetDeviceInfo(ZelContext* handle, uint32_t index,
                                     ZelDeviceInfo* pInfo) ZEL_NOEXCEPT;
-ZEL_EXPORT int32_t ZelGetPrinterInfo(ZelContext* handle, ZelPrinterInfo* pInfo) ZEL_NOEXCEPT;
+ZEL_EXPORT int32_t ZelGetPrinterInfo(ZelContext* handle,
+                                     ZelPrinterInfo* pInfo) ZEL_NOEXCEPT;
 ZEL_EXPORT int32_t ZelGetNumberOfInputTrayInfo(ZelContext* handle,
                                                int32_t* pCount) ZEL_NOEXCEPT;
 ZEL_EXPORT int32_t ZelGetInputTrayInfo(ZelContext* handle, uint32_t index,
                                        ZelInputTrayInfo* pInfo) ZEL_NOEXCEPT;
 ZEL_EXPORT int32_t ZelGetNumberOfInputTrayInfoEx(ZelContext* handle,
                                                  int32_t* pCount) ZEL_NOEXCEPT;
-ZEL_EXPORT int32_t ZelGetInputTrayInfoEx(ZelContext* handle, uint32_t index,
-                                         ZelInputTrayInfoEx* pInfo) ZEL_NOEXCEPT;
+ZEL_EXPORT int32_t ZelGetInputTrayInfoEx(
+    ZelContext* handle, uint32_t index, ZelInputTrayInfoEx* pInfo) ZEL_NOEXCEPT;
 ZEL_EXPORT int32_t ZelGetNumberOfOutputTrayInfo(ZelContext* handle,
                                                 int32_t* pCount) ZEL_NOEXCEPT;
 ZEL_EXPORT int32_t ZelGetOutputTrayInfo(ZelContext* handle, uint32_t index,
                                         ZelOutputTrayInfo* pInfo) ZEL_NOEXCEPT;
-ZEL_EXPORT int32_t ZelGetNumberOfTonerInfo(ZelContext* handle, int32_t* pCount) ZEL_NOEXCEPT;
+ZEL_EXPORT int32_t ZelGetNumberOfTonerInfo(ZelContext* handle,
+                                           int32_t* pCount) ZEL_NOEXCEPT;
 ZEL_EXPORT int32_t ZelGetTonerInfo(ZelContext* handle, uint32_t index,
                                    ZelTonerInfo* pInfo) ZEL_NOEXCEPT;
-ZEL_EXPORT int32_t ZelGetNumberOfAlertInfo(ZelContext* handle, int32_t* pCount) ZEL_NOEXCEPT;
+ZEL_EXPORT int32_t ZelGetNumberOfAlertInfo(ZelContext* handle,
+                                           int32_t* pCount) ZEL_NOEXCEPT;
 ZEL_EXPORT int32_t ZelGetAlertInfo(ZelContext* handle, uint32_t index,
                                    ZelAlertInfo* pInfo) ZEL_NOEXCEPT;
 /* selector: 0 every job, 1 jobs whose state is not 17, 2 jobs in state 17;
@@ -267,13 +280,14 @@ ZEL_EXPORT int32_t ZelGetNumberOfJobInfo(ZelContext* handle, uint32_t selector,
 ZEL_EXPORT int32_t ZelGetJobInfo(ZelContext* handle, uint32_t index,
                                  ZelJobInfo* pInfo) ZEL_NOEXCEPT;
 /* Cancels the job with identifier `jobId` (one SNMP set, write community). */
-ZEL_EXPORT int32_t ZelCancelJob(ZelContext* handle, const char* jobId) ZEL_NOEXCEPT;
+ZEL_EXPORT int32_t ZelCancelJob(ZelContext* handle,
+                                const char* jobId) ZEL_NOEXCEPT;
 /* selector: 0 standard, 1 vendor character set; above 1: -2. */
 ZEL_EXPORT int32_t ZelGetCharSet(ZelContext* handle, uint32_t selector,
                                  int32_t* pCharSet) ZEL_NOEXCEPT;
 
 #ifdef __cplusplus
-}  /* extern "C" */
+} /* extern "C" */
 #endif
 
 #endif /* PLUGIN_ZEL_API_H_ */

@@ -10,14 +10,14 @@
 
 static int failures = 0;
 
-#define EXPECT_EQ(expected, actual)                                        \
-  do {                                                                     \
-    long e_ = (long)(expected), a_ = (long)(actual);                       \
-    if (e_ != a_) {                                                        \
-      fprintf(stderr, "%s:%d: %s: expected %ld, got %ld\n", __FILE__,      \
-              __LINE__, #actual, e_, a_);                                  \
-      ++failures;                                                          \
-    }                                                                      \
+#define EXPECT_EQ(expected, actual)                                   \
+  do {                                                                \
+    long e_ = (long)(expected), a_ = (long)(actual);                  \
+    if (e_ != a_) {                                                   \
+      fprintf(stderr, "%s:%d: %s: expected %ld, got %ld\n", __FILE__, \
+              __LINE__, #actual, e_, a_);                             \
+      ++failures;                                                     \
+    }                                                                 \
   } while (0)
 
 int main(void) {
@@ -31,7 +31,8 @@ int main(void) {
   ZelTonerInfo toner;
   ZelAlertInfo alert;
   ZelJobInfo job;
-  char address[ZEL_ADDRESS_SIZE], model[ZEL_MODEL_NAME_SIZE], oid[ZEL_OID_TEXT_SIZE];
+  char address[ZEL_ADDRESS_SIZE], model[ZEL_MODEL_NAME_SIZE],
+      oid[ZEL_OID_TEXT_SIZE];
   char text[ZEL_OPTION_TEXT_SIZE];
   uint8_t flag = 7;
   int32_t i32 = 0;

@@ -12,8 +12,10 @@
 #else
 #define ZEL_LAYOUT(cond) _Static_assert(cond, #cond)
 #endif
-#define ZEL_AT(type, field, offset) ZEL_LAYOUT(offsetof(type, field) == (offset))
-#define ZEL_SIZE(type, field, size) ZEL_LAYOUT(sizeof(((type*)0)->field) == (size))
+#define ZEL_AT(type, field, offset) \
+  ZEL_LAYOUT(offsetof(type, field) == (offset))
+#define ZEL_SIZE(type, field, size) \
+  ZEL_LAYOUT(sizeof(((type*)0)->field) == (size))
 
 ZEL_LAYOUT(sizeof(ZelSnmpV3Settings) == 716);
 ZEL_AT(ZelSnmpV3Settings, securityName, 0);

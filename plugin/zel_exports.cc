@@ -97,7 +97,8 @@ int32_t table_record(ZelContext* handle, uint32_t index, Record* pInfo) {
 }
 
 template <class Out>
-int32_t option_value(ZelContext* handle, const char* key, uint16_t index, Out* pValue) {
+int32_t option_value(ZelContext* handle, const char* key, uint16_t index,
+                     Out* pValue) {
   if (!handle || !key || !pValue) return kKalErrInvalidArg;
   (void)index;
   return kNoOptionObject;
@@ -143,10 +144,11 @@ ZEL_EXPORT int32_t ZelCommandInteger(ZelContext* handle, const char* command,
 
 ZEL_EXPORT int32_t ZelFindDeviceSNMP(ZelContext* handle, const char* address,
                                      int32_t protocol, int32_t timeoutMs,
-                                     int32_t retries, int32_t* pCount) noexcept {
+                                     int32_t retries,
+                                     int32_t* pCount) noexcept {
   return zel_guard([&] {
-    return find_device(handle, address, protocol, kNonExMode, &kNoSnmpV3Settings,
-                       timeoutMs, retries, pCount);
+    return find_device(handle, address, protocol, kNonExMode,
+                       &kNoSnmpV3Settings, timeoutMs, retries, pCount);
   });
 }
 
@@ -161,7 +163,8 @@ ZEL_EXPORT int32_t ZelFindDeviceSNMPEx(ZelContext* handle, const char* address,
   });
 }
 
-ZEL_EXPORT int32_t ZelFindAddFilter(ZelContext* handle, const char* filter) noexcept {
+ZEL_EXPORT int32_t ZelFindAddFilter(ZelContext* handle,
+                                    const char* filter) noexcept {
   return zel_guard([&]() -> int32_t {
     if (!handle || !filter) return kKalErrInvalidArg;
     CZelDiscovery* discovery = context_of(handle)->discovery();
@@ -173,23 +176,29 @@ ZEL_EXPORT int32_t ZelFindAddFilter(ZelContext* handle, const char* filter) noex
 ZEL_EXPORT void ZelFindClearFilter(ZelContext* handle) noexcept {
   zel_guard_void([&] {
     if (!handle) return;
-    if (CZelDiscovery* discovery = context_of(handle)->discovery()) discovery->clear_filters();
+    if (CZelDiscovery* discovery = context_of(handle)->discovery())
+      discovery->clear_filters();
   });
 }
 
 ZEL_EXPORT void ZelFindResetPosition(ZelContext* handle) noexcept {
   zel_guard_void([&] {
     if (!handle) return;
-    if (CZelDiscovery* discovery = context_of(handle)->discovery()) discovery->reset_position();
+    if (CZelDiscovery* discovery = context_of(handle)->discovery())
+      discovery->reset_position();
   });
 }
 
-ZEL_EXPORT int16_t ZelGetDeviceNext(ZelContext* handle, char* address, char* modelName,
-                                    uint8_t* pFlag, char* sysObjectId) noexcept {
+ZEL_EXPORT int16_t ZelGetDeviceNext(ZelContext* handle, char* address,
+                                    char* modelName, uint8_t* pFlag,
+                                    char* sysObjectId) noexcept {
   return zel_guard_bool([&]() -> int16_t {
     if (!handle || !address || !modelName || !pFlag || !sysObjectId) return 0;
     CZelDiscovery* discovery = context_of(handle)->discovery();
-    return discovery && discovery->get_next(address, modelName, pFlag, sysObjectId) ? 1 : 0;
+    return discovery &&
+                   discovery->get_next(address, modelName, pFlag, sysObjectId)
+               ? 1
+               : 0;
   });
 }
 
@@ -197,21 +206,24 @@ ZEL_EXPORT int32_t ZelInitDevice(ZelContext* handle, const char* address,
                                  int32_t protocol, int32_t timeoutMs,
                                  int32_t retries) noexcept {
   return zel_guard([&] {
-    return init_device(handle, address, protocol, kNonExMode, &kNoSnmpV3Settings,
-                       timeoutMs, retries);
+    return init_device(handle, address, protocol, kNonExMode,
+                       &kNoSnmpV3Settings, timeoutMs, retries);
   });
 }
 
 ZEL_EXPORT int32_t ZelInitDeviceEx(ZelContext* handle, const char* address,
                                    int32_t protocol, int32_t snmpMode,
                                    const ZelSnmpV3Settings* settings,
-                                   int32_t timeoutMs, int32_t retries) noexcept {
+                                   int32_t timeoutMs,
+                                   int32_t retries) noexcept {
   return zel_guard([&] {
-    return init_device(handle, address, protocol, snmpMode, settings, timeoutMs, retries);
+    return init_device(handle, address, protocol, snmpMode, settings, timeoutMs,
+                       retries);
   });
 }
 
-ZEL_EXPORT int16_t ZelIsSupportedOID(ZelContext* handle, const char* oid) noexcept {
+ZEL_EXPORT int16_t ZelIsSupportedOID(ZelContext* handle,
+                                     const char* oid) noexcept {
   return zel_guard_bool([&]() -> int16_t {
     if (!handle) return kKalErrInvalidArg;
     (void)oid;
@@ -227,22 +239,26 @@ ZEL_EXPORT int32_t ZelRefreshOptions(ZelContext* handle) noexcept {
 }
 
 ZEL_EXPORT int32_t ZelGetOptionValueBoolean(ZelContext* handle, const char* key,
-                                            uint16_t index, int16_t* pValue) noexcept {
+                                            uint16_t index,
+                                            int16_t* pValue) noexcept {
   return zel_guard([&] { return option_value(handle, key, index, pValue); });
 }
 
 ZEL_EXPORT int32_t ZelGetOptionValueInteger(ZelContext* handle, const char* key,
-                                            uint16_t index, int32_t* pValue) noexcept {
+                                            uint16_t index,
+                                            int32_t* pValue) noexcept {
   return zel_guard([&] { return option_value(handle, key, index, pValue); });
 }
 
-ZEL_EXPORT int32_t ZelGetOptionValueUInteger(ZelContext* handle, const char* key,
-                                             uint16_t index, uint32_t* pValue) noexcept {
+ZEL_EXPORT int32_t ZelGetOptionValueUInteger(ZelContext* handle,
+                                             const char* key, uint16_t index,
+                                             uint32_t* pValue) noexcept {
   return zel_guard([&] { return option_value(handle, key, index, pValue); });
 }
 
 ZEL_EXPORT int32_t ZelGetOptionValueString(ZelContext* handle, const char* key,
-                                           uint16_t index, char* buffer) noexcept {
+                                           uint16_t index,
+                                           char* buffer) noexcept {
   return zel_guard([&] { return option_value(handle, key, index, buffer); });
 }
 
@@ -259,7 +275,8 @@ ZEL_EXPORT int16_t ZelTransportAvailable(int32_t protocol) noexcept {
   });
 }
 
-ZEL_EXPORT int32_t ZelGetNumberOfStorageInfo(ZelContext* handle, int32_t* pCount) noexcept {
+ZEL_EXPORT int32_t ZelGetNumberOfStorageInfo(ZelContext* handle,
+                                             int32_t* pCount) noexcept {
   return zel_guard([&] { return table_count(handle, pCount); });
 }
 
@@ -268,7 +285,8 @@ ZEL_EXPORT int32_t ZelGetStorageInfo(ZelContext* handle, uint32_t index,
   return zel_guard([&] { return table_record(handle, index, pInfo); });
 }
 
-ZEL_EXPORT int32_t ZelGetNumberOfDeviceInfo(ZelContext* handle, int32_t* pCount) noexcept {
+ZEL_EXPORT int32_t ZelGetNumberOfDeviceInfo(ZelContext* handle,
+                                            int32_t* pCount) noexcept {
   return zel_guard([&] { return table_count(handle, pCount); });
 }
 
@@ -277,11 +295,13 @@ ZEL_EXPORT int32_t ZelGetDeviceInfo(ZelContext* handle, uint32_t index,
   return zel_guard([&] { return table_record(handle, index, pInfo); });
 }
 
-ZEL_EXPORT int32_t ZelGetPrinterInfo(ZelContext* handle, ZelPrinterInfo* pInfo) noexcept {
+ZEL_EXPORT int32_t ZelGetPrinterInfo(ZelContext* handle,
+                                     ZelPrinterInfo* pInfo) noexcept {
   return zel_guard([&] { return table_count(handle, pInfo); });
 }
 
-ZEL_EXPORT int32_t ZelGetNumberOfInputTrayInfo(ZelContext* handle, int32_t* pCount) noexcept {
+ZEL_EXPORT int32_t ZelGetNumberOfInputTrayInfo(ZelContext* handle,
+                                               int32_t* pCount) noexcept {
   return zel_guard([&] { return table_count(handle, pCount); });
 }
 
@@ -310,7 +330,8 @@ ZEL_EXPORT int32_t ZelGetOutputTrayInfo(ZelContext* handle, uint32_t index,
   return zel_guard([&] { return table_record(handle, index, pInfo); });
 }
 
-ZEL_EXPORT int32_t ZelGetNumberOfTonerInfo(ZelContext* handle, int32_t* pCount) noexcept {
+ZEL_EXPORT int32_t ZelGetNumberOfTonerInfo(ZelContext* handle,
+                                           int32_t* pCount) noexcept {
   return zel_guard([&] { return table_count(handle, pCount); });
 }
 
@@ -319,7 +340,8 @@ ZEL_EXPORT int32_t ZelGetTonerInfo(ZelContext* handle, uint32_t index,
   return zel_guard([&] { return table_record(handle, index, pInfo); });
 }
 
-ZEL_EXPORT int32_t ZelGetNumberOfAlertInfo(ZelContext* handle, int32_t* pCount) noexcept {
+ZEL_EXPORT int32_t ZelGetNumberOfAlertInfo(ZelContext* handle,
+                                           int32_t* pCount) noexcept {
   return zel_guard([&] { return table_count(handle, pCount); });
 }
 
@@ -341,7 +363,8 @@ ZEL_EXPORT int32_t ZelGetJobInfo(ZelContext* handle, uint32_t index,
   return zel_guard([&] { return table_record(handle, index, pInfo); });
 }
 
-ZEL_EXPORT int32_t ZelCancelJob(ZelContext* handle, const char* jobId) noexcept {
+ZEL_EXPORT int32_t ZelCancelJob(ZelContext* handle,
+                                const char* jobId) noexcept {
   return zel_guard([&]() -> int32_t {
     if (!handle || !jobId) return kKalErrInvalidArg;
     return kNoDeviceObject;

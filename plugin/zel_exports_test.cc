@@ -1,11 +1,11 @@
 // The export file in-process, against the same core as the test, so that the
 // allocation hook and the context's accessors are reachable: ZelInit under
 // every allocation failure, and over-long texts through the exported calls.
+#include <gtest/gtest.h>
+
 #include <cstring>
 #include <memory>
 #include <string>
-
-#include <gtest/gtest.h>
 
 #include "common/owned.h"
 #include "common/status.h"
@@ -58,9 +58,12 @@ TEST(ZelExports, InitWithNullOutAllocatesNothing) {
 TEST(ZelExports, LongCommunitiesAreCutInTheContext) {
   Handle handle;
   const std::string huge(10000, 'q');
-  ASSERT_EQ(0, ZelCommandString(handle.get(), "CmdSetCommunityGetOption", huge.c_str()));
-  ASSERT_EQ(0, ZelCommandString(handle.get(), "CmdSetCommunityFind", huge.c_str()));
-  ASSERT_EQ(0, ZelCommandString(handle.get(), "CmdSetCommunityWrite", huge.c_str()));
+  ASSERT_EQ(0, ZelCommandString(handle.get(), "CmdSetCommunityGetOption",
+                                huge.c_str()));
+  ASSERT_EQ(
+      0, ZelCommandString(handle.get(), "CmdSetCommunityFind", huge.c_str()));
+  ASSERT_EQ(
+      0, ZelCommandString(handle.get(), "CmdSetCommunityWrite", huge.c_str()));
   const CZelPluginContext* context = context_of(handle.get());
   EXPECT_EQ(std::string(255, 'q'), context->read_community());
   EXPECT_EQ(std::string(255, 'q'), context->find_community());
@@ -71,7 +74,8 @@ TEST(ZelExports, LongFilterIsCutAndFiftyFirstDropped) {
   Handle handle;
   const std::string huge(10000, 'f');
   ASSERT_EQ(0, ZelFindAddFilter(handle.get(), huge.c_str()));
-  for (int i = 1; i < 50; ++i) ASSERT_EQ(0, ZelFindAddFilter(handle.get(), "1.3"));
+  for (int i = 1; i < 50; ++i)
+    ASSERT_EQ(0, ZelFindAddFilter(handle.get(), "1.3"));
   EXPECT_EQ(0, ZelFindAddFilter(handle.get(), "2.2"));
   const CZelDiscovery* discovery = context_of(handle.get())->discovery();
   EXPECT_EQ(std::string(63, 'f'), discovery->filter(0));
@@ -84,9 +88,11 @@ TEST(ZelExports, LongFilterIsCutAndFiftyFirstDropped) {
 TEST(ZelExports, ExSettingsRecordIsRequired) {
   Handle handle;
   int32_t count = 5;
-  EXPECT_EQ(-2, ZelFindDeviceSNMPEx(handle.get(), nullptr, 1, 2, nullptr, 100, 0, &count));
+  EXPECT_EQ(-2, ZelFindDeviceSNMPEx(handle.get(), nullptr, 1, 2, nullptr, 100,
+                                    0, &count));
   EXPECT_EQ(5, count);
-  EXPECT_EQ(-2, ZelInitDeviceEx(handle.get(), "127.0.0.1", 1, 2, nullptr, 100, 0));
+  EXPECT_EQ(-2,
+            ZelInitDeviceEx(handle.get(), "127.0.0.1", 1, 2, nullptr, 100, 0));
 }
 
 TEST(ZelExports, LongAddressTextsAreAccepted) {
@@ -97,9 +103,10 @@ TEST(ZelExports, LongAddressTextsAreAccepted) {
   auto settings = std::make_unique<ZelSnmpV3Settings>();
   std::memset(settings.get(), 'u', sizeof *settings);
   int32_t count = 0;
-  EXPECT_EQ(-5, ZelFindDeviceSNMPEx(handle.get(), huge.c_str(), 1, 2, settings.get(), 10, 0,
-                                    &count));
-  EXPECT_EQ(-8, ZelInitDeviceEx(handle.get(), huge.c_str(), 1, 2, settings.get(), 10, 0));
+  EXPECT_EQ(-5, ZelFindDeviceSNMPEx(handle.get(), huge.c_str(), 1, 2,
+                                    settings.get(), 10, 0, &count));
+  EXPECT_EQ(-8, ZelInitDeviceEx(handle.get(), huge.c_str(), 1, 2,
+                                settings.get(), 10, 0));
 }
 
 }  // namespace

@@ -2,11 +2,10 @@
 // dlsym by name. Checks the argument rules and result codes of the exported
 // functions through the library's own copy of the code.
 #include <dlfcn.h>
+#include <gtest/gtest.h>
 
 #include <cstring>
 #include <string>
-
-#include <gtest/gtest.h>
 
 #include "plugin/zel_api.h"
 
@@ -107,11 +106,14 @@ class ZelLibrary : public testing::Test {
   decltype(&::ZelGetNumberOfDeviceInfo) ZelGetNumberOfDeviceInfo = nullptr;
   decltype(&::ZelGetDeviceInfo) ZelGetDeviceInfo = nullptr;
   decltype(&::ZelGetPrinterInfo) ZelGetPrinterInfo = nullptr;
-  decltype(&::ZelGetNumberOfInputTrayInfo) ZelGetNumberOfInputTrayInfo = nullptr;
+  decltype(&::ZelGetNumberOfInputTrayInfo) ZelGetNumberOfInputTrayInfo =
+      nullptr;
   decltype(&::ZelGetInputTrayInfo) ZelGetInputTrayInfo = nullptr;
-  decltype(&::ZelGetNumberOfInputTrayInfoEx) ZelGetNumberOfInputTrayInfoEx = nullptr;
+  decltype(&::ZelGetNumberOfInputTrayInfoEx) ZelGetNumberOfInputTrayInfoEx =
+      nullptr;
   decltype(&::ZelGetInputTrayInfoEx) ZelGetInputTrayInfoEx = nullptr;
-  decltype(&::ZelGetNumberOfOutputTrayInfo) ZelGetNumberOfOutputTrayInfo = nullptr;
+  decltype(&::ZelGetNumberOfOutputTrayInfo) ZelGetNumberOfOutputTrayInfo =
+      nullptr;
   decltype(&::ZelGetOutputTrayInfo) ZelGetOutputTrayInfo = nullptr;
   decltype(&::ZelGetNumberOfTonerInfo) ZelGetNumberOfTonerInfo = nullptr;
   decltype(&::ZelGetTonerInfo) ZelGetTonerInfo = nullptr;
@@ -142,7 +144,8 @@ TEST_F(ZelLibrary, CommandNamesAreExactAndCaseSensitive) {
 
 TEST_F(ZelLibrary, TenThousandCharacterTextsAreTakenWithoutOverrun) {
   const std::string huge(10000, 'z');
-  EXPECT_EQ(0, ZelCommandString(handle_, "CmdSetCommunityGetOption", huge.c_str()));
+  EXPECT_EQ(
+      0, ZelCommandString(handle_, "CmdSetCommunityGetOption", huge.c_str()));
   EXPECT_EQ(0, ZelCommandString(handle_, "CmdSetCommunityFind", huge.c_str()));
   EXPECT_EQ(0, ZelCommandString(handle_, "CmdSetCommunityWrite", huge.c_str()));
   EXPECT_EQ(0, ZelFindAddFilter(handle_, huge.c_str()));
@@ -174,15 +177,19 @@ TEST_F(ZelLibrary, ProtocolCodes) {
   ZelSnmpV3Settings settings{};
   for (const ProtocolRow& row : rows) {
     int32_t count = 42;
-    EXPECT_EQ(row.find_answer, ZelFindDeviceSNMP(handle_, nullptr, row.host_code, 10, 0, &count))
+    EXPECT_EQ(row.find_answer,
+              ZelFindDeviceSNMP(handle_, nullptr, row.host_code, 10, 0, &count))
         << "host code " << row.host_code;
     EXPECT_EQ(row.find_answer,
-              ZelFindDeviceSNMPEx(handle_, nullptr, row.host_code, 0, &settings, 10, 0, &count))
-        << "host code " << row.host_code;
-    EXPECT_EQ(row.open_answer, ZelInitDevice(handle_, "127.0.0.1", row.host_code, 10, 0))
+              ZelFindDeviceSNMPEx(handle_, nullptr, row.host_code, 0, &settings,
+                                  10, 0, &count))
         << "host code " << row.host_code;
     EXPECT_EQ(row.open_answer,
-              ZelInitDeviceEx(handle_, "127.0.0.1", row.host_code, 0, &settings, 10, 0))
+              ZelInitDevice(handle_, "127.0.0.1", row.host_code, 10, 0))
+        << "host code " << row.host_code;
+    EXPECT_EQ(row.open_answer,
+              ZelInitDeviceEx(handle_, "127.0.0.1", row.host_code, 0, &settings,
+                              10, 0))
         << "host code " << row.host_code;
   }
 }
@@ -191,8 +198,10 @@ TEST_F(ZelLibrary, DiscoveryAndDeviceOpenRequireTheirPointers) {
   int32_t count = 0;
   ZelSnmpV3Settings settings{};
   EXPECT_EQ(-2, ZelFindDeviceSNMP(handle_, nullptr, 1, 10, 0, nullptr));
-  EXPECT_EQ(-2, ZelFindDeviceSNMPEx(handle_, nullptr, 1, 0, nullptr, 10, 0, &count));
-  EXPECT_EQ(-2, ZelFindDeviceSNMPEx(handle_, nullptr, 1, 0, &settings, 10, 0, nullptr));
+  EXPECT_EQ(
+      -2, ZelFindDeviceSNMPEx(handle_, nullptr, 1, 0, nullptr, 10, 0, &count));
+  EXPECT_EQ(-2, ZelFindDeviceSNMPEx(handle_, nullptr, 1, 0, &settings, 10, 0,
+                                    nullptr));
   EXPECT_EQ(-2, ZelInitDevice(handle_, nullptr, 1, 10, 0));
   EXPECT_EQ(-2, ZelInitDeviceEx(handle_, nullptr, 1, 0, &settings, 10, 0));
   EXPECT_EQ(-2, ZelInitDeviceEx(handle_, "127.0.0.1", 1, 0, nullptr, 10, 0));
@@ -211,7 +220,8 @@ TEST_F(ZelLibrary, TransportAvailableForUnservedCodesIsZero) {
 }
 
 TEST_F(ZelLibrary, DeviceNextBeforeAnyDiscoveryIsZero) {
-  char address[ZEL_ADDRESS_SIZE], model[ZEL_MODEL_NAME_SIZE], oid[ZEL_OID_TEXT_SIZE];
+  char address[ZEL_ADDRESS_SIZE], model[ZEL_MODEL_NAME_SIZE],
+      oid[ZEL_OID_TEXT_SIZE];
   uint8_t flag = 3;
   ZelFindResetPosition(handle_);
   EXPECT_EQ(0, ZelGetDeviceNext(handle_, address, model, &flag, oid));
@@ -223,7 +233,8 @@ TEST_F(ZelLibrary, DeviceNextBeforeAnyDiscoveryIsZero) {
 }
 
 TEST_F(ZelLibrary, FiftyFirstFilterStillAnswersZero) {
-  for (int i = 0; i < 51; ++i) EXPECT_EQ(0, ZelFindAddFilter(handle_, "1.3.6.1")) << i;
+  for (int i = 0; i < 51; ++i)
+    EXPECT_EQ(0, ZelFindAddFilter(handle_, "1.3.6.1")) << i;
   EXPECT_EQ(-2, ZelFindAddFilter(handle_, nullptr));
   ZelFindClearFilter(handle_);
   EXPECT_EQ(0, ZelFindAddFilter(handle_, "1.3.6.1"));
