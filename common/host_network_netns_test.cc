@@ -37,6 +37,7 @@ std::string dotted(uint32_t v) {
 //   v1a  10.1.0.1/16, host route 172.16.5.5
 //   v2a  192.168.50.1/24, default route via 192.168.50.254
 //   v1b  no address, route 198.51.100.0/24
+// and a multipath route 203.0.113.0/24 over v0a, then v1a.
 void build_network() {
   ASSERT_EQ(zeltest::add_veth("v0a", "v0b"), "");
   ASSERT_EQ(zeltest::add_veth("v1a", "v1b"), "");
@@ -48,6 +49,9 @@ void build_network() {
   ASSERT_EQ(ip("route add 172.16.5.5/32 dev v1a"), "");
   ASSERT_EQ(ip("route add default via 192.168.50.254 dev v2a"), "");
   ASSERT_EQ(ip("route add 198.51.100.0/24 dev v1b"), "");
+  ASSERT_EQ(ip("route add 203.0.113.0/24 nexthop via 10.0.0.254 dev v0a nexthop via "
+               "10.1.0.254 dev v1a"),
+            "");
 }
 
 Service loaded(int providers) {
@@ -113,6 +117,8 @@ void check_tables(IKalHostNetwork* service) {
       {"192.168.50.0", "255.255.255.0", "0.0.0.0", kKalRouteDirect, v2a},
       {"172.16.5.5", "255.255.255.255", "0.0.0.0", kKalRouteDirect, v1a},
       {"198.51.100.0", "255.255.255.0", "0.0.0.0", kKalRouteDirect, v1b},
+      // A multipath route shows its first next hop.
+      {"203.0.113.0", "255.255.255.0", "10.0.0.254", kKalRouteIndirect, v0a},
       // The host's own addresses, and loopback's whole prefix.
       {"10.0.0.1", "255.255.255.255", "0.0.0.0", kKalRouteDirect, v0a},
       {"10.200.0.1", "255.255.255.255", "0.0.0.0", kKalRouteDirect, v0a},
@@ -144,6 +150,8 @@ const Towards kTowards[] = {
     {"own address", "10.1.0.1", kKalOk, "10.1.0.1", true},
     {"loopback", "127.0.0.1", kKalOk, "127.0.0.1", true},
     {"loopback prefix", "127.1.2.3", kKalOk, "127.0.0.1", true},
+    // The kernel spreads flows over both next hops.
+    {"multipath route, first next hop", "203.0.113.5", kKalOk, "10.0.0.1", false},
     {"route over an interface without address", "198.51.100.7", kKalErrInvalidArg, "", false},
 };
 
