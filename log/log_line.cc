@@ -14,7 +14,14 @@ class LineCursor {
   size_t room() const { return kKalLogLineMax - len_; }
   size_t length() const { return len_; }
 
-  void text(const char* s) { format("%s", s); }
+  void text(const char* s) { bytes(s, std::strlen(s)); }
+  void bytes(const char* s, size_t n) {
+    if (n > room()) n = room();
+    if (n == 0) return;
+    std::memcpy(line_ + len_, s, n);
+    len_ += n;
+    line_[len_] = '\0';
+  }
   void blanks(size_t n) {
     if (n > room()) n = room();
     std::memset(line_ + len_, ' ', n);
@@ -83,7 +90,10 @@ size_t kal_format_log_line(char* line, const KalLogLineHead& head, uint32_t leve
   c.text(", ");
   id_column(c, head.columns & kKalLogColumnThread, head.radix, head.thread_id);
   c.text(", ");
-  c.format("%-16.16s", head.module ? head.module : "");
+  // "%-16.16s": cut or padded to 16 characters.
+  const size_t module_length = head.module ? strnlen(head.module, 16) : 0;
+  c.bytes(head.module, module_length);
+  c.blanks(16 - module_length);
   c.text(", ");
   c.text(kal_log_level_label(level));
   // Four blanks per indent step; a large count only fills the line.

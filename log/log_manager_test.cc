@@ -150,6 +150,7 @@ TEST_F(LogManagerTest, RegisteredFactoryServesItsKind) {
   ASSERT_EQ(manager_->register_output_factory(&factory), kKalOk);
   EXPECT_EQ(manager_->get_or_create_output("capture", "made"), &factory.output);
   EXPECT_EQ(manager_->find_output("made"), &factory.output);
+  manager_.reset();  // it destroys the outputs it made, while `factory` lives
 }
 
 }  // namespace
