@@ -5,6 +5,7 @@
 
 #include "common/status.h"
 #include "common/text_copy.h"
+#include "options/dev_comm_option.h"
 
 CZelPluginContext::CZelPluginContext() noexcept {
   m_szFindCommunity[0] = '\0';
@@ -52,6 +53,10 @@ int CZelPluginContext::find_devices(const char* address, int protocol,
   if (!m_pDiscovery || !m_pUSM) return kKalErrNotReady;
   return m_pDiscovery->find(address, protocol, mode, settings, timeoutMs,
                             retries, *m_pUSM.get(), m_szFindCommunity, pCount);
+}
+
+void CZelPluginContext::set_option(CZelDevCommOption* option) noexcept {
+  m_pOption.reset(option);
 }
 
 int zel_create_plugin_context(CZelPluginContext** ppContext) noexcept {

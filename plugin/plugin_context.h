@@ -18,6 +18,8 @@ inline constexpr char kZelCmdCommunityGetOption[] = "CmdSetCommunityGetOption";
 inline constexpr char kZelCmdCommunityFind[] = "CmdSetCommunityFind";
 inline constexpr char kZelCmdCommunityWrite[] = "CmdSetCommunityWrite";
 
+class CZelDevCommOption;
+
 class CZelPluginContext {
  public:
   // Three empty communities and no parts; init() makes the parts.
@@ -57,10 +59,15 @@ class CZelPluginContext {
                    const ZelSnmpV3Settings& settings, int32_t timeoutMs,
                    int32_t retries, int32_t* pCount) noexcept;
 
-  // TODO: device open adds the option object (CZelSorrel5Option, freed with
-  // destroy()) and the device object here, with open_device(); until then the
-  // context never has either, and device and option queries answer
-  // kKalErrNotReady.
+  // The option object: made by device open and kept even when its Init fails
+  // (option queries then reach it); nullptr before the first open. Lent.
+  CZelDevCommOption* option() const noexcept { return m_pOption.get(); }
+  // Takes over `option` (freed with its destroy()); an earlier option object
+  // is destroyed.
+  void set_option(CZelDevCommOption* option) noexcept;
+
+  // TODO: device open (open_device) and the device object it makes come with
+  // the device layer; until then device queries answer kKalErrNotReady.
 
  private:
   KalOwned<CZelDiscovery> m_pDiscovery;
@@ -68,6 +75,7 @@ class CZelPluginContext {
   char m_szReadCommunity[kZelCommunitySize];
   char m_szWriteCommunity[kZelCommunitySize];
   KalOwned<IZelPluginUSM> m_pUSM;
+  KalOwned<CZelDevCommOption, KalCallDestroy> m_pOption;
 };
 
 // ZelInit's work: a new, initialised context in *ppContext (set only on

@@ -5,7 +5,9 @@
 #include <new>
 
 #include "common/status.h"
+#include "common/text_copy.h"
 #include "common/transport_available.h"
+#include "options/dev_comm_option.h"
 #include "plugin/plugin_context.h"
 #include "plugin/protocol_code.h"
 #include "plugin/zel_api.h"
@@ -54,8 +56,8 @@ constexpr int32_t kNonExMode = 0;
 const ZelSnmpV3Settings kNoSnmpV3Settings{};
 
 // TODO: device open (ZelInitDevice) creates the option object and the device
-// object; until it exists the context never has them, so every device and
-// option query answers kKalErrNotReady after its argument checks.
+// object; until it exists the context never has a device object, so every
+// device query answers kKalErrNotReady after its argument checks.
 constexpr int32_t kNoDeviceObject = kKalErrNotReady;
 constexpr int32_t kNoOptionObject = kKalErrNotReady;
 
@@ -96,12 +98,18 @@ int32_t table_record(ZelContext* handle, uint32_t index, Record* pInfo) {
   return kNoDeviceObject;
 }
 
-template <class Out>
+// Asks the option object through its get_option form for `Raw` and, on
+// success only, hands the answer to `store` for the host's out value.
+template <class Raw, class Out, class Store>
 int32_t option_value(ZelContext* handle, const char* key, uint16_t index,
-                     Out* pValue) {
+                     Out* pValue, Store store) {
   if (!handle || !key || !pValue) return kKalErrInvalidArg;
-  (void)index;
-  return kNoOptionObject;
+  CZelDevCommOption* option = context_of(handle)->option();
+  if (!option) return kNoOptionObject;
+  Raw raw{};
+  const int status = option->get_option(key, &raw, index);
+  if (status == kKalOk) store(raw, pValue);
+  return status;
 }
 
 }  // namespace
@@ -226,40 +234,62 @@ ZEL_EXPORT int16_t ZelIsSupportedOID(ZelContext* handle,
                                      const char* oid) noexcept {
   return zel_guard_bool([&]() -> int16_t {
     if (!handle) return kKalErrInvalidArg;
-    (void)oid;
-    return 0;  // no option object: no device open was attempted
+    CZelDevCommOption* option = context_of(handle)->option();
+    if (!option) return 0;  // no device open was attempted
+    if (!oid || oid[0] == '\0') return 1;
+    return option->is_supported_OID(oid) ? 1 : 0;
   });
 }
 
 ZEL_EXPORT int32_t ZelRefreshOptions(ZelContext* handle) noexcept {
   return zel_guard([&]() -> int32_t {
     if (!handle) return kKalErrInvalidArg;
-    return kNoOptionObject;
+    CZelDevCommOption* option = context_of(handle)->option();
+    if (!option) return kNoOptionObject;
+    return option->refresh_options();
   });
 }
 
 ZEL_EXPORT int32_t ZelGetOptionValueBoolean(ZelContext* handle, const char* key,
                                             uint16_t index,
                                             int16_t* pValue) noexcept {
-  return zel_guard([&] { return option_value(handle, key, index, pValue); });
+  return zel_guard([&] {
+    return option_value<bool>(handle, key, index, pValue,
+                              [](bool v, int16_t* out) { *out = v ? 1 : 0; });
+  });
 }
 
 ZEL_EXPORT int32_t ZelGetOptionValueInteger(ZelContext* handle, const char* key,
                                             uint16_t index,
                                             int32_t* pValue) noexcept {
-  return zel_guard([&] { return option_value(handle, key, index, pValue); });
+  return zel_guard([&] {
+    return option_value<long>(
+        handle, key, index, pValue,
+        [](long v, int32_t* out) { *out = static_cast<int32_t>(v); });
+  });
 }
 
 ZEL_EXPORT int32_t ZelGetOptionValueUInteger(ZelContext* handle,
                                              const char* key, uint16_t index,
                                              uint32_t* pValue) noexcept {
-  return zel_guard([&] { return option_value(handle, key, index, pValue); });
+  return zel_guard([&] {
+    return option_value<unsigned long>(handle, key, index, pValue,
+                                       [](unsigned long v, uint32_t* out) {
+                                         *out = static_cast<uint32_t>(v);
+                                       });
+  });
 }
 
 ZEL_EXPORT int32_t ZelGetOptionValueString(ZelContext* handle, const char* key,
                                            uint16_t index,
                                            char* buffer) noexcept {
-  return zel_guard([&] { return option_value(handle, key, index, buffer); });
+  return zel_guard([&] {
+    // The host's buffer holds the longest option text and its NUL.
+    return option_value<const char*>(
+        handle, key, index, buffer, [](const char* text, char* out) {
+          kal_copy_text(out, ZEL_OPTION_TEXT_SIZE, text);
+        });
+  });
 }
 
 ZEL_EXPORT int16_t ZelTransportAvailable(int32_t protocol) noexcept {

@@ -9,6 +9,7 @@
 
 #include "common/owned.h"
 #include "common/status.h"
+#include "options/sorrel5_option.h"
 #include "plugin/plugin_context.h"
 #include "plugin/zel_api.h"
 
@@ -107,6 +108,59 @@ TEST(ZelExports, LongAddressTextsAreAccepted) {
                                     settings.get(), 10, 0, &count));
   EXPECT_EQ(-8, ZelInitDeviceEx(handle.get(), huge.c_str(), 1, 2,
                                 settings.get(), 10, 0));
+}
+
+// An option object as device open leaves it after a failed Init: attached,
+// never refreshed. Option queries reach it and answer from its empty tables.
+class WithOptionObject : public testing::Test {
+ protected:
+  void SetUp() override {
+    CZelSorrel5Option* option = kal_new<CZelSorrel5Option>();
+    ASSERT_NE(nullptr, option);
+    context_of(handle_.get())->set_option(option);
+  }
+  Handle handle_;
+};
+
+TEST_F(WithOptionObject, IsSupportedOidAsksTheOptionObject) {
+  EXPECT_EQ(1, ZelIsSupportedOID(handle_.get(), nullptr));
+  EXPECT_EQ(1, ZelIsSupportedOID(handle_.get(), ""));
+  // No sysObjectID was read, so no non-empty prefix matches.
+  EXPECT_EQ(0, ZelIsSupportedOID(handle_.get(), "1.3.6.1.4.1.61802"));
+}
+
+TEST_F(WithOptionObject, GettersConvertOnlyOnSuccess) {
+  int16_t b = 7;
+  EXPECT_EQ(0, ZelGetOptionValueBoolean(handle_.get(), "Scanner", 0, &b));
+  EXPECT_EQ(0, b);
+  int32_t i = 7;
+  EXPECT_EQ(
+      0, ZelGetOptionValueInteger(handle_.get(), "MemorySizeInKByte", 0, &i));
+  EXPECT_EQ(0, i);
+  char text[ZEL_OPTION_TEXT_SIZE];
+  std::memset(text, 'x', sizeof text);
+  EXPECT_EQ(0, ZelGetOptionValueString(handle_.get(), "SysName", 0, text));
+  EXPECT_STREQ("", text);
+
+  // Failures leave the host's value as it was.
+  uint32_t u = 7;
+  EXPECT_EQ(
+      -5, ZelGetOptionValueUInteger(handle_.get(), "MemorySizeInKByte", 0, &u));
+  EXPECT_EQ(7u, u);
+  b = 7;
+  EXPECT_EQ(-5, ZelGetOptionValueBoolean(handle_.get(), "scanner", 0, &b));
+  EXPECT_EQ(7, b);
+  std::memset(text, 'x', sizeof text);
+  EXPECT_EQ(-11, ZelGetOptionValueString(handle_.get(), "InputTrayName", 65535,
+                                         text));
+  EXPECT_EQ('x', text[0]);
+  EXPECT_EQ(-2, ZelGetOptionValueInteger(handle_.get(), nullptr, 0, &i));
+}
+
+TEST_F(WithOptionObject, ReplacedOptionObjectIsDestroyed) {
+  // LeakSanitizer checks that the first object went.
+  context_of(handle_.get())->set_option(kal_new<CZelSorrel5Option>());
+  EXPECT_NE(nullptr, context_of(handle_.get())->option());
 }
 
 }  // namespace
