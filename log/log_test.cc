@@ -24,6 +24,16 @@
 
 namespace {
 
+// Made before the manager, so destroyed after it: its late log calls must
+// find no manager and touch nothing that was freed (AddressSanitizer).
+struct LogsAtExit {
+  ~LogsAtExit() {
+    kal_log(kKalModuleSocket, kKalLogError, "after the manager");
+    kal_log("late_module", kKalLogError, "after the manager");
+    zel_log(kKalLogError, "after the manager");
+  }
+} g_logs_at_exit;
+
 class LogCallTest : public ::testing::Test {
  protected:
   void TearDown() override {
