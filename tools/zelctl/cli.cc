@@ -1,0 +1,207 @@
+#include "tools/zelctl/cli.h"
+
+#include <arpa/inet.h>
+
+#include <CLI/CLI.hpp>
+#include <cstring>
+#include <map>
+
+#include "log/log.h"
+
+namespace zelctl {
+namespace {
+
+void add_global_options(CLI::App& app, Options* o) {
+  app.add_option("--library", o->library,
+                 "the plug-in .so to load (default: the one built beside zelctl)");
+  app.add_flag("--json", o->json, "write one JSON document to standard output");
+  app.add_flag("--log", o->log, "send the plug-in's own log lines to standard error");
+  app.add_option("--log-level", o->log_level,
+                 "with --log: error, warn, info, debug or trace (default debug)");
+  app.add_flag_callback("--no-progress", [o] { o->progress = false; },
+                        "no countdown on standard error");
+  app.add_option("-t,--timeout", o->timeout_ms, "time-out per try in milliseconds")
+      ->check(CLI::Range(1, 600000))
+      ->capture_default_str();
+  app.add_option("-r,--retries", o->retries, "retries after the first try")
+      ->check(CLI::Range(0, 100))
+      ->capture_default_str();
+  app.add_option("-c,--community", o->community,
+                 "community for discovery and reads (default: the plug-in's)");
+  app.add_option("--read-community", o->read_community, "community for reads only");
+  app.add_option("--write-community", o->write_community, "community for cancel-job");
+  app.add_option("-p,--protocol", o->protocol_text,
+                 "ipv4, ipv6 or ipx, or a host protocol code passed on unchecked "
+                 "(default: from the address)");
+  app.add_flag("--v3", o->v3, "use SNMPv3 (any --v3-* option implies it)");
+  app.add_option("--v3-user", o->v3_options.user, "SNMPv3 security name (at most 32)");
+  app.add_option("--v3-level", o->v3_options.level, "noAuthNoPriv, authNoPriv or authPriv");
+  app.add_option("--v3-auth", o->v3_options.auth, "authentication protocol: md5 or sha");
+  app.add_option("--v3-auth-pass", o->v3_options.auth_pass, "authentication pass phrase");
+  app.add_option("--v3-priv", o->v3_options.priv, "privacy protocol: des or aes");
+  app.add_option("--v3-priv-pass", o->v3_options.priv_pass, "privacy pass phrase");
+  app.add_option("--v3-context", o->v3_options.context, "SNMPv3 context name");
+}
+
+void add_commands(CLI::App& app, Options* o) {
+  auto* discover = app.add_subcommand(
+      "discover", "find supported devices by broadcast, multicast or at one address");
+  discover->add_option("address", o->address,
+                       "ask only this address (default: 255.255.255.255, or ff02::1 with -6)");
+  discover->add_option("-f,--filter", o->filters, "keep devices whose sysObjectID starts so");
+  discover->add_flag("-6,--ipv6", o->ipv6, "IPv6 multicast (ff02::1)");
+  discover->callback([o] { o->command = "discover"; });
+
+  auto* status = app.add_subcommand("status", "read everything from one device");
+  status->add_option("address", o->address, "the device's IPv4 or IPv6 address")->required();
+  status->add_option("--job-list", o->job_list,
+                     "0 every job, 1 jobs whose state is not 17, 2 jobs in state 17")
+      ->check(CLI::Range(0, 2))
+      ->capture_default_str();
+  status->callback([o] { o->command = "status"; });
+
+  auto* cancel = app.add_subcommand("cancel-job", "cancel one job on a device");
+  cancel->add_option("address", o->address, "the device's address")->required();
+  cancel->add_option("id", o->job_id, "the job identifier (as status shows it)")->required();
+  cancel->callback([o] { o->command = "cancel-job"; });
+}
+
+bool is_ipv4(const std::string& a) {
+  in_addr x;
+  return inet_pton(AF_INET, a.c_str(), &x) == 1;
+}
+bool is_ipv6(const std::string& a) {
+  in6_addr x;
+  return inet_pton(AF_INET6, a.c_str(), &x) == 1;
+}
+
+std::string lower(std::string s) {
+  for (auto& ch : s) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+  return s;
+}
+
+// Maps a setting name onto its number; "" keeps the plug-in's default (-1).
+bool pick(const std::string& text, const std::map<std::string, int32_t>& names,
+          int32_t* out) {
+  if (text.empty()) {
+    *out = -1;
+    return true;
+  }
+  const auto it = names.find(lower(text));
+  if (it == names.end()) return false;
+  *out = it->second;
+  return true;
+}
+
+std::string check_protocol(Options* o) {
+  const std::string p = lower(o->protocol_text);
+  if (p.empty()) {
+    o->protocol = (o->ipv6 || (!o->address.empty() && is_ipv6(o->address))) ? 5 : 1;
+  } else if (p == "ipv4" || p == "udp") {
+    o->protocol = 1;
+  } else if (p == "ipv6" || p == "udp6") {
+    o->protocol = 5;
+  } else if (p == "ipx") {
+    o->protocol = 2;
+  } else if (!p.empty() && p.find_first_not_of("-0123456789") == std::string::npos &&
+             p.size() < 10) {
+    o->protocol = static_cast<int32_t>(std::stol(p));
+    o->raw_protocol = true;
+    return "";
+  } else {
+    return "unknown protocol '" + o->protocol_text + "' (ipv4, ipv6, ipx or a number)";
+  }
+  if (o->address.empty()) return "";
+  if (o->protocol == 1 && !is_ipv4(o->address))
+    return "'" + o->address + "' is not an IPv4 address (numeric, like 192.0.2.7)";
+  if (o->protocol == 5 && !is_ipv6(o->address))
+    return "'" + o->address + "' is not an IPv6 address (numeric, like 2001:db8::7)";
+  return "";
+}
+
+std::string check_v3(Options* o) {
+  const V3Options& v = o->v3_options;
+  if (!v.user.empty() || !v.level.empty() || !v.auth.empty() || !v.auth_pass.empty() ||
+      !v.priv.empty() || !v.priv_pass.empty() || !v.context.empty()) {
+    o->v3 = true;
+  }
+  ZelSnmpV3Settings& s = o->v3_settings;
+  std::memset(&s, 0, sizeof s);
+  if (!o->v3) return "";
+  if (v.user.size() > 32) return "--v3-user is longer than 32 characters";
+  for (const auto* pass : {&v.auth_pass, &v.priv_pass}) {
+    if (!pass->empty() && (pass->size() < 8 || pass->size() > 63))
+      return std::string(pass == &v.auth_pass ? "--v3-auth-pass" : "--v3-priv-pass") +
+             " must have 8 to 63 characters";
+  }
+  if (v.context.size() > 511) return "--v3-context is longer than 511 characters";
+  if (!pick(v.level, {{"noauthnopriv", 0}, {"authnopriv", 1}, {"authpriv", 2}, {"0", 0},
+                      {"1", 1}, {"2", 2}},
+            &s.securityLevel))
+    return "--v3-level must be noAuthNoPriv, authNoPriv or authPriv";
+  if (!pick(v.auth, {{"md5", 1}, {"sha", 2}, {"sha1", 2}}, &s.authProtocol))
+    return "--v3-auth must be md5 or sha";
+  if (!pick(v.priv, {{"des", 1}, {"aes", 2}, {"aes128", 2}}, &s.privProtocol))
+    return "--v3-priv must be des or aes";
+  std::memcpy(s.securityName, v.user.data(), v.user.size());
+  std::memcpy(s.authPassphrase, v.auth_pass.data(), v.auth_pass.size());
+  std::memcpy(s.privPassphrase, v.priv_pass.data(), v.priv_pass.size());
+  std::memcpy(s.contextName, v.context.data(), v.context.size());
+  return "";
+}
+
+std::string check_log(Options* o) {
+  static const std::map<std::string, uint32_t> masks = {
+      {"error", kKalLogError},
+      {"warn", kKalLogError | kKalLogWarn},
+      {"info", kKalLogError | kKalLogWarn | kKalLogInfo},
+      {"debug", kKalLogAll & ~kKalLogTrace},
+      {"trace", kKalLogAll},
+      {"all", kKalLogAll}};
+  const auto it = masks.find(lower(o->log_level));
+  if (it == masks.end()) return "--log-level must be error, warn, info, debug or trace";
+  o->log_mask = it->second;
+  return "";
+}
+
+}  // namespace
+
+int parse_command_line(int argc, const char* const* argv, Options* options,
+                       std::string* output) {
+  CLI::App app("zelctl: find printers of the supported family and read their state "
+               "through the plug-in library",
+               "zelctl");
+  app.fallthrough();
+  add_global_options(app, options);
+  add_commands(app, options);
+  app.require_subcommand(1);
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::CallForHelp&) {
+    // The help of the command that was named, else the whole program's.
+    const CLI::App* which = &app;
+    for (const auto* sub : app.get_subcommands()) which = sub;
+    *output = which->help();
+    return 0;
+  } catch (const CLI::CallForAllHelp&) {
+    *output = app.help("", CLI::AppFormatMode::All);
+    return 0;
+  } catch (const CLI::ParseError& e) {
+    std::string what = e.what();
+    if (what.empty()) what = "bad command line";
+    *output = "zelctl: " + what + " (see zelctl --help)";
+    return 2;
+  }
+  if (!options->log_level.empty() && options->log_level != "debug") options->log = true;
+  return -1;
+}
+
+std::string check_options(Options* options) {
+  for (auto check : {check_protocol, check_v3, check_log}) {
+    std::string why = check(options);
+    if (!why.empty()) return why;
+  }
+  return "";
+}
+
+}  // namespace zelctl

@@ -1,0 +1,65 @@
+// The command line of zelctl, parsed with CLI11: global options (library,
+// output, log, time-out, retries, communities, protocol, SNMPv3) and the
+// commands "discover", "status" and "cancel-job". Parsing and checking are
+// kept apart from running, so that tests can feed argument vectors.
+#ifndef TOOLS_ZELCTL_CLI_H_
+#define TOOLS_ZELCTL_CLI_H_
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "plugin/zel_api.h"
+
+namespace zelctl {
+
+struct V3Options {
+  std::string user, level, auth, auth_pass, priv, priv_pass, context;
+};
+
+struct Options {
+  std::string command;      // "discover", "status" or "cancel-job"
+  std::string library;      // --library; empty: next to the program
+  bool json = false;
+  bool log = false;
+  std::string log_level = "debug";
+  bool progress = true;     // --no-progress turns the countdown off
+  int32_t timeout_ms = 1000;
+  int32_t retries = 1;
+  std::string community;    // discovery and read community
+  std::string read_community, write_community;
+  std::string protocol_text;  // ipv4, ipv6, ipx or a raw host code
+  bool ipv6 = false;          // discover: IPv6 multicast instead of IPv4 broadcast
+  bool v3 = false;
+  V3Options v3_options;
+
+  std::string address;                // discover (optional), status, cancel-job
+  std::vector<std::string> filters;   // discover --filter
+  int32_t job_list = 0;               // status --job-list
+  std::string job_id;                 // cancel-job
+
+  // Filled by check_options.
+  int32_t protocol = 1;      // host protocol code
+  bool raw_protocol = false; // given as a number: passed on unchecked
+  uint32_t log_mask = 0;
+  ZelSnmpV3Settings v3_settings{};
+};
+
+// Parses argv into *options. Answers -1 to go on; otherwise the exit code to
+// leave with, with the text to print in *output (help: exit 0 on stdout;
+// errors: exit 2, one line for stderr).
+int parse_command_line(int argc, const char* const* argv, Options* options,
+                       std::string* output);
+
+// Checks what CLI11 cannot: the protocol and the address, the SNMPv3 settings
+// (user at most 32 characters, pass phrases of 8 to 63, context at most 511)
+// and the log level; fills the derived fields. Answers "" or a one-line
+// reason.
+std::string check_options(Options* options);
+
+// The SNMP mode the plug-in is given: 2 for SNMPv3, 0 otherwise.
+inline int32_t snmp_mode(const Options& o) { return o.v3 ? 2 : 0; }
+
+}  // namespace zelctl
+
+#endif  // TOOLS_ZELCTL_CLI_H_

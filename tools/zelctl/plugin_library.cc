@@ -1,0 +1,90 @@
+#include "tools/zelctl/plugin_library.h"
+
+#include <dlfcn.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <climits>
+#include <cstdlib>
+
+namespace zelctl {
+namespace {
+
+#ifndef ZELCTL_LIBRARY_SONAME
+#define ZELCTL_LIBRARY_SONAME "libzelprinter.so.0"
+#endif
+
+bool file_exists(const std::string& path) {
+  struct stat st;
+  return stat(path.c_str(), &st) == 0;
+}
+
+}  // namespace
+
+const std::vector<std::string>& api_function_names() {
+  static const std::vector<std::string> names = {
+#define ZELCTL_API_FUNCTION(name) #name,
+#include "tools/zelctl/api_functions.inc"
+#undef ZELCTL_API_FUNCTION
+  };
+  return names;
+}
+
+std::vector<std::string> default_library_paths(const std::string& exe_dir) {
+  const std::string so = ZELCTL_LIBRARY_SONAME;
+  return {exe_dir + "/../../plugin/" + so, exe_dir + "/../plugin/" + so,
+          exe_dir + "/" + so, exe_dir + "/../lib/" + so, so};
+}
+
+PluginLibrary::~PluginLibrary() {
+  // The library stays loaded until the process ends: a library that started
+  // anything of its own must not lose its code under it.
+  handle_ = nullptr;
+}
+
+bool PluginLibrary::open(const std::string& path, std::string* error) {
+  std::string chosen = path;
+  if (chosen.empty()) {
+    char buf[4096];
+    const ssize_t n = readlink("/proc/self/exe", buf, sizeof buf - 1);
+    std::string exe_dir = ".";
+    if (n > 0) {
+      exe_dir.assign(buf, static_cast<size_t>(n));
+      exe_dir = exe_dir.substr(0, exe_dir.find_last_of('/'));
+    }
+    const auto candidates = default_library_paths(exe_dir);
+    chosen = candidates.back();
+    for (const auto& c : candidates) {
+      if (file_exists(c)) {
+        chosen = c;
+        break;
+      }
+    }
+  }
+  handle_ = dlopen(chosen.c_str(), RTLD_NOW | RTLD_LOCAL);
+  if (!handle_) {
+    const char* why = dlerror();
+    *error = "cannot load the plug-in " + chosen + ": " + (why ? why : "unknown reason");
+    return false;
+  }
+  char resolved[4096];
+  path_ = realpath(chosen.c_str(), resolved) ? std::string(resolved) : chosen;
+  bool ok = true;
+  std::string missing;
+#define ZELCTL_API_FUNCTION(name)                                             \
+  api_.name = reinterpret_cast<decltype(api_.name)>(dlsym(handle_, #name));   \
+  if (!api_.name) {                                                           \
+    ok = false;                                                               \
+    missing += missing.empty() ? #name : ", " #name;                          \
+  }
+#include "tools/zelctl/api_functions.inc"
+#undef ZELCTL_API_FUNCTION
+  api_.log_to_stderr = reinterpret_cast<ZelLogToStderrFn>(dlsym(handle_, kLogSwitchSymbol));
+  if (!ok) {
+    *error = "the plug-in " + chosen + " does not export " + missing;
+    return false;
+  }
+  return true;
+}
+
+}  // namespace zelctl

@@ -1,0 +1,60 @@
+#include "tools/zelctl/session.h"
+
+#include <cstdio>
+
+#include "tools/zelctl/status_text.h"
+
+namespace zelctl {
+
+Session::~Session() {
+  if (context_) library_.api().ZelUnInit(context_);
+}
+
+int Session::start(const Options& o) {
+  std::string error;
+  if (!library_.open(o.library, &error)) {
+    std::fprintf(stderr, "zelctl: %s\n", error.c_str());
+    return kExitLibrary;
+  }
+  const ZelApi& api = library_.api();
+  if (o.log) {
+    if (api.log_to_stderr) {
+      api.log_to_stderr(o.log_mask);
+    } else {
+      log_available_ = false;
+      std::fprintf(stderr,
+                   "zelctl: --log: this plug-in exports no log switch (%s); "
+                   "going on without its log lines\n",
+                   kLogSwitchSymbol);
+    }
+  }
+  const int32_t rc = api.ZelInit(&context_);
+  if (rc != 0) {
+    context_ = nullptr;
+    CallContext c;
+    c.operation = "ZelInit";
+    std::fprintf(stderr, "zelctl: %s\n", failure_message(rc, c).c_str());
+    return kExitFailure;
+  }
+  struct {
+    const char* command;
+    const std::string& value;
+  } const communities[] = {
+      {"CmdSetCommunityFind", o.community},
+      {"CmdSetCommunityGetOption", o.read_community.empty() ? o.community : o.read_community},
+      {"CmdSetCommunityWrite", o.write_community},
+  };
+  for (const auto& c : communities) {
+    if (c.value.empty()) continue;
+    const int32_t set = api.ZelCommandString(context_, c.command, c.value.c_str());
+    if (set != 0) {
+      CallContext cc;
+      cc.operation = std::string("setting the community (") + c.command + ")";
+      std::fprintf(stderr, "zelctl: %s\n", failure_message(set, cc).c_str());
+      return exit_code_for(set);
+    }
+  }
+  return kExitOk;
+}
+
+}  // namespace zelctl

@@ -1,0 +1,39 @@
+// One run's connection to the plug-in: the loaded library, a context from
+// ZelInit (freed with ZelUnInit), the communities and the log switch taken
+// from the command line.
+#ifndef TOOLS_ZELCTL_SESSION_H_
+#define TOOLS_ZELCTL_SESSION_H_
+
+#include <string>
+
+#include "tools/zelctl/cli.h"
+#include "tools/zelctl/plugin_library.h"
+
+namespace zelctl {
+
+class Session {
+ public:
+  Session() = default;
+  ~Session();
+  Session(const Session&) = delete;
+  Session& operator=(const Session&) = delete;
+
+  // Loads the library and makes a context. Answers an exit code (0 on
+  // success) and prints the reason of a failure on standard error.
+  int start(const Options& options);
+
+  const ZelApi& api() const { return library_.api(); }
+  ZelContext* context() const { return context_; }
+  const std::string& library_path() const { return library_.path(); }
+  // False when --log was given and the library exports no log switch.
+  bool log_available() const { return log_available_; }
+
+ private:
+  PluginLibrary library_;
+  ZelContext* context_ = nullptr;
+  bool log_available_ = true;
+};
+
+}  // namespace zelctl
+
+#endif  // TOOLS_ZELCTL_SESSION_H_
