@@ -320,42 +320,47 @@ int CKasOid::append_to_index(IKasOid* oid, bool implied) const {
 }
 
 // Not implied: the count n, then n sub-identifiers; implied: `length`
-// sub-identifiers or every remaining one. The sub-identifiers are copied as
-// the span of text they occupy.
+// sub-identifiers or every remaining one. The sub-identifiers are written
+// again as numbers, so a loosely stored source ("1..01") gives a well-formed
+// identifier whose count matches its text.
 int CKasOid::set_from_index(const IKasOid* oid, bool implied, size_t length) {
   if (!oid) return kKalErrInvalidArg;
   const char* text = oid->text();
   const size_t text_length = oid->text_length();
   const size_t count = oid->count();
   KasArcCursor cursor(text, text_length);
-  size_t skip = 0;
   size_t n = 0;
   if (!implied) {
     uint32_t v = 0;
     bool overflow = false;
     if (!cursor.next(&v, &overflow) || overflow || v > count - 1) return kKasErrBadIndex;
     n = v;
-    skip = 1;
   } else {
     n = (length == kKasAll || length >= count) ? count : length;
   }
+  KasArcCursor check = cursor;
   for (size_t i = 0; i < n; ++i) {
     uint32_t v = 0;
     bool overflow = false;
-    if (!cursor.next(&v, &overflow) || overflow) return kKasErrBadIndex;
+    if (!check.next(&v, &overflow) || overflow) return kKasErrBadIndex;
   }
-  const size_t begin = skip ? kas_oid_text_prefix_end(text, text_length, skip) + 1 : 0;
-  const size_t end = kas_oid_text_prefix_end(text, text_length, skip + n);
-  if (n == 0) {
-    clear();
-    return kKalOk;
+  // Reading our own text: build aside, then take it over.
+  KalBuffer aside;
+  KalBuffer* out = oid == static_cast<const IKasOid*>(this) ? &aside : &buf_;
+  // At most 10 digits and a dot each: with room made first, the appends
+  // below cannot fail and a failure leaves this identifier unchanged.
+  if (int rc = out->reserve(n * 11)) return rc;
+  out->clear();
+  for (size_t i = 0; i < n; ++i) {
+    uint32_t v = 0;
+    cursor.next(&v);
+    char digits[11];
+    size_t len = 0;
+    if (i > 0) digits[len++] = '.';
+    len += kas_format_uint32(v, digits + len);
+    out->append(digits, len);
   }
-  if (oid == static_cast<const IKasOid*>(this)) {
-    buf_.truncate(end);
-    buf_.erase(0, begin);
-  } else if (int rc = buf_.assign(text + begin, end - begin)) {
-    return rc;
-  }
+  if (out == &aside) buf_.swap(aside);
   count_ = static_cast<long>(n);
   return kKalOk;
 }

@@ -167,3 +167,23 @@ TEST(IndexForms, AppendTextAsIndexAndWriteIntoItself) {
 }
 
 }  // namespace
+
+namespace {
+
+// Regression: an identifier index read from a loosely stored text ("..",
+// "01") kept the text as it was, so its cached count (1) disagreed with its
+// text ("") and writing it back lost a sub-identifier. The fuzzer found it.
+TEST(IndexForms, LooseSourceTextIsWrittenAgainAsNumbers) {
+  Value source(kas_create_oid());
+  ASSERT_EQ(source->set_text(".."), kKalOk);
+  Value v(kas_create_oid());
+  ASSERT_EQ(v->set_from_index(source->as_oid(), true, 1), kKalOk);
+  EXPECT_STREQ(v->as_oid()->text(), "0");
+  EXPECT_EQ(v->size(), 1u);
+  ASSERT_EQ(source->set_text("2.01.007"), kKalOk);
+  ASSERT_EQ(v->set_from_index(source->as_oid(), false), kKalOk);
+  EXPECT_STREQ(v->as_oid()->text(), "1.7");
+  EXPECT_TRUE(v->is_valid());
+}
+
+}  // namespace
