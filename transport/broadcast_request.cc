@@ -1,0 +1,201 @@
+// Broadcast requests: BroadcastRequest collects the answers; the session's
+// send_broad_cast_sync opens the socket, encodes once and hands out the list.
+#include "transport/broadcast_request.h"
+
+#include <cstring>
+
+#include "common/network_address.h"
+#include "common/owned.h"
+#include "log/log.h"
+#include "snmp/codec_buffer.h"
+#include "snmp/codec_service.h"
+#include "snmp/packet.h"
+#include "snmp/pdu.h"
+#include "snmp/target.h"
+#include "transport/datagram_socket.h"
+#include "transport/request_id.h"
+#include "transport/socket_api.h"
+
+namespace {
+
+const char* printable(const char* text) { return text ? text : ""; }
+
+// The IPX network number is the first 8 hexadecimal digits of the address
+// text ("nnnnnnnn:hhhhhhhhhhhh").
+constexpr size_t kIpxNetworkDigits = 8;
+
+// Logs "[%s] exit." on every way out of the session's broadcast.
+class ExitLine {
+ public:
+  explicit ExitLine(const char* name) : name_(name) {
+    kal_log(kKalModuleSnmp, kKalLogTrace, "[%s] enter.", name_);
+  }
+  ~ExitLine() { kal_log(kKalModuleSnmp, kKalLogTrace, "[%s] exit.", name_); }
+  ExitLine(const ExitLine&) = delete;
+  ExitLine& operator=(const ExitLine&) = delete;
+
+ private:
+  const char* name_;
+};
+
+}  // namespace
+
+bool kas_broadcast_source_passes(const IKalNetworkAddress* destination,
+                                 const IKalNetworkAddress* source) {
+  if (!destination || !source) return false;
+  if (destination->get_protocol() != IKalNetworkAddress::IPX) return true;
+  const char* to = destination->text();
+  const char* from = source->text();
+  if (!to || !from) return false;
+  if (std::strncmp(to, "00000000", kIpxNetworkDigits) == 0) return true;
+  return std::strlen(to) >= kIpxNetworkDigits && std::strlen(from) >= kIpxNetworkDigits &&
+         std::strncmp(to, from, kIpxNetworkDigits) == 0;
+}
+
+int search_new_packet(IKasSnmpPacketList* list, const IKalNetworkAddress* source,
+                      IKasSnmpPacket** ppFound) {
+  if (ppFound) *ppFound = nullptr;
+  if (!list || !source || !ppFound) return kKalErrInvalidArg;
+  int rc = kKalOk;
+  KalOwned<IKasListCursor> cursor(list->new_cursor(&rc));
+  if (!cursor) return rc;
+  for (IKasSnmpPacket* packet = list->current(cursor.get()); packet;
+       list->next(cursor.get()), packet = list->current(cursor.get())) {
+    const IKasSnmpTarget* target = packet->get_target();
+    const IKalNetworkAddress* address = target ? target->get_address() : nullptr;
+    if (address && address->equals(source)) {
+      *ppFound = packet;
+      return kKalOk;
+    }
+  }
+  return kKalOk;
+}
+
+int add_broadcast_answer(IKasSnmpPacketList* list, IKasMessageBuffer* raw,
+                         const IKalNetworkAddress* source) {
+  if (!list || !raw || !source) return kKalErrInvalidArg;
+  int rc = kKalOk;
+  KalOwned<IKasSnmpPacket> packet(kas_create_packet(&rc));
+  if (!packet) return rc;
+  IKasCommunityTarget* target = kas_create_community_target(&rc);
+  if (!target) return rc;
+  packet->set_target(target);
+  IKasPdu* pdu = kas_create_pdu(&rc);
+  if (!pdu) return rc;
+  packet->set_pdu(pdu);
+  rc = kas_codec_service()->decode(raw, pdu, target, kKasTargetCommunity);
+  if (rc != kKalOk) return rc;
+  rc = target->set_address(source);
+  if (rc != kKalOk) return rc;
+  return list->push_back(packet.detach());
+}
+
+int BroadcastRequest::run() {
+  const int32_t retries = target_->get_retries();
+  for (int64_t attempt = 0; attempt <= int64_t{retries}; ++attempt) {
+    const int rc = try_once(static_cast<int>(attempt));
+    if (rc != kKalOk && rc != kKasErrTimeout) return rc;
+  }
+  return kKalOk;
+}
+
+int BroadcastRequest::try_once(int attempt) {
+  kal_log(kKalModuleSnmp, kKalLogDebug, "broad cast: try %d.", attempt);
+  const size_t length =
+      static_cast<size_t>(request_->base() + request_->size() - request_->data());
+  const int rc = socket_->send(request_->data(), length, target_->get_address());
+  if (rc != kKalOk) return rc;
+  return collect_window();
+}
+
+int BroadcastRequest::collect_window() {
+  // A time-out of 0 or less leaves no time to wait: the window is a single
+  // poll of what has already arrived.
+  const int32_t timeout = target_->get_timeout();
+  int32_t remaining = timeout > 0 ? timeout : 0;
+  uint32_t noted = NKalSocketAPI::tick_count();
+  for (;;) {
+    size_t got = 0;
+    IKalNetworkAddress* raw_from = nullptr;
+    int rc = socket_->receive(receive_buffer_, sizeof receive_buffer_, remaining, &got, &raw_from);
+    KalOwned<IKalNetworkAddress> source(raw_from);
+    if (rc != kKalOk) return rc;  // kKasErrTimeout closes the window normally
+    CKasMessageView raw(receive_buffer_, got);
+    rc = take_datagram(&raw, source.get());
+    if (rc != kKalOk) return rc;
+    // Unsigned tick arithmetic keeps the difference right when the counter
+    // wraps.
+    const uint32_t now = NKalSocketAPI::tick_count();
+    const uint32_t elapsed = now - noted;
+    noted = now;
+    remaining = elapsed >= static_cast<uint32_t>(remaining)
+                    ? 0
+                    : remaining - static_cast<int32_t>(elapsed);
+    if (remaining <= 0) return kKalOk;
+  }
+}
+
+int BroadcastRequest::take_datagram(IKasMessageBuffer* raw, const IKalNetworkAddress* source) {
+  if (!kas_broadcast_source_passes(target_->get_address(), source)) return kKalOk;
+  IKasSnmpPacket* found = nullptr;
+  int rc = search_new_packet(list_, source, &found);
+  if (rc != kKalOk) {
+    kal_log(kKalModuleSnmp, kKalLogError,
+            "[RequestSession::send_broad_cast_sync] fail search_new_packet().");
+    return rc;
+  }
+  // An address already answered keeps its first answer (a retry's answer
+  // repeats it).
+  if (found) return kKalOk;
+  kal_log(kKalModuleSnmp, kKalLogDebug, "broad cast: receive from new address:%s",
+          printable(source->text()));
+  rc = add_broadcast_answer(list_, raw, source);
+  if (rc == kKalErrNoMemory) return rc;
+  if (rc != kKalOk) {
+    kal_log(kKalModuleSnmp, kKalLogDebug, "broad cast: drop undecodable answer from %s. error=%d.",
+            printable(source->text()), rc);
+  }
+  return kKalOk;
+}
+
+int RequestSession::send_broad_cast_sync(IKasSnmpPacket* packet, IKasSnmpPacketList** ppList) {
+  if (!packet) {
+    if (ppList) *ppList = nullptr;
+    return kKalErrInvalidArg;
+  }
+  return send_broad_cast_sync(packet->get_pdu(), packet->get_target(), ppList);
+}
+
+int RequestSession::send_broad_cast_sync(IKasPdu* pdu, IKasSnmpTarget* target,
+                                         IKasSnmpPacketList** ppList) {
+  ExitLine exit_line("RequestSession::send_broad_cast_sync");
+  if (ppList) *ppList = nullptr;
+  if (!pdu || !target || !ppList || !target->get_address()) return kKalErrInvalidArg;
+  // The answers get community targets; a request of another kind has no
+  // answers of that kind to collect.
+  if (target->get_kind() != kKasTargetCommunity) return kKalErrInvalidArg;
+  int rc = open_socket(target);
+  if (rc != kKalOk) return rc;
+  rc = socket()->set_broadcast(true);
+  if (rc != kKalOk) return rc;
+
+  KalOwned<IKasMessageBuffer> request(kas_create_message_buffer(&rc));
+  if (!request) return rc;
+  pdu->set_request_id(static_cast<int32_t>(kas_draw_request_id()));
+  rc = kas_codec_service()->encode(pdu, target, request.get());
+  if (rc != kKalOk) return rc;
+  KalOwned<IKasSnmpPacketList, KalCallDestroy> list(kas_create_packet_list(&rc));
+  if (!list) return rc;
+
+  const IKalNetworkAddress* destination = target->get_address();
+  kal_log(kKalModuleSnmp, kKalLogInfo, "broad cast: timeout= %d, retries=%d, destination=%s",
+          target->get_timeout(), target->get_retries(), printable(destination->text()));
+  BroadcastRequest broadcast(socket(), request.get(), target, list.get());
+  rc = broadcast.run();
+  if (rc != kKalOk) {
+    kal_log(kKalModuleSnmp, kKalLogError, "broad cast: error=%d.", rc);
+    return rc;
+  }
+  *ppList = list.detach();
+  return kKalOk;
+}

@@ -1,0 +1,241 @@
+// The exchange of the SNMPv1/v2c session: encoding, tries, the waiting
+// window and the checks of received datagrams. The split and merge of
+// oversized requests are in request_session_fragment.cc, broadcasts in
+// broadcast_request.cc.
+#include "transport/request_session.h"
+
+#include <cstdint>
+
+#include "common/network_address.h"
+#include "common/owned.h"
+#include "log/log.h"
+#include "snmp/codec_buffer.h"
+#include "snmp/codec_service.h"
+#include "snmp/packet.h"
+#include "snmp/pdu.h"
+#include "snmp/target.h"
+#include "transport/datagram_socket.h"
+#include "transport/request_id.h"
+#include "transport/socket_api.h"
+
+namespace {
+
+const char* printable(const char* text) { return text ? text : ""; }
+
+size_t message_length(IKasMessageBuffer* buffer) {
+  return static_cast<size_t>(buffer->base() + buffer->size() - buffer->data());
+}
+
+// The length the message of `pdu` would have without the target's size
+// limit, or 0 when it cannot be measured. The target's limit is lifted for
+// this one encoding and put back.
+size_t measure_message(const IKasPdu* pdu, IKasSnmpTarget* target) {
+  KalOwned<IKasMessageBuffer> scratch(kas_create_message_buffer());
+  if (!scratch) return 0;
+  const size_t limit = target->get_max_message_size();
+  target->set_max_message_size(kKasLargestDatagram);
+  const int rc = kas_codec_service()->encode(pdu, target, scratch.get());
+  target->set_max_message_size(limit);
+  return rc == kKalOk ? message_length(scratch.get()) : 0;
+}
+
+size_t ceil_div(size_t a, size_t b) { return a / b + (a % b != 0 ? 1 : 0); }
+
+int clamp_count(size_t n) { return n > INT32_MAX ? INT32_MAX : static_cast<int>(n); }
+
+}  // namespace
+
+RequestSession* kas_create_request_session(int* pStatus) {
+  RequestSession* session = kal_new<RequestSession>();
+  if (!session) return kal_fail<RequestSession>(pStatus, kKalErrNoMemory);
+  kal_set_status(pStatus, kKalOk);
+  return session;
+}
+
+RequestSession::~RequestSession() {
+  if (socket_) socket_->release();
+}
+
+void RequestSession::release() { delete this; }
+
+int RequestSession::not_supported() { return kKalErrNotSupported; }
+
+int RequestSession::send_sync(IKasSnmpPacket* packet) {
+  if (!packet) return kKalErrInvalidArg;
+  return send_sync(packet->get_pdu(), packet->get_target());
+}
+
+int RequestSession::send_sync(IKasPdu* pdu, IKasSnmpTarget* target) {
+  if (!pdu || !target || !target->get_address()) return kKalErrInvalidArg;
+  int rc = open_socket(target);
+  if (rc != kKalOk) return rc;
+  int fragments = 0;
+  rc = _send_and_receive(pdu, target, &fragments);
+  if (fragments == 0) return rc;
+  return fragment_process(pdu, target, fragments);
+}
+
+int RequestSession::open_socket(const IKasSnmpTarget* target) {
+  if (socket_) {
+    socket_->release();
+    socket_ = nullptr;
+  }
+  if (!target || !target->get_address()) return kKalErrInvalidArg;
+  const int protocol = target->get_address()->get_protocol();
+  const uint16_t port = target->get_local_port();
+  return port == 0 ? DataGramSocket::create(protocol, &socket_)
+                   : DataGramSocket::create(protocol, port, &socket_);
+}
+
+int RequestSession::fragments_for(size_t n, size_t k, size_t length, size_t max_size) {
+  // With nothing that fits, or nothing to split, no number of pieces helps;
+  // and a target without a size limit cannot divide a message at all.
+  if (k == 0 || n == 0 || max_size == 0) return 0;
+  if (length > max_size) return clamp_count(ceil_div(length, max_size));
+  if (k == n) return 2;
+  return clamp_count(ceil_div(n, k));
+}
+
+int RequestSession::encode_request(IKasPdu* pdu, IKasSnmpTarget* target,
+                                   IKasMessageBuffer* request, int* pFragments) {
+  *pFragments = 0;
+  if (!pdu || !target || !request) return kKalErrInvalidArg;
+  pdu->set_request_id(static_cast<int32_t>(kas_draw_request_id()));
+  size_t written = 0;
+  const int rc = kas_codec_service()->encode(pdu, target, request, &written);
+  const size_t max_size = target->get_max_message_size();
+  if (rc == kKasErrTooLarge) {
+    // The encoder writes into a buffer of exactly the target's maximum size,
+    // so it cannot say how long the whole message is. Measure it once
+    // without the limit: the split then follows the real size and is made
+    // before anything is sent.
+    const size_t length = max_size != 0 && written != 0 ? measure_message(pdu, target) : 0;
+    *pFragments = fragments_for(pdu->binding_count(), written, length, max_size);
+    return rc;
+  }
+  if (rc != kKalOk) return rc;
+  const size_t length = message_length(request);
+  if (length > max_size) {
+    *pFragments = fragments_for(pdu->binding_count(), pdu->binding_count(), length, max_size);
+    return kKasErrTooLarge;
+  }
+  return kKalOk;
+}
+
+int RequestSession::_send_and_receive(IKasPdu* pdu, IKasSnmpTarget* target, int* pFragments) {
+  *pFragments = 0;
+  if (!pdu || !target || !target->get_address() || !socket_) return kKalErrInvalidArg;
+  int rc = kKalOk;
+  KalOwned<IKasMessageBuffer> request(kas_create_message_buffer(&rc));
+  if (!request) return rc;
+  rc = encode_request(pdu, target, request.get(), pFragments);
+  if (rc != kKalOk) return rc;
+
+  const int32_t timeout = target->get_timeout();
+  const int32_t retries = target->get_retries();
+  kal_log(kKalModuleSnmp, kKalLogInfo, "_send_and_receive(): timeout= %d, retries=%d", timeout,
+          retries);
+  // A negative retry count allows no try at all: nothing answers.
+  int status = kKasErrTimeout;
+  IKalNetworkAddress* from = nullptr;
+  for (int64_t attempt = 0; attempt < int64_t{retries} + 1; ++attempt) {
+    status = try_once(static_cast<int>(attempt), request.get(), target->get_address(), pdu,
+                      timeout, &from);
+    if (status != kKasErrTimeout && status != kKasErrOtherRequest &&
+        status != kKasErrUndecodable) {
+      break;
+    }
+  }
+  if (status == kKalOk) target->adopt_address(from);
+  if (status == kKasErrTooBig) *pFragments = 2;
+  return status;
+}
+
+int RequestSession::try_once(int attempt, IKasMessageBuffer* request,
+                             const IKalNetworkAddress* destination, IKasPdu* pdu,
+                             int32_t timeout_ms, IKalNetworkAddress** ppFrom) {
+  kal_log(kKalModuleSnmp, kKalLogDebug, "_send_and_receive(): try %d, destination=%s", attempt,
+          printable(destination ? destination->text() : nullptr));
+  // Every try resends the same octets, and so the same request ID.
+  const int rc = socket_->send(request->data(), message_length(request), destination);
+  if (rc != kKalOk) return rc;
+  return wait_for_response(pdu, timeout_ms, ppFrom);
+}
+
+int RequestSession::wait_for_response(IKasPdu* pdu, int32_t timeout_ms,
+                                      IKalNetworkAddress** ppFrom) {
+  *ppFrom = nullptr;
+  // A time-out of 0 or less leaves no time to wait: the window is a single
+  // poll of what has already arrived.
+  int32_t remaining = timeout_ms > 0 ? timeout_ms : 0;
+  uint32_t noted = NKalSocketAPI::tick_count();
+  for (;;) {
+    size_t got = 0;
+    IKalNetworkAddress* raw_from = nullptr;
+    int rc = socket_->receive(receive_buffer_, sizeof receive_buffer_, remaining, &got, &raw_from);
+    KalOwned<IKalNetworkAddress> source(raw_from);
+    if (rc == kKasErrTimeout) {
+      kal_log(kKalModuleSnmp, kKalLogError, "_send_and_receive(): receive timeout.");
+      return rc;
+    }
+    if (rc != kKalOk) {
+      kal_log(kKalModuleSnmp, kKalLogError, "_send_and_receive(): error=%d.", rc);
+      return rc;
+    }
+    kal_log(kKalModuleSnmp, kKalLogDebug, "_send_and_receive(): receive from %s",
+            printable(source->text()));
+    CKasMessageView raw(receive_buffer_, got);
+    rc = check_received_raw_packet(pdu, &raw);
+    if (rc == kKasErrTooBig) {
+      kal_log(kKalModuleSnmp, kKalLogDebug, "_send_and_receive(): receive packet is too big.");
+      return rc;
+    }
+    if (rc == kKalOk) rc = decode_response(&raw, pdu);
+    if (rc != kKasErrOtherRequest && rc != kKasErrUndecodable) {
+      if (rc == kKalOk) *ppFrom = source.detach();
+      return rc;
+    }
+    // Dropped: wait for what is left of the window. Unsigned tick
+    // arithmetic keeps the difference right when the counter wraps.
+    const uint32_t now = NKalSocketAPI::tick_count();
+    const uint32_t elapsed = now - noted;
+    noted = now;
+    remaining = elapsed >= static_cast<uint32_t>(remaining)
+                    ? 0
+                    : remaining - static_cast<int32_t>(elapsed);
+    if (remaining <= 0) return rc;
+  }
+}
+
+int RequestSession::check_received_raw_packet(const IKasPdu* pdu, IKasMessageBuffer* raw) {
+  if (!pdu || !raw) return kKalErrInvalidArg;
+  int32_t error_status = 0;
+  int32_t request_id = 0;
+  const int rc = kas_codec_service()->peek(raw, &error_status, &request_id, kKasTargetCommunity);
+  if (rc != kKalOk) return rc;
+  const uint32_t sent = static_cast<uint32_t>(pdu->get_request_id());
+  const uint32_t received = static_cast<uint32_t>(request_id);
+  if (sent == received) return error_status == kKasSnmpTooBig ? kKasErrTooBig : kKalOk;
+  kal_log(kKalModuleSnmp, kKalLogDebug,
+          "[RequestSession::check_received_raw_packet] request id not match. sended "
+          "packet[%ud]:received packet[%ud].",
+          sent, received);
+  return kKasErrOtherRequest;
+}
+
+int RequestSession::decode_response(IKasMessageBuffer* raw, IKasPdu* pdu) {
+  if (!raw || !pdu) return kKalErrInvalidArg;
+  // Decode into a fresh PDU first: a datagram that fails half-way must not
+  // leave half an answer in the caller's request.
+  int rc = kKalOk;
+  KalOwned<IKasPdu> answer(kas_create_pdu(&rc));
+  if (!answer) return rc;
+  rc = kas_codec_service()->decode(raw, answer.get(), nullptr, kKasTargetCommunity);
+  if (rc != kKalOk) return rc;
+  pdu->set_type(answer->get_type());
+  pdu->set_request_id(answer->get_request_id());
+  pdu->set_error_status(answer->get_error_status());
+  pdu->set_error_index(answer->get_error_index());
+  pdu->set_bindings(answer->detach_bindings());
+  return kKalOk;
+}

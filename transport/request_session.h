@@ -1,0 +1,148 @@
+// RequestSession: the SNMPv1/v2c session. It carries one request PDU to one
+// agent and brings the response back into the same PDU: it draws the
+// request ID, encodes, sends through a new DataGramSocket, waits up to the
+// target's time-out per try for (retries + 1) tries, drops datagrams that
+// answer other requests or do not decode, and splits a request that is too
+// large for the encoder or the target, or that the agent answers with tooBig,
+// into smaller requests whose answers it merges. Broadcasts (one request,
+// one answer per answering address) are in transport/broadcast_request.h.
+// Log lines go to the module "snmp".
+//
+// No lock: each send replaces the session's socket, so a session carries one
+// request at a time. The request-ID counter is process-wide and atomic.
+//
+// The steps of an exchange are public so that each can be tested alone:
+// encode_request, try_once (send, then wait_for_response), and
+// check_received_raw_packet; fragment_pdu, fragment_process and merge_pieces
+// for the split.
+#ifndef TRANSPORT_REQUEST_SESSION_H_
+#define TRANSPORT_REQUEST_SESSION_H_
+
+#include <cstddef>
+#include <cstdint>
+
+#include "common/status.h"
+#include "transport/request_session_base.h"
+
+class DataGramSocket;
+class IKalNetworkAddress;
+class IKasMessageBuffer;
+class IKasPduList;
+
+// Room for one received datagram; longer datagrams are cut and then fail to
+// decode.
+inline constexpr size_t kKasReceiveBufferSize = 2048;
+// The largest UDP payload over IPv4: the longest message worth measuring
+// when the encoder reports that a request does not fit.
+inline constexpr size_t kKasLargestDatagram = 65507;
+
+class RequestSession final : public IKasRequestSession {
+ public:
+  RequestSession() = default;
+  ~RequestSession() override;
+  RequestSession(const RequestSession&) = delete;
+  RequestSession& operator=(const RequestSession&) = delete;
+
+  void release() override;
+  // Answers 0 with the response in `pdu`; kKalErrInvalidArg for a null pdu
+  // or target or a target without destination; the socket's creation
+  // failure; kKasErrTimeout when no try was answered (also for a negative
+  // retry count, which allows no try); kKasErrOtherRequest or
+  // kKasErrUndecodable when the last window closed right after such a
+  // datagram was dropped; kKasErrTooLarge when a request cannot be split to
+  // fit; kKasErrCannotSplit when one binding is still too big; kKalErrGeneral
+  // for bindings left over after a split; the send, receive and codec
+  // failures. After 0 the target's destination is the address that
+  // answered. When a split request fails, `pdu` is left without bindings.
+  int send_sync(IKasPdu* pdu, IKasSnmpTarget* target) override;
+  int send_sync(IKasSnmpPacket* packet) override;
+  // See transport/broadcast_request.h. Answers 0 with a new list in *ppList
+  // (the caller owns it); kKalErrInvalidArg for a null argument, a target
+  // without destination or a target that is not a community target; the
+  // socket, broadcast-option, encoding, send and receive failures.
+  int send_broad_cast_sync(IKasSnmpPacket* packet, IKasSnmpPacketList** ppList) override;
+  int send_broad_cast_sync(IKasPdu* pdu, IKasSnmpTarget* target,
+                           IKasSnmpPacketList** ppList) override;
+  // The slot after the broadcast forms: kKalErrNotSupported.
+  int not_supported();
+
+  // ---- Steps ----
+
+  // Releases the current socket and opens a new one for the protocol of the
+  // target's destination, bound to the target's local port (0: any).
+  // 0, kKalErrInvalidArg (no target or destination), the socket's failure.
+  int open_socket(const IKasSnmpTarget* target);
+  // The current socket (lent), null before open_socket.
+  DataGramSocket* socket() const { return socket_; }
+
+  // One exchange on the open socket: encode, then up to retries + 1 tries.
+  // *pFragments receives the number of pieces the request must be split
+  // into (0: no split). Answers as send_sync, plus kKasErrTooBig (agent
+  // answered tooBig; *pFragments is 2) and kKasErrTooLarge (with
+  // *pFragments > 0 when a split can help).
+  int _send_and_receive(IKasPdu* pdu, IKasSnmpTarget* target, int* pFragments);
+
+  // Draws a new request ID into `pdu` and encodes it for `target` into
+  // `request` (the message is [data(), base() + size())). On
+  // kKasErrTooLarge *pFragments is the number of pieces to split into, or 0
+  // when splitting cannot help (not even one binding fits, the PDU has no
+  // bindings, or the target has no maximum message size). Other encoding
+  // failures are answered with *pFragments 0.
+  static int encode_request(IKasPdu* pdu, IKasSnmpTarget* target, IKasMessageBuffer* request,
+                            int* pFragments);
+  // The split an oversized request needs, from its binding count n, the
+  // count k of bindings the encoder wrote, the message length L when known
+  // (0: unknown) and the maximum message size M: 0 when k, n or M is 0;
+  // ceil(L / M) when L > M; else 2 when k == n, otherwise ceil(n / k).
+  static int fragments_for(size_t n, size_t k, size_t length, size_t max_size);
+
+  // Try number `attempt`: sends the encoded request to `destination`, then
+  // waits (wait_for_response). Answers the send failure or the wait's result.
+  int try_once(int attempt, IKasMessageBuffer* request, const IKalNetworkAddress* destination,
+               IKasPdu* pdu, int32_t timeout_ms, IKalNetworkAddress** ppFrom);
+  // One window of `timeout_ms`: receives datagrams until one answers `pdu`
+  // or the window closes. A time-out of 0 or less still polls once, with no
+  // wait. Answers 0 with the response decoded into `pdu` and *ppFrom the
+  // answering address (the caller owns it); kKasErrTimeout when the window
+  // closed while waiting; kKasErrOtherRequest / kKasErrUndecodable when it
+  // closed right after dropping such a datagram; kKasErrTooBig; a receive
+  // failure; a decode failure other than kKasErrUndecodable.
+  int wait_for_response(IKasPdu* pdu, int32_t timeout_ms, IKalNetworkAddress** ppFrom);
+
+  // Reads the request ID and error-status of the datagram `raw`. Answers 0
+  // when the ID is the PDU's, kKasErrTooBig when it is and the error-status
+  // is tooBig, kKasErrOtherRequest for another ID, or the header's failure
+  // (kKasErrUndecodable for octets that are no SNMP message).
+  static int check_received_raw_packet(const IKasPdu* pdu, IKasMessageBuffer* raw);
+  // Decodes the response `raw` into `pdu`: type, request ID, error fields and
+  // bindings become the answer's. `pdu` is left as it was when decoding
+  // fails. 0, kKasErrUndecodable, kKalErrNoMemory, the codec's failure.
+  static int decode_response(IKasMessageBuffer* raw, IKasPdu* pdu);
+
+  // Moves the bindings of `pdu` into `count` new PDUs with its header: the
+  // first n mod count pieces get one binding more than the others. On 0
+  // *ppPieces receives the list (the caller owns it) and `pdu` keeps an
+  // empty list. kKalErrInvalidArg (null argument, count < 1),
+  // kKasErrCannotSplit (fewer bindings than pieces), kKalErrGeneral
+  // (bindings left over), kKalErrNoMemory.
+  static int fragment_pdu(IKasPdu* pdu, int count, IKasPduList** ppPieces);
+  // Splits `pdu` into `count` pieces, runs an exchange for each (splitting a
+  // piece again when it asks for it) and merges the answers into `pdu`. The
+  // first failure ends it and is answered.
+  int fragment_process(IKasPdu* pdu, IKasSnmpTarget* target, int count);
+  // Merges answered pieces into `parent`: the first piece's type, the first
+  // non-zero error-status with its error-index offset by the bindings of the
+  // pieces before it, and all bindings in order. 0, kKalErrInvalidArg,
+  // kKalErrNoMemory.
+  static int merge_pieces(IKasPdu* parent, IKasPduList* pieces);
+
+ private:
+  DataGramSocket* socket_ = nullptr;
+  uint8_t receive_buffer_[kKasReceiveBufferSize];
+};
+
+// A new session with no socket. The caller owns it (release()).
+// *pStatus: 0, kKalErrNoMemory.
+RequestSession* kas_create_request_session(int* pStatus = nullptr);
+
+#endif  // TRANSPORT_REQUEST_SESSION_H_
