@@ -5,8 +5,11 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstring>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "common/adapter_list.h"
 #include "common/owned.h"
@@ -257,6 +260,23 @@ TEST(AddressServiceGlobal, CreationFailureIsRetried) {
   kal_alloc_hook::g_fail_countdown = -1;
   EXPECT_EQ(kal_address_is_address("1.2.3.4", &is), 0);
   EXPECT_TRUE(is);
+  kal_address_service_reset_for_testing();
+}
+
+// Threads that reach the service first at the same time share one service
+// (run under ThreadSanitizer with ZEL_TSAN).
+TEST(AddressServiceGlobal, FirstUseFromManyThreads) {
+  kal_address_service_reset_for_testing();
+  std::atomic<int> failures{0};
+  std::vector<std::thread> threads;
+  for (int i = 0; i < 8; ++i) {
+    threads.emplace_back([&failures] {
+      bool equal = false;
+      if (kal_address_compare("fe80::0001", "FE80::1", &equal) != kKalOk || !equal) ++failures;
+    });
+  }
+  for (std::thread& t : threads) t.join();
+  EXPECT_EQ(failures.load(), 0);
   kal_address_service_reset_for_testing();
 }
 
