@@ -152,7 +152,7 @@ class CKasVarBindList final : public IKasVarBindList {
     if (int rc = front->reserve(n)) return kal_fail<IKasVarBindList>(pStatus, rc);
     if (n) std::memcpy(front->items_, items_, n * sizeof(*items_));
     front->count_ = n;
-    std::memmove(items_, items_ + n, (count_ - n) * sizeof(*items_));
+    if (count_ > n) std::memmove(items_, items_ + n, (count_ - n) * sizeof(*items_));
     count_ -= n;
     kal_set_status(pStatus, kKalOk);
     return front.detach();

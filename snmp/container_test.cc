@@ -134,6 +134,9 @@ TEST(VarBindList, CopyRangeSplitFrontAndClone) {
   EXPECT_EQ(list->count(), 0u);
   KalOwned<IKasVarBindList> empty(list->clone());
   EXPECT_EQ(empty->count(), 0u);
+  KalOwned<IKasVarBindList> none(empty->split_front(1, &rc));  // an empty list splits too
+  ASSERT_TRUE(none);
+  EXPECT_EQ(none->count(), 0u);
 }
 
 TEST(Pdu, NewClearEqualsAndTrapFields) {

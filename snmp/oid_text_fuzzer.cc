@@ -31,8 +31,8 @@ void check(bool ok) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // Split the input at the first 0xFF: two texts to relate.
-  const char* a = reinterpret_cast<const char*>(data);
-  const void* cut = std::memchr(data, 0xFF, size);
+  const char* a = size ? reinterpret_cast<const char*>(data) : "";
+  const void* cut = size ? std::memchr(data, 0xFF, size) : nullptr;
   const size_t an = cut ? static_cast<size_t>(static_cast<const uint8_t*>(cut) - data) : size;
   const char* b = cut ? a + an + 1 : "1.3.6.1";
   const size_t bn = cut ? size - an - 1 : 7;
@@ -45,7 +45,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   check(oa->set_text_bytes(a, an) == kKalOk && ob->set_text_bytes(b, bn) == kKalOk);
 
   const bool valid = kas_oid_text_is_valid(a, an);
-  check(va->is_valid() == valid || std::memchr(a, 0, an) != nullptr);
+  check(va->is_valid() == valid || (an && std::memchr(a, 0, an) != nullptr));
   if (valid) {
     size_t dots = 0;
     for (size_t i = 0; i < an; ++i) dots += a[i] == '.';
