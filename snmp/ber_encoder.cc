@@ -168,27 +168,36 @@ int CKasBerEncoder::put_oid_text(const char* text, size_t length) {
     writer_->put_header(kKasBerOid, 0);
     return kKalOk;
   }
-  size_t count = 1;
-  for (size_t i = 0; i < length; ++i) count += text[i] == '.';
-  if (count == 1) {
+  // One pass from the last character back. The two arcs read last are the
+  // first two of the identifier; they are held back and written as one.
+  uint32_t held[2] = {0, 0};  // held[0]: the arc read last
+  size_t arcs = 0;
+  size_t i = length;
+  while (true) {
+    uint64_t arc = 0;
+    uint64_t scale = 1;
+    size_t digits = 0;
+    while (i > 0 && text[i - 1] != '.') {
+      const char c = text[--i];
+      if (c < '0' || c > '9' || digits == 10) return kKalErrInvalidArg;
+      arc += static_cast<uint64_t>(c - '0') * scale;
+      scale *= 10;
+      ++digits;
+    }
+    if (digits == 0 || arc > UINT32_MAX) return kKalErrInvalidArg;
+    if (arcs >= 2) writer_->put_subid(held[1]);
+    held[1] = held[0];
+    held[0] = static_cast<uint32_t>(arc);
+    ++arcs;
+    if (i == 0) break;
+    --i;  // the dot
+    if (i == 0) return kKalErrInvalidArg;  // leading dot
+  }
+  if (arcs == 1) {
     kal_log(kKalModuleSnmp, kKalLogError, "encode error:oid size is 1.");
     return kKalErrInvalidArg;
   }
-  uint32_t first_two[2] = {0, 0};
-  size_t end = length;
-  for (size_t i = count; i-- > 0;) {
-    size_t begin = end;
-    while (begin > 0 && text[begin - 1] != '.') --begin;
-    uint32_t arc = 0;
-    if (!parse_arc(text + begin, end - begin, &arc)) return kKalErrInvalidArg;
-    if (i >= 2) {
-      writer_->put_subid(arc);
-    } else {
-      first_two[i] = arc;
-    }
-    end = begin == 0 ? 0 : begin - 1;
-  }
-  const uint64_t first = uint64_t{first_two[0]} * 40 + first_two[1];
+  const uint64_t first = uint64_t{held[0]} * 40 + held[1];
   if (first > UINT32_MAX) return kKalErrInvalidArg;
   writer_->put_subid(first);
   writer_->put_header(kKasBerOid, writer_->written() - start);
@@ -281,8 +290,12 @@ int CKasBerEncoder::put_trap_v1_fields(const IKasPdu* pdu) {
 
   int32_t generic = kGenericTrapEnterpriseSpecific;
   int32_t specific = static_cast<int32_t>(s);
+  // Only 1 to 6 name a generic trap (coldStart to egpNeighborLoss); any
+  // other number under snmpTraps goes out as an enterprise-specific trap, so
+  // that the receiver reads back the same identifier instead of a
+  // generic-trap outside 0 to 6.
   if (enterprise_length == sizeof kGenericTrapEnterprise - 1 &&
-      std::memcmp(text, kGenericTrapEnterprise, enterprise_length) == 0) {
+      std::memcmp(text, kGenericTrapEnterprise, enterprise_length) == 0 && s >= 1 && s <= 6) {
     generic = static_cast<int32_t>(s - 1);
     specific = 0;
   }

@@ -6,7 +6,19 @@
 namespace {
 
 // Writes `v` in decimal at text[*len..cap); false when it does not fit.
+// Arcs are mostly below 100, so those take no division loop.
 bool append_decimal(uint32_t v, char* text, size_t cap, size_t* len) {
+  if (v < 10) {
+    if (cap - *len < 1) return false;
+    text[(*len)++] = static_cast<char>('0' + v);
+    return true;
+  }
+  if (v < 100) {
+    if (cap - *len < 2) return false;
+    text[(*len)++] = static_cast<char>('0' + v / 10);
+    text[(*len)++] = static_cast<char>('0' + v % 10);
+    return true;
+  }
   char digits[10];
   size_t n = 0;
   do {

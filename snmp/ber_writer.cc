@@ -70,6 +70,10 @@ size_t BerWriter::put_uint64_content(uint32_t high, uint32_t low) {
 }
 
 size_t BerWriter::put_subid(uint64_t v) {
+  if (v < 0x80 && room_for(1)) {
+    put_byte_unchecked(static_cast<uint8_t>(v));
+    return 1;
+  }
   put_byte(static_cast<uint8_t>(v & 0x7f));
   size_t n = 1;
   v >>= 7;

@@ -60,6 +60,13 @@ class BerWriter {
   }
 
   bool overflowed() const { return overflow_; }
+  // True when n more octets fit: the caller may then use the unchecked
+  // put_byte_unchecked for them.
+  bool room_for(size_t n) const { return !overflow_ && static_cast<size_t>(cur_ - base_) >= n; }
+  void put_byte_unchecked(uint8_t b) {
+    ++written_;
+    *--cur_ = b;
+  }
   // Octets written so far, counting those dropped after an overflow.
   size_t written() const { return written_; }
   // First octet of what has been written (meaningful without overflow).

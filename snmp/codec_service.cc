@@ -48,9 +48,12 @@ class CKasCodecService final : public IKasCodecService {
 
   int encode_packet(IKasSnmpPacket* packet, IKasMessageBuffer* buffer, size_t* pCount) override {
     if (pCount) *pCount = 0;
-    if (kal_component_registry().size() == 0) return kKalErrNotReady;
+    int rc = kKalOk;
+    KalOwned<IKasBerEncoder> encoder(
+        static_cast<IKasBerEncoder*>(kal_component_registry().create_first(&rc)));
+    if (!encoder) return rc;
     if (!packet || !buffer) return kKalErrInvalidArg;
-    return encode(packet->get_pdu(), packet->get_target(), buffer, pCount);
+    return encoder->encode(packet->get_pdu(), packet->get_target(), buffer, pCount);
   }
 
   int decode(IKasMessageBuffer* buffer, IKasPdu* pdu, IKasSnmpTarget* target,
@@ -59,10 +62,10 @@ class CKasCodecService final : public IKasCodecService {
   }
 
   int decode_packet(IKasMessageBuffer* buffer, IKasSnmpPacket* packet, int kind) override {
-    if (kal_component_registry().size() == 0) return kKalErrNotReady;
-    if (!buffer || !packet) return kKalErrInvalidArg;
-    return run_decoder(
-        [&](IKasBerDecoder* d) { return d->decode_packet(buffer, packet, kind, false); });
+    return run_decoder([&](IKasBerDecoder* d) -> int {
+      if (!buffer || !packet) return kKalErrInvalidArg;
+      return d->decode_packet(buffer, packet, kind, false);
+    });
   }
 
   int peek(IKasMessageBuffer* buffer, int32_t* pErrorStatus, int32_t* pRequestId,
