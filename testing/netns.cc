@@ -63,6 +63,59 @@ bool loopback_up() {
   return ok;
 }
 
+// Real root: a new user and network namespace whose id maps cover 0..65535,
+// so that programs which drop to nobody (snmpsimd) find that account. Only
+// a process still in the parent namespace may write such maps, so a helper
+// child writes them.
+bool unshare_with_full_maps(std::string* why) {
+  int go[2], done[2];
+  if (pipe2(go, O_CLOEXEC) != 0) {
+    *why = errno_text("pipe2");
+    return false;
+  }
+  if (pipe2(done, O_CLOEXEC) != 0) {
+    close(go[0]);
+    close(go[1]);
+    *why = errno_text("pipe2");
+    return false;
+  }
+  const pid_t target = getpid();
+  const pid_t helper = fork();
+  if (helper == 0) {
+    char c = 0;
+    bool ok = read(go[0], &c, 1) == 1 && c == '1';
+    const std::string dir = "/proc/" + std::to_string(target);
+    ok = ok && write_file((dir + "/uid_map").c_str(), "0 0 65536") &&
+         write_file((dir + "/gid_map").c_str(), "0 0 65536");
+    c = ok ? '1' : '0';
+    (void)!write(done[1], &c, 1);
+    _exit(0);
+  }
+  close(go[0]);
+  close(done[1]);
+  bool ok = helper > 0;
+  if (ok && unshare(CLONE_NEWUSER | CLONE_NEWNET) != 0) {
+    *why = errno_text("unshare(CLONE_NEWUSER|CLONE_NEWNET)");
+    ok = false;
+  }
+  char c = ok ? '1' : '0';
+  if (helper > 0) (void)!write(go[1], &c, 1);
+  close(go[1]);
+  if (ok && !(read(done[0], &c, 1) == 1 && c == '1')) {
+    *why = "writing the user namespace's id maps failed";
+    ok = false;
+  }
+  close(done[0]);
+  if (helper > 0) waitpid(helper, nullptr, 0);
+  // The maps exist now: become root inside.
+  if (ok && (setresgid(0, 0, 0) != 0 || setresuid(0, 0, 0) != 0)) {
+    *why = errno_text("setresuid");
+    ok = false;
+  }
+  if (!ok && why->empty()) *why = errno_text("fork");
+  return ok;
+}
+
 // Puts the calling (single-threaded) process into a new network namespace.
 // Never answers true unless the namespace is really new: a body that goes
 // on in the machine's own namespace would change its routes.
@@ -77,16 +130,21 @@ bool enter_private_netns(std::string* why) {
       return false;
     }
   } else {
-    if (unshare(CLONE_NEWUSER | CLONE_NEWNET) != 0) {
-      *why = errno_text("unshare(CLONE_NEWUSER|CLONE_NEWNET)");
-      return false;
-    }
-    // Without "deny" an unprivileged process may not write gid_map.
-    write_file("/proc/self/setgroups", "deny");
-    if (!write_file("/proc/self/uid_map", "0 " + std::to_string(uid) + " 1") ||
-        !write_file("/proc/self/gid_map", "0 " + std::to_string(gid) + " 1")) {
-      *why = errno_text("writing the user namespace's id maps");
-      return false;
+    if (uid == 0) {
+      if (!unshare_with_full_maps(why)) return false;
+    } else {
+      if (unshare(CLONE_NEWUSER | CLONE_NEWNET) != 0) {
+        *why = errno_text("unshare(CLONE_NEWUSER|CLONE_NEWNET)");
+        return false;
+      }
+      // Without "deny" an unprivileged process may not write gid_map; and
+      // it may map its own ids only.
+      write_file("/proc/self/setgroups", "deny");
+      if (!write_file("/proc/self/uid_map", "0 " + std::to_string(uid) + " 1") ||
+          !write_file("/proc/self/gid_map", "0 " + std::to_string(gid) + " 1")) {
+        *why = errno_text("writing the user namespace's id maps");
+        return false;
+      }
     }
   }
   if (!loopback_up()) {

@@ -8,16 +8,23 @@
 // last open handle, and every process started here is killed with its parent.
 //
 //   TEST(Discovery, TwoAgents) {
-//     ZEL_RUN_IN_PRIVATE_NETNS([] {
+//     ZEL_RUN_IN_PRIVATE_NETNS([&] {
 //       ASSERT_EQ(zeltest::add_bridge("br0", "10.9.0.1/24"), "");
 //       zeltest::NetNsNode a;
 //       ASSERT_EQ(a.create(), "");
 //       ASSERT_EQ(a.attach("br0", "veth-a", "eth0", "10.9.0.2/24"), "");
-//       ASSERT_GT(a.spawn({"snmpsimd", "--agent-udpv4-endpoint=10.9.0.2:161", ...},
-//                         "/tmp/a.log"), 0);
-//       ... broadcast to 10.9.0.255 from here ...
+//       zeltest::SnmpsimAgent agent;  // forked while the thread is inside a
+//       {
+//         zeltest::ScopedNetNsEnter enter(a);
+//         ASSERT_TRUE(agent.start("10.9.0.2", dir, "public", &error)) << error;
+//       }
+//       ... broadcast to 10.9.0.255 from here; the agent hears it ...
 //     });
 //   }
+//
+// snmpsimd started as root drops to nobody: that works as real root (a plain
+// network namespace, or a user namespace mapping ids 0..65535), not in a
+// rootless user namespace, which maps one id only.
 #ifndef TESTING_NETNS_H_
 #define TESTING_NETNS_H_
 
@@ -35,7 +42,7 @@ enum class NetNsRun { kPassed, kFailed, kUnavailable };
 // body's answer is the child's exit status (0 passed). As root a plain
 // network namespace is made; otherwise a user namespace maps the caller to
 // root inside it (the environment variable ZEL_NETNS_USERNS=1 forces that
-// form as root too). The child is killed after `timeout_seconds`.
+// form as root too, then mapping ids 0..65535). The child is killed after `timeout_seconds`.
 // kUnavailable when the machine refuses namespaces or has no `ip` command;
 // *message (optional) says why, or how the child ended.
 NetNsRun run_in_private_netns(const std::function<int()>& body, std::string* message,

@@ -16,6 +16,8 @@
 
 #include <gtest/gtest.h>
 
+#include "testing/snmpsim_agent.h"
+
 namespace {
 
 class Udp {
@@ -149,6 +151,35 @@ TEST(NetNs, SpawnedProcessesEndWithTheirNode) {
     EXPECT_EQ(kill(sleeper, 0), -1);
     EXPECT_EQ(kill(anchor, 0), -1);
     EXPECT_EQ(node.ns_fd(), -1);
+  });
+}
+
+// The case later discovery tests build on: a simulated agent inside a node,
+// reached over the bridge from the test's namespace.
+TEST(NetNs, SimulatedAgentInANodeAnswersOverTheBridge) {
+  if (!zeltest::have_snmpsimd()) GTEST_SKIP() << "snmpsimd is not installed";
+  const std::string recording = zeltest::shared_recording("printer-01.snmprec");
+  if (recording.empty()) GTEST_SKIP() << "no shared recordings";
+  // Started as root, snmpsimd drops to nobody, an account that a rootless
+  // user namespace (one mapped id) does not have.
+  if (getuid() != 0) GTEST_SKIP() << "snmpsimd in a namespace needs real root";
+  ZEL_RUN_IN_PRIVATE_NETNS([&] {
+    ASSERT_EQ(zeltest::add_bridge("br0", "10.9.0.1/24"), "");
+    zeltest::NetNsNode node;
+    ASSERT_EQ(node.create(), "");
+    ASSERT_EQ(node.attach("br0", "veth-p", "eth0", "10.9.0.2/24"), "");
+    const std::string dir = zeltest::make_temp_dir("netns-agent");
+    ASSERT_TRUE(zeltest::write_recording(recording, dir, "public"));
+    zeltest::SnmpsimAgent agent;
+    std::string error;
+    {
+      zeltest::ScopedNetNsEnter enter(node);
+      ASSERT_TRUE(enter.ok());
+      ASSERT_TRUE(agent.start("10.9.0.2", dir, "public", &error)) << error;
+    }
+    EXPECT_TRUE(zeltest::wait_for_agent("10.9.0.2", "public", 5000));
+    agent.stop();
+    zeltest::run_command({"rm", "-rf", dir});
   });
 }
 
