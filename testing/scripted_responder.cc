@@ -201,6 +201,15 @@ std::vector<uint8_t> echo_response(const ScriptedRequest& request, int32_t id_de
   return encode_for(request, pdu.get());
 }
 
+std::vector<uint8_t> too_big_response(const ScriptedRequest& request) {
+  KalOwned<IKasPdu> pdu(kas_create_pdu());
+  if (!pdu) return {};
+  pdu->set_type(kKasPduResponse);
+  pdu->set_request_id(request.request_id);
+  pdu->set_error_status(kKasSnmpTooBig);
+  return encode_for(request, pdu.get());
+}
+
 std::vector<uint8_t> response_with(const ScriptedRequest& request, const IKasPdu* answer) {
   KalOwned<IKasPdu> pdu(answer->clone());
   if (!pdu) return {};

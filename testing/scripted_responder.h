@@ -99,6 +99,9 @@ class ScriptedResponder {
 // so that the order of merged answers can be checked.
 std::vector<uint8_t> echo_response(const ScriptedRequest& request, int32_t id_delta = 0,
                                    int32_t error_status = 0, int32_t error_index = 0);
+// The tooBig answer of RFC 3416 section 4.2.1: error-status tooBig,
+// error-index 0 and no bindings, under the request's ID.
+std::vector<uint8_t> too_big_response(const ScriptedRequest& request);
 // A Response carrying `pdu`'s bindings (lent) under the request's ID.
 std::vector<uint8_t> response_with(const ScriptedRequest& request, const IKasPdu* pdu);
 // Octets that are no SNMP message.

@@ -14,6 +14,7 @@
 #include "snmp/target.h"
 #include "transport/datagram_socket.h"
 #include "transport/request_id.h"
+#include "transport/request_session.h"
 #include "transport/socket_api.h"
 
 namespace {
@@ -117,7 +118,7 @@ int BroadcastRequest::collect_window() {
   for (;;) {
     size_t got = 0;
     IKalNetworkAddress* raw_from = nullptr;
-    int rc = socket_->receive(receive_buffer_, sizeof receive_buffer_, remaining, &got, &raw_from);
+    int rc = socket_->receive(receive_buffer_, capacity_, remaining, &got, &raw_from);
     KalOwned<IKalNetworkAddress> source(raw_from);
     if (rc != kKalOk) return rc;  // kKasErrTimeout closes the window normally
     CKasMessageView raw(receive_buffer_, got);
@@ -190,7 +191,8 @@ int RequestSession::send_broad_cast_sync(IKasPdu* pdu, IKasSnmpTarget* target,
   const IKalNetworkAddress* destination = target->get_address();
   kal_log(kKalModuleSnmp, kKalLogInfo, "broad cast: timeout= %d, retries=%d, destination=%s",
           target->get_timeout(), target->get_retries(), printable(destination->text()));
-  BroadcastRequest broadcast(socket(), request.get(), target, list.get());
+  BroadcastRequest broadcast(socket(), request.get(), target, list.get(), receive_buffer_,
+                             sizeof receive_buffer_);
   rc = broadcast.run();
   if (rc != kKalOk) {
     kal_log(kKalModuleSnmp, kKalLogError, "broad cast: error=%d.", rc);

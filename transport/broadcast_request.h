@@ -15,8 +15,6 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "transport/request_session.h"
-
 class DataGramSocket;
 class IKalNetworkAddress;
 class IKasMessageBuffer;
@@ -46,11 +44,14 @@ int add_broadcast_answer(IKasSnmpPacketList* list, IKasMessageBuffer* raw,
 // One broadcast on an open socket with broadcast switched on: sends the
 // encoded `request` ([data(), base() + size())) once per try to the target's
 // destination and collects the answers into `list` (lent, appended to).
+// Datagrams are received into `receive_buffer` (lent, `capacity` octets).
 class BroadcastRequest {
  public:
   BroadcastRequest(DataGramSocket* socket, IKasMessageBuffer* request,
-                   const IKasSnmpTarget* target, IKasSnmpPacketList* list)
-      : socket_(socket), request_(request), target_(target), list_(list) {}
+                   const IKasSnmpTarget* target, IKasSnmpPacketList* list,
+                   uint8_t* receive_buffer, size_t capacity)
+      : socket_(socket), request_(request), target_(target), list_(list),
+        receive_buffer_(receive_buffer), capacity_(capacity) {}
   BroadcastRequest(const BroadcastRequest&) = delete;
   BroadcastRequest& operator=(const BroadcastRequest&) = delete;
 
@@ -72,7 +73,8 @@ class BroadcastRequest {
   IKasMessageBuffer* request_;
   const IKasSnmpTarget* target_;
   IKasSnmpPacketList* list_;
-  uint8_t receive_buffer_[kKasReceiveBufferSize];
+  uint8_t* receive_buffer_;
+  size_t capacity_;
 };
 
 #endif  // TRANSPORT_BROADCAST_REQUEST_H_

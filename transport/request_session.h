@@ -29,9 +29,10 @@ class IKalNetworkAddress;
 class IKasMessageBuffer;
 class IKasPduList;
 
-// Room for one received datagram; longer datagrams are cut and then fail to
-// decode.
-inline constexpr size_t kKasReceiveBufferSize = 2048;
+// Room for one received datagram: the largest UDP payload, so that no answer
+// an agent may send is cut short (a cut answer would fail to decode and be
+// dropped, and the request would time out although the agent answered).
+inline constexpr size_t kKasReceiveBufferSize = 65536;
 // The largest UDP payload over IPv4: the longest message worth measuring
 // when the encoder reports that a request does not fit.
 inline constexpr size_t kKasLargestDatagram = 65507;
@@ -138,6 +139,8 @@ class RequestSession final : public IKasRequestSession {
 
  private:
   DataGramSocket* socket_ = nullptr;
+  // Also lent to this session's broadcasts. Sessions live on the heap, so
+  // the buffer never weighs on the caller's stack.
   uint8_t receive_buffer_[kKasReceiveBufferSize];
 };
 

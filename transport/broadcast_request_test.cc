@@ -1,0 +1,273 @@
+// Broadcast requests. Everything that sends runs inside a private network
+// namespace made by the test: a bridge 10.9.0.0/24 with one node per
+// simulated device, each with a scripted responder on 0.0.0.0:161. Nothing is
+// ever broadcast in the machine's own namespace.
+#include "transport/broadcast_request.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "common/network_address.h"
+#include "common/owned.h"
+#include "snmp/codec_buffer.h"
+#include "snmp/packet.h"
+#include "testing/netns.h"
+#include "testing/scripted_responder.h"
+#include "transport/request_session.h"
+#include "transport/request_session_test_util.h"
+#include "transport/socket_api.h"
+
+namespace {
+
+using sessiontest::make_pdu;
+using sessiontest::make_target;
+using zeltest::echo_response;
+using zeltest::ScriptedReply;
+using zeltest::ScriptedRequest;
+using zeltest::ScriptedResponder;
+using Replies = std::vector<ScriptedReply>;
+using Address = KalOwned<IKalNetworkAddress>;
+
+Address address(const char* text, IKalNetworkAddress::EProtocol protocol, uint16_t port = 0) {
+  return Address(kal_create_network_address(text, protocol, port));
+}
+
+// ---- Without sockets ----
+
+struct FilterRow {
+  const char* name;
+  const char* destination;
+  const char* source;
+  IKalNetworkAddress::EProtocol protocol;
+  bool passes;
+};
+
+TEST(BroadcastSourceFilter, Table) {
+  using P = IKalNetworkAddress::EProtocol;
+  const FilterRow rows[] = {
+      {"IPv4: every source", "10.9.0.255", "192.168.7.7", P::IPv4, true},
+      {"IPv6: every source", "ff02::1", "fe80::1", P::IPv6, true},
+      {"IPX: other network is ignored", "00000005:ffffffffffff", "00000007:0000c0a80101", P::IPX,
+       false},
+      {"IPX: same network passes", "00000005:ffffffffffff", "00000005:0000c0a80101", P::IPX,
+       true},
+      {"IPX: network 0 takes every answer", "00000000:ffffffffffff", "00000007:0000c0a80101",
+       P::IPX, true},
+      {"IPX: a short source text never matches", "00000005:ffffffffffff", "0000", P::IPX, false},
+  };
+  for (const FilterRow& row : rows) {
+    Address to = address(row.destination, row.protocol, 161);
+    Address from = address(row.source, row.protocol, 161);
+    EXPECT_EQ(kas_broadcast_source_passes(to.get(), from.get()), row.passes) << row.name;
+  }
+  Address any = address("10.9.0.255", P::IPv4);
+  EXPECT_FALSE(kas_broadcast_source_passes(nullptr, any.get()));
+  EXPECT_FALSE(kas_broadcast_source_passes(any.get(), nullptr));
+}
+
+TEST(BroadcastSearch, FindsThePacketOfAnAddress) {
+  KalOwned<IKasSnmpPacketList, KalCallDestroy> list(kas_create_packet_list());
+  for (const char* text : {"10.9.0.2", "10.9.0.3"}) {
+    IKasSnmpPacket* packet = kas_create_packet();
+    IKasSnmpTarget* target = kas_create_community_target();
+    Address a = address(text, IKalNetworkAddress::IPv4, 161);
+    target->set_address(a.get());
+    packet->set_target(target);
+    list->push_back(packet);
+  }
+  IKasSnmpPacket* found = nullptr;
+  Address known = address("10.9.0.3", IKalNetworkAddress::IPv4, 161);
+  ASSERT_EQ(search_new_packet(list.get(), known.get(), &found), kKalOk);
+  ASSERT_NE(found, nullptr);
+  EXPECT_STREQ(found->get_target()->get_address()->text(), "10.9.0.3");
+  Address unknown = address("10.9.0.4", IKalNetworkAddress::IPv4, 161);
+  ASSERT_EQ(search_new_packet(list.get(), unknown.get(), &found), kKalOk);
+  EXPECT_EQ(found, nullptr);
+  EXPECT_EQ(search_new_packet(nullptr, unknown.get(), &found), kKalErrInvalidArg);
+}
+
+TEST(BroadcastAnswer, UndecodableDatagramAppendsNothing) {
+  KalOwned<IKasSnmpPacketList, KalCallDestroy> list(kas_create_packet_list());
+  const std::vector<uint8_t> garbage = zeltest::garbage_datagram();
+  CKasMessageView raw(garbage.data(), garbage.size());
+  Address from = address("10.9.0.2", IKalNetworkAddress::IPv4, 161);
+  EXPECT_EQ(add_broadcast_answer(list.get(), &raw, from.get()), kKasErrUndecodable);
+  EXPECT_EQ(list->count(), 0u);
+}
+
+TEST(BroadcastSession, RefusesMissingArgumentsAndOtherTargetKinds) {
+  KalOwned<RequestSession> session(kas_create_request_session());
+  KalOwned<IKasPdu> pdu(make_pdu(kKasPduGet, 1));
+  KalOwned<IKasSnmpTarget> target(make_target("127.0.0.1", 161, 10, 0));
+  KalOwned<IKasSnmpTarget> v3(kas_create_usm_target());
+  Address a = address("127.0.0.1", IKalNetworkAddress::IPv4, 161);
+  v3->set_address(a.get());
+  IKasSnmpPacketList* list = reinterpret_cast<IKasSnmpPacketList*>(1);
+  EXPECT_EQ(session->send_broad_cast_sync(pdu.get(), target.get(), nullptr), kKalErrInvalidArg);
+  EXPECT_EQ(session->send_broad_cast_sync(nullptr, target.get(), &list), kKalErrInvalidArg);
+  EXPECT_EQ(list, nullptr);
+  EXPECT_EQ(session->send_broad_cast_sync(pdu.get(), v3.get(), &list), kKalErrInvalidArg);
+  EXPECT_EQ(session->send_broad_cast_sync(static_cast<IKasSnmpPacket*>(nullptr), &list),
+            kKalErrInvalidArg);
+}
+
+// ---- In a private namespace ----
+
+// A LAN of `count` nodes 10.9.0.2.. on bridge br0 (this namespace is
+// 10.9.0.1), each with a responder on 0.0.0.0:161 running `script`.
+struct Lan {
+  std::vector<std::unique_ptr<zeltest::NetNsNode>> nodes;
+  std::vector<std::unique_ptr<ScriptedResponder>> agents;
+
+  void start(size_t count, const std::vector<zeltest::ResponderScript>& scripts) {
+    ASSERT_EQ(zeltest::add_bridge("br0", "10.9.0.1/24"), "");
+    for (size_t i = 0; i < count; ++i) {
+      nodes.push_back(std::make_unique<zeltest::NetNsNode>());
+      ASSERT_EQ(nodes.back()->create(), "");
+      const std::string n = std::to_string(i + 2);
+      ASSERT_EQ(nodes.back()->attach("br0", "veth" + n, "eth0", "10.9.0." + n + "/24"), "");
+      agents.push_back(std::make_unique<ScriptedResponder>());
+      zeltest::ScopedNetNsEnter enter(*nodes.back());
+      ASSERT_TRUE(enter.ok());
+      std::string error;
+      ASSERT_TRUE(agents.back()->start("0.0.0.0", 161, scripts[i % scripts.size()], &error))
+          << error;
+    }
+  }
+  ~Lan() {
+    agents.clear();  // stop the threads before their namespaces go
+    nodes.clear();
+  }
+};
+
+// The first send is answered normally, the second with genErr, so that the
+// list shows which answer was kept.
+Replies first_normal_then_gen_err(const ScriptedRequest& r) {
+  return {{echo_response(r, 0, r.index == 0 ? 0 : kKasSnmpGenErr, 0)}};
+}
+
+TEST(BroadcastNetns, OnePacketPerAnsweringAddressWithTheFirstAnswer) {
+  ZEL_RUN_IN_PRIVATE_NETNS([] {
+    Lan lan;
+    ASSERT_NO_FATAL_FAILURE(lan.start(5, {first_normal_then_gen_err}));
+    KalOwned<RequestSession> session(kas_create_request_session());
+    KalOwned<IKasSnmpTarget> target(
+        make_target("10.9.0.255", 161, 300, 1, kKasVersion2c, "public"));
+    KalOwned<IKasPdu> pdu(make_pdu(kKasPduGet, 2));
+    IKasSnmpPacketList* raw = nullptr;
+    ASSERT_EQ(session->send_broad_cast_sync(pdu.get(), target.get(), &raw), kKalOk);
+    KalOwned<IKasSnmpPacketList, KalCallDestroy> list(raw);
+    ASSERT_NE(list.get(), nullptr);
+    std::set<std::string> sources;
+    KalOwned<IKasListCursor> cursor(list->new_cursor());
+    for (IKasSnmpPacket* p = list->current(cursor.get()); p;
+         list->next(cursor.get()), p = list->current(cursor.get())) {
+      ASSERT_NE(p->get_target(), nullptr);
+      ASSERT_NE(p->get_target()->get_address(), nullptr);
+      sources.insert(p->get_target()->get_address()->text());
+      EXPECT_EQ(p->get_target()->get_version(), kKasVersion2c);
+      EXPECT_STREQ(p->get_target()->as_community()->get_community(), "public");
+      EXPECT_EQ(p->get_target()->get_address()->get_port(), 161);
+      EXPECT_EQ(p->get_pdu()->get_type(), kKasPduResponse);
+      EXPECT_EQ(p->get_pdu()->get_error_status(), 0) << "the answer to the first send is kept";
+      EXPECT_EQ(p->get_pdu()->binding_count(), 2u);
+    }
+    EXPECT_EQ(list->count(), 5u);
+    EXPECT_EQ(sources, (std::set<std::string>{"10.9.0.2", "10.9.0.3", "10.9.0.4", "10.9.0.5",
+                                              "10.9.0.6"}));
+    for (const auto& agent : lan.agents) {
+      ASSERT_TRUE(agent->wait_for_requests(2, 2000));
+      const std::vector<ScriptedRequest> seen = agent->requests();
+      EXPECT_EQ(seen.size(), 2u);
+      EXPECT_EQ(seen[1].bytes, seen[0].bytes) << "both tries send the same datagram";
+    }
+  });
+}
+
+TEST(BroadcastNetns, RetriesMinusOneSendsNothingAndAnswersAnEmptyList) {
+  ZEL_RUN_IN_PRIVATE_NETNS([] {
+    Lan lan;
+    ASSERT_NO_FATAL_FAILURE(lan.start(2, {first_normal_then_gen_err}));
+    KalOwned<RequestSession> session(kas_create_request_session());
+    KalOwned<IKasSnmpTarget> target(make_target("10.9.0.255", 161, 100, -1));
+    KalOwned<IKasPdu> pdu(make_pdu(kKasPduGet, 1));
+    IKasSnmpPacketList* raw = nullptr;
+    ASSERT_EQ(session->send_broad_cast_sync(pdu.get(), target.get(), &raw), kKalOk);
+    KalOwned<IKasSnmpPacketList, KalCallDestroy> list(raw);
+    ASSERT_NE(list.get(), nullptr);
+    EXPECT_EQ(list->count(), 0u);
+    for (const auto& agent : lan.agents) EXPECT_FALSE(agent->wait_for_requests(1, 100));
+  });
+}
+
+TEST(BroadcastNetns, NobodyAnsweringIsSuccessWithAnEmptyList) {
+  ZEL_RUN_IN_PRIVATE_NETNS([] {
+    Lan lan;
+    ASSERT_NO_FATAL_FAILURE(lan.start(1, {[](const ScriptedRequest&) { return Replies{}; }}));
+    KalOwned<RequestSession> session(kas_create_request_session());
+    KalOwned<IKasSnmpTarget> target(make_target("10.9.0.255", 161, 30, 1));
+    KalOwned<IKasPdu> pdu(make_pdu(kKasPduGet, 1));
+    IKasSnmpPacketList* raw = nullptr;
+    ASSERT_EQ(session->send_broad_cast_sync(pdu.get(), target.get(), &raw), kKalOk);
+    KalOwned<IKasSnmpPacketList, KalCallDestroy> list(raw);
+    ASSERT_NE(list.get(), nullptr);
+    EXPECT_EQ(list->count(), 0u);
+    EXPECT_TRUE(lan.agents[0]->wait_for_requests(2, 1000));
+  });
+}
+
+// Every call of the tick counter moves it five seconds, past any window, so each window
+// takes exactly one datagram and then closes.
+uint32_t g_tick = 0;
+uint32_t jumping_tick() { return g_tick += 5000; }
+
+// Regression: an undecodable datagram that was the last event of the last
+// window used to fail the whole broadcast and throw away every answer
+// collected; any host on the network can send one.
+TEST(BroadcastNetns, UndecodableLastDatagramIsDroppedAndAnswersAreKept) {
+  ZEL_RUN_IN_PRIVATE_NETNS([] {
+    NKalSocketAPI::ScopedTable saved;
+    NKalSocketAPI::table().GetTickCount = jumping_tick;
+    Lan lan;
+    // Node .2 answers the first send only; node .3 answers the second send
+    // only, with a message whose header reads but whose value does not.
+    ASSERT_NO_FATAL_FAILURE(lan.start(
+        2, {[](const ScriptedRequest& r) {
+              return r.index == 0 ? Replies{{echo_response(r)}} : Replies{};
+            },
+            [](const ScriptedRequest& r) {
+              return r.index == 1 ? Replies{{zeltest::undecodable_response(r)}} : Replies{};
+            }}));
+    KalOwned<RequestSession> session(kas_create_request_session());
+    KalOwned<IKasSnmpTarget> target(make_target("10.9.0.255", 161, 1000, 1));
+    KalOwned<IKasPdu> pdu(make_pdu(kKasPduGet, 1));
+    IKasSnmpPacketList* raw = nullptr;
+    ASSERT_EQ(session->send_broad_cast_sync(pdu.get(), target.get(), &raw), kKalOk);
+    KalOwned<IKasSnmpPacketList, KalCallDestroy> list(raw);
+    ASSERT_NE(list.get(), nullptr);
+    ASSERT_EQ(list->count(), 1u);
+    EXPECT_STREQ(list->front()->get_target()->get_address()->text(), "10.9.0.2");
+    EXPECT_EQ(lan.agents[1]->request_count(), 2u);
+  });
+}
+
+TEST(BroadcastNetns, FailingSendFailsTheBroadcast) {
+  ZEL_RUN_IN_PRIVATE_NETNS([] {
+    NKalSocketAPI::ScopedTable saved;
+    NKalSocketAPI::table().sendto = [](int, const void*, size_t, int, const sockaddr*,
+                                       uint32_t) -> long { return -1; };
+    ASSERT_EQ(zeltest::add_bridge("br0", "10.9.0.1/24"), "");
+    KalOwned<RequestSession> session(kas_create_request_session());
+    KalOwned<IKasSnmpTarget> target(make_target("10.9.0.255", 161, 20, 0));
+    KalOwned<IKasPdu> pdu(make_pdu(kKasPduGet, 1));
+    IKasSnmpPacketList* raw = reinterpret_cast<IKasSnmpPacketList*>(1);
+    EXPECT_EQ(session->send_broad_cast_sync(pdu.get(), target.get(), &raw), kKasErrSend);
+    EXPECT_EQ(raw, nullptr);
+  });
+}
+
+}  // namespace
