@@ -251,6 +251,16 @@ TEST(AddressServiceGlobal, LegacyChosenWithoutResolverFunctions) {
   kal_address_service_reset_for_testing();
 }
 
+TEST(AddressServiceGlobal, TestsCanForceEitherService) {
+  ASSERT_EQ(kal_address_service_force_for_testing(Kind::kLegacy), 0);
+  P p = P::Unknown;
+  EXPECT_EQ(kal_address_get_protocol("::1", &p), kKalErrNoData);
+  ASSERT_EQ(kal_address_service_force_for_testing(Kind::kResolver), 0);
+  EXPECT_EQ(kal_address_get_protocol("::1", &p), 0);
+  EXPECT_EQ(p, P::IPv6);
+  kal_address_service_reset_for_testing();
+}
+
 TEST(AddressServiceGlobal, CreationFailureIsRetried) {
   kal_address_service_reset_for_testing();
   NKalSocketAPI::set_api();  // the table and its log lines allocate on first use
