@@ -13,7 +13,7 @@
 //       zeltest::NetNsNode a;
 //       ASSERT_EQ(a.create(), "");
 //       ASSERT_EQ(a.attach("br0", "veth-a", "eth0", "10.9.0.2/24"), "");
-//       zeltest::SnmpsimAgent agent;  // forked while the thread is inside a
+//       zeltest::SnmpsimAgent agent;  // its snmpsimd is forked inside node a
 //       {
 //         zeltest::ScopedNetNsEnter enter(a);
 //         ASSERT_TRUE(agent.start("10.9.0.2", dir, "public", &error)) << error;
