@@ -197,3 +197,27 @@ TEST(EncoderTest, EveryAllocationFailsOnce) {
 }
 
 }  // namespace
+
+namespace {
+
+// Regression: a trap identifier under snmpTraps whose last number is not 1
+// to 6 was written as generic-trap s - 1 (7 and above, or -1), which every
+// receiver, this decoder included, refuses. It now goes out as an
+// enterprise-specific trap and reads back unchanged.
+TEST(EncoderTest, SnmpTrapsNumberOutsideGenericRangeRoundTrips) {
+  for (const char* trap : {"1.3.6.1.6.3.1.1.5.0.9", "1.3.6.1.6.3.1.1.5.0.0",
+                           "1.3.6.1.6.3.1.1.5.0.6"}) {
+    SCOPED_TRACE(trap);
+    KalOwned<IKasPdu> pdu(codectest::make_trap(trap, 7, {}));
+    KalOwned<IKasSnmpTarget> target(codectest::make_target(0, "public"));
+    int rc = -99;
+    const codectest::Bytes msg = codectest::encode(pdu.get(), target.get(), &rc);
+    ASSERT_EQ(rc, kKalOk);
+    KalOwned<IKasPdu> back(kas_create_pdu());
+    KalOwned<IKasSnmpTarget> t2(kas_create_target(kKasTargetCommunity));
+    ASSERT_EQ(codectest::decode(msg, back.get(), t2.get()), kKalOk);
+    EXPECT_STREQ(back->get_trap_oid()->as_oid()->text(), trap);
+  }
+}
+
+}  // namespace
