@@ -42,10 +42,16 @@ class IKalGetData {
   // target exists.
   virtual void release() = 0;
 
-  // Slot 1. Copies `community` (null: empty) into the object, cut to 255
-  // characters. Call it before init: init gives the community target its own
-  // copy, so a later call changes nothing that is sent.
-  virtual void set_community(const char* community) = 0;
+  // Slot 1. Copies the community from the caller's buffer community[size]
+  // (reading up to the first NUL, never beyond `size` bytes; null: empty),
+  // cut to 255 characters. Call it before init: init gives the community
+  // target its own copy, so a later call changes nothing that is sent.
+  virtual void set_community(const char* community, size_t size) = 0;
+  // The same for a text in an array whose size the compiler knows.
+  template <size_t N>
+  void set_community(const char (&community)[N]) {
+    set_community(community, N);
+  }
 
   // Slot 2. Makes the target address (not classified), the target and an
   // empty request PDU. Version 2 selects the SNMPv3 target with the USM

@@ -73,9 +73,9 @@ class RecordingGetData : public IKalGetData {
  public:
   RecordingGetData(RequestScript* script, size_t record) : script_(script), record_(record) {}
   void release() override { delete this; }
-  void set_community(const char* community) override {
+  void set_community(const char* community, size_t size) override {
     rec().community_set = true;
-    rec().community = community ? community : "";
+    rec().community = community ? std::string(community, strnlen(community, size)) : "";
   }
   int init(const char* address, IKalNetworkAddress::EProtocol protocol, uint16_t port,
            int32_t version, const KalUsmParams* usm, uint32_t timeout_ms, uint32_t retries,

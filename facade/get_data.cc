@@ -1,0 +1,204 @@
+// The get/set request object: one request PDU, one target, one exchange
+// through a session dispatcher made for it.
+#include "facade/get_data.h"
+
+#include "common/address_service.h"
+#include "common/owned.h"
+#include "common/text.h"
+#include "common/text_copy.h"
+#include "facade/request_core.h"
+#include "facade/request_testing.h"
+#include "facade/walk_step.h"
+#include "snmp/packet.h"
+#include "snmp/pdu.h"
+#include "snmp/value.h"
+#include "transport/session_dispatcher.h"
+
+namespace {
+
+class CKalGetData : public IKalGetData {
+ public:
+  explicit CKalGetData(const KasSessionFactories* factories) {
+    if (factories) {
+      factories_ = *factories;
+      own_factories_ = true;
+    }
+  }
+
+  void release() override { delete this; }
+
+  void set_community(const char* community, size_t size) override {
+    core_.set_community(community, size);
+  }
+
+  int init(const char* address, IKalNetworkAddress::EProtocol protocol, uint16_t port,
+           int32_t version, const KalUsmParams* usm, uint32_t timeout_ms, uint32_t retries,
+           uint32_t max_message_size) override {
+    return core_.init(address, protocol, port, version, usm, timeout_ms, retries,
+                      max_message_size);
+  }
+
+  int add_oid_string(const char* oid, bool instance0) override {
+    return core_.add_binding(oid, instance0 ? "0" : nullptr, nullptr);
+  }
+
+  int add_oid_string(const char* oid, const char* suffix, int32_t value) override {
+    if (!suffix) return kKalErrInvalidArg;
+    int rc = kKalOk;
+    IKasSnmpValue* number = kas_create_value_from_int(value, kKasTagInteger, &rc);
+    if (!number) return rc;
+    return core_.add_binding(oid, suffix, number);
+  }
+
+  int set_data() override {
+    const int rc = exchange(kKasPduSet);
+    if (rc != kKalOk) return rc;
+    const int32_t error = core_.pdu()->get_error_status();
+    return (error == kKasSnmpNoSuchName || error == kKasSnmpNoAccess) ? kKalErrNoData : kKalOk;
+  }
+
+  int get_data(IKasPduList* list, const char* root) override;
+
+  int get_data(char* out, size_t size) override {
+    if (!out || size == 0) return kKalErrInvalidArg;
+    KalOwned<IKasSnmpValue> value;
+    int rc = get_first_value(&value);
+    if (rc != kKalOk) return rc;
+    // NULL and the exception values have no text: the buffer stays as it was.
+    KalOwned<IKalText> text(value->to_text(&rc));
+    if (text && text->length() != 0) {
+      kal_copy_text(out, size, std::string_view(text->data(), text->length()));
+    }
+    return kKalOk;
+  }
+
+  int get_data(int32_t* out, int count) override {
+    if (count < 0 || (!out && count > 0)) return kKalErrInvalidArg;
+    const int rc = exchange(kKasPduGet);
+    if (rc != kKalOk) return rc;
+    for (int i = 0; i < count; ++i) {
+      KalOwned<IKasSnmpValue> value;
+      if (take_value(&value) != kKalOk) return kKalErrNoData;
+      out[i] = value->get_int();
+    }
+    return kKalOk;
+  }
+
+  int get_data(int32_t* out) override {
+    if (!out) return kKalErrInvalidArg;
+    KalOwned<IKasSnmpValue> value;
+    const int rc = get_first_value(&value);
+    if (rc != kKalOk) return rc;
+    *out = value->get_int();
+    return kKalOk;
+  }
+
+  int get_protocol(const char* address, IKalNetworkAddress::EProtocol* protocol) override {
+    if (!address || !protocol) return kKalErrInvalidArg;
+    return kal_address_get_protocol(address, protocol);
+  }
+
+ private:
+  SessionDispatcher* make_dispatcher(int* pStatus) const {
+    return own_factories_ ? kas_create_session_dispatcher(factories_, pStatus)
+                          : kas_create_session_dispatcher(pStatus);
+  }
+
+  // Sends the PDU as `type`; the answer replaces its bindings and error
+  // fields. kKalErrInvalidArg before init.
+  int exchange(int type) {
+    IKasPdu* pdu = core_.pdu();
+    if (!pdu) return kKalErrInvalidArg;
+    pdu->set_type(type);
+    int rc = kKalOk;
+    KalOwned<SessionDispatcher> dispatcher(make_dispatcher(&rc));
+    if (!dispatcher) return rc;
+    return dispatcher->send_sync(pdu, core_.target());
+  }
+
+  // Takes the value of the first binding off the PDU; kKalErrNoData when
+  // there is none.
+  int take_value(KalOwned<IKasSnmpValue>* value) {
+    IKasSnmpValue* taken = nullptr;
+    if (core_.pdu()->pop_front_parts(nullptr, &taken) != kKalOk) return kKalErrNoData;
+    value->reset(taken);
+    return *value ? kKalOk : kKalErrNoData;
+  }
+
+  int get_first_value(KalOwned<IKasSnmpValue>* value) {
+    const int rc = exchange(kKasPduGet);
+    if (rc != kKalOk) return rc;
+    return take_value(value);
+  }
+
+  // The next GetNext asks for the identifiers just received; their values
+  // are dropped so that the request stays as small as the first one.
+  int clear_values() {
+    IKasVarBindList* bindings = core_.pdu()->get_bindings();
+    const size_t n = bindings ? bindings->count() : 0;
+    for (size_t i = 0; i < n; ++i) {
+      int rc = kKalOk;
+      IKasSnmpValue* null_value = kas_create_value(kKasTagNull, &rc);
+      if (!null_value) return rc;
+      rc = bindings->at(i)->set_value(null_value);
+      if (rc != kKalOk) return rc;
+    }
+    return kKalOk;
+  }
+
+  KalRequestCore core_;
+  KasSessionFactories factories_{};
+  bool own_factories_ = false;
+};
+
+int CKalGetData::get_data(IKasPduList* list, const char* root) {
+  if (!list || !root || !core_.pdu()) return kKalErrInvalidArg;
+  int rc = kKalOk;
+  KalOwned<IKasSnmpValue> root_oid(kas_create_oid_from_text(root, &rc));
+  if (!root_oid) return rc;
+  IKasPdu* pdu = core_.pdu();
+  const IKasVarBindList* bindings = pdu->get_bindings();
+  const IKasOid* first = bindings ? (bindings->at(0) ? bindings->at(0)->get_oid() : nullptr)
+                                   : nullptr;
+  if (!first) return kKalErrNoData;
+  KalOwned<IKasSnmpValue> previous(first->clone(&rc));
+  if (!previous) return rc;
+  KalOwned<SessionDispatcher> dispatcher(make_dispatcher(&rc));
+  if (!dispatcher) return rc;
+  for (;;) {
+    pdu->set_type(kKasPduGetNext);
+    rc = dispatcher->send_sync(pdu, core_.target());
+    if (rc != kKalOk) return rc;
+    switch (kal_walk_step(root_oid->as_oid(), previous->as_oid(), pdu)) {
+      case KalWalkStep::kNoBinding:
+        return kKalErrNoData;
+      case KalWalkStep::kEnd:
+        return kKalOk;
+      case KalWalkStep::kRow:
+        break;
+    }
+    IKasPdu* row = pdu->clone(&rc);
+    if (!row) return rc;
+    rc = list->push_back(row);
+    if (rc != kKalOk) return rc;
+    previous.reset(pdu->get_bindings()->at(0)->get_oid()->clone(&rc));
+    if (!previous) return rc;
+    rc = clear_values();
+    if (rc != kKalOk) return rc;
+  }
+}
+
+IKalGetData* create(const KasSessionFactories* factories, int* pStatus) {
+  CKalGetData* obj = kal_new<CKalGetData>(factories);
+  if (!obj) return kal_fail<IKalGetData>(pStatus, kKalErrNoMemory);
+  kal_set_status(pStatus, kKalOk);
+  return obj;
+}
+
+}  // namespace
+
+IKalGetData* kal_create_get_data(int* pStatus) { return create(nullptr, pStatus); }
+
+IKalGetData* kal_create_get_data_with(const KasSessionFactories& factories, int* pStatus) {
+  return create(&factories, pStatus);
+}

@@ -1,0 +1,28 @@
+// The stop rule of a table walk, apart from the network: given the walk's
+// root, the first identifier of the request just sent and the agent's
+// answer, decide whether the answer is a row to keep or the end of the walk.
+#ifndef FACADE_WALK_STEP_H_
+#define FACADE_WALK_STEP_H_
+
+class IKasOid;
+class IKasPdu;
+
+enum class KalWalkStep {
+  kRow,        // keep the answer and ask for the next row
+  kEnd,        // the walk is over; the answer is not kept
+  kNoBinding,  // the answer carries no identifier to go on from
+};
+
+// The answer ends the walk when
+//   - it carries a non-zero error-status (an SNMPv1 agent answers the end of
+//     its MIB with noSuchName and echoes the request);
+//   - its first identifier is not after `previous` in SNMP's order
+//     (sub-identifiers compared as numbers, RFC 3416 section 4.2.2): an
+//     agent that echoes or loops would otherwise keep the walk going forever;
+//   - its first identifier leaves the subtree of `root` (it is neither below
+//     `root` nor a proper prefix of it).
+// Only the first binding decides; callers put the column that defines the
+// rows first. `previous` may be null (no order check). All arguments lent.
+KalWalkStep kal_walk_step(const IKasOid* root, const IKasOid* previous, const IKasPdu* answer);
+
+#endif  // FACADE_WALK_STEP_H_
