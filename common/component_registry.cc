@@ -9,12 +9,9 @@
 int KalComponentRegistry::register_component(const KalComponentEntry& entry) noexcept {
   if (!entry.name || !entry.create_first || !entry.create_second) return kKalErrInvalidArg;
   std::lock_guard<std::mutex> hold(lock_);
-  try {
-    entries_.push_back(entry);
-  } catch (const std::bad_alloc&) {
-    return kKalErrNoMemory;
-  }
-  current_ = entries_.size() - 1;
+  if (count_ == kCapacity) return kKalErrNoMemory;
+  entries_[count_] = entry;
+  current_ = count_++;
   return kKalOk;
 }
 
@@ -24,7 +21,7 @@ int KalComponentRegistry::select(const char* name) noexcept {
     current_ = kNone;
     return kKalOk;
   }
-  for (size_t i = 0; i < entries_.size(); ++i) {
+  for (size_t i = 0; i < count_; ++i) {
     if (std::strcmp(entries_[i].name, name) == 0) {
       current_ = i;
       return kKalOk;
@@ -60,12 +57,12 @@ void* KalComponentRegistry::create_second(int* pStatus) const noexcept {
 
 size_t KalComponentRegistry::size() const noexcept {
   std::lock_guard<std::mutex> hold(lock_);
-  return entries_.size();
+  return count_;
 }
 
 KalComponentRegistry& kal_component_registry() noexcept {
-  // Never destroyed: static registrations of other files may still look it up
-  // while the module is being torn down.
-  static KalComponentRegistry* const registry = new KalComponentRegistry();
-  return *registry;
+  // Constant-initialised (no guard, no heap) and trivially torn down, so late
+  // look-ups during unload still find valid memory.
+  static constinit KalComponentRegistry registry;
+  return registry;
 }

@@ -19,7 +19,6 @@
 #define COMMON_COMPONENT_REGISTRY_H_
 
 #include <mutex>
-#include <vector>
 
 // Makes one object of a component. Returns the new object (the caller owns
 // it and frees it through the object's own release or destroy), or null with
@@ -42,7 +41,8 @@ class KalComponentRegistry {
 
   // Appends a copy of the entry and makes it current.
   // Answers 0; kKalErrInvalidArg for a null name or function;
-  // kKalErrNoMemory (the current component is then unchanged).
+  // kKalErrNoMemory when the table is full (the current component is then
+  // unchanged).
   int register_component(const KalComponentEntry& entry) noexcept;
 
   // Makes the first component whose name is exactly `name` current, answer 0;
@@ -65,13 +65,18 @@ class KalComponentRegistry {
   static constexpr size_t kNone = static_cast<size_t>(-1);
   bool current_entry(KalComponentEntry* out) const noexcept;
 
+  // A fixed table: the registry holds no heap memory, so a host that loads
+  // and unloads the library repeatedly leaks nothing.
+  static constexpr size_t kCapacity = 16;
+
   mutable std::mutex lock_;
-  std::vector<KalComponentEntry> entries_;
+  KalComponentEntry entries_[kCapacity] = {};
+  size_t count_ = 0;
   size_t current_ = kNone;
 };
 
-// The process-wide registry, made on first use (so it exists before any
-// static registration of another file runs) and never destroyed.
+// The process-wide registry. It is constant-initialised, so it exists before
+// any static registration of another file runs, and owns no heap memory.
 KalComponentRegistry& kal_component_registry() noexcept;
 
 #endif  // COMMON_COMPONENT_REGISTRY_H_
