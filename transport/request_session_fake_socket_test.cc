@@ -77,6 +77,38 @@ long fake_recvfrom_stray(int, void* buffer, size_t capacity, int, sockaddr* from
   return static_cast<long>(n);
 }
 
+// Answers the last request sent: tooBig (no bindings) while it has more
+// than two bindings, else every binding echoed with a NULL value.
+long fake_recvfrom_answer(int, void* buffer, size_t capacity, int, sockaddr* from,
+                          uint32_t* from_length) {
+  ++g_fake.receives;
+  CKasMessageView sent(g_fake.last_sent.data(), g_fake.last_sent.size());
+  KalOwned<IKasPdu> answer(kas_create_pdu());
+  if (!answer) return -1;
+  if (kas_codec_service()->decode(&sent, answer.get(), nullptr, kKasTargetCommunity) != kKalOk) {
+    return -1;
+  }
+  answer->set_type(kKasPduResponse);
+  if (answer->binding_count() > 2) {
+    answer->set_bindings(nullptr);
+    answer->set_error_status(kKasSnmpTooBig);
+  }
+  KalOwned<IKasSnmpTarget> target(make_target("127.0.4.30", 161, 0, 0));
+  KalOwned<IKasMessageBuffer> out(kas_create_message_buffer());
+  if (!target || !out ||
+      kas_codec_service()->encode(answer.get(), target.get(), out.get()) != kKalOk) {
+    return -1;
+  }
+  const size_t n = static_cast<size_t>(out->base() + out->size() - out->data());
+  if (n > capacity) return -1;
+  std::memcpy(buffer, out->data(), n);
+  KalSockAddr source{};
+  NKalSocketAPI::ipv4_to_sockaddr("127.0.4.30", 161, &source);
+  std::memcpy(from, source.bytes, source.length);
+  *from_length = source.length;
+  return static_cast<long>(n);
+}
+
 class SessionFakeSocket : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -153,6 +185,48 @@ TEST_F(SessionFakeSocket, MatchingAnswerFromTheScriptIsTaken) {
   ASSERT_EQ(session->send_sync(pdu.get(), target.get()), kKalOk);
   EXPECT_EQ(pdu->get_type(), kKasPduResponse);
   EXPECT_STREQ(target->get_address()->text(), "127.0.4.30");
+}
+
+}  // namespace
+
+namespace {
+
+// A split exchange (5 bindings: tooBig, then 3 + 2, the 3 again 2 + 1) with
+// the n-th allocation failing, for every n: each run answers a documented
+// status and, under the sanitizers, leaks nothing.
+// `fail_at`: the allocation of the exchange that fails (-1: none). The
+// session, target and PDU are made before the countdown starts.
+int split_exchange(long fail_at) {
+  KalOwned<RequestSession> session(kas_create_request_session());
+  KalOwned<IKasSnmpTarget> target(make_target("127.0.4.30", 161, 100, 0));
+  KalOwned<IKasPdu> pdu(make_pdu(kKasPduGet, 5));
+  kal_alloc_hook::g_fail_countdown = fail_at;
+  const int rc = session->send_sync(pdu.get(), target.get());
+  kal_alloc_hook::g_fail_countdown = -1;
+  if (rc == kKalOk && sessiontest::names_of(pdu.get()) != sessiontest::expected_names(5)) return 1;
+  return rc;
+}
+
+TEST_F(SessionFakeSocket, EveryAllocationFailingOnceIsAnsweredAndReleased) {
+  NKalSocketAPI::table().select = fake_select_ready;
+  NKalSocketAPI::table().recvfrom = fake_recvfrom_answer;
+  ASSERT_EQ(split_exchange(-1), kKalOk);
+  // Count the exchange's own allocations (the fake's answers included).
+  KalOwned<RequestSession> session(kas_create_request_session());
+  KalOwned<IKasSnmpTarget> target(make_target("127.0.4.30", 161, 100, 0));
+  KalOwned<IKasPdu> pdu(make_pdu(kKasPduGet, 5));
+  const long before = kal_alloc_hook::g_calls.load();
+  ASSERT_EQ(session->send_sync(pdu.get(), target.get()), kKalOk);
+  const long count = kal_alloc_hook::g_calls.load() - before;
+  ASSERT_GT(count, 10);
+  for (long n = 0; n < count; ++n) {
+    const int rc = split_exchange(n);
+    // A failed answer in the fake is a receive failure; a source address
+    // that cannot be made is the socket's general failure.
+    EXPECT_TRUE(rc == kKalOk || rc == kKalErrNoMemory || rc == kKasErrReceive ||
+                rc == kKalErrGeneral)
+        << "allocation " << n << " answered " << rc;
+  }
 }
 
 }  // namespace

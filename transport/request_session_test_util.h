@@ -16,12 +16,13 @@
 
 namespace sessiontest {
 
-// A community target to address:port.
+// A community target to address:port; null when an allocation fails.
 inline IKasSnmpTarget* make_target(const char* address, uint16_t port, int32_t timeout_ms,
                                    int32_t retries, int version = kKasVersion2c,
                                    const char* community = "public",
                                    size_t max_message_size = 1472) {
   IKasCommunityTarget* target = kas_create_community_target();
+  if (!target) return nullptr;  // allocation-failure runs
   target->set_version(version);
   target->set_community(community);
   target->set_timeout(timeout_ms);
