@@ -1,0 +1,80 @@
+// TrapSession: listens on a datagram socket for SNMPv1 trap messages on a
+// thread of its own, decodes each one into a packet (its target carries the
+// version, the community and the sender's address) and hands it to its
+// ObserverInvoker, whose thread calls every attached observer. The bounded
+// queue between the two threads keeps a slow observer from stopping the
+// socket from being read, up to 200 waiting packets; beyond that the
+// receiving thread waits and the datagrams wait in the socket.
+//
+// The plug-in itself never makes a trap session: this is the session
+// layer's facility for callers that want traps. Thread-safe; log lines go to
+// the module "snmp".
+#ifndef TRANSPORT_TRAP_SESSION_H_
+#define TRANSPORT_TRAP_SESSION_H_
+
+#include <cstddef>
+#include <cstdint>
+
+#include "common/network_address.h"
+#include "transport/observer_invoker.h"
+#include "transport/worker_thread.h"
+
+class DataGramSocket;
+
+class TrapSession : public WorkerThread {
+ public:
+  // Made only by kas_create_trap_session.
+  TrapSession() = default;
+
+  // The receive buffer: longer datagrams are cut and then fail to decode.
+  static constexpr size_t kReceiveBufferSize = 2048;
+  // How long one receive waits, and so how late a cancel may be seen.
+  static constexpr int kReceiveTimeoutMs = 1000;
+
+  // Ends the session and frees it: cancels the receiving thread and waits
+  // for it (at most about a second when no observer holds it up), lets the
+  // invoker deliver what is already queued, ends the invoker and closes the
+  // socket. Every packet still queued is released. Not from an observer's
+  // notify().
+  void release();
+
+  // Forwarded to the invoker: see ObserverInvoker.
+  int attach_observer(IKasTrapObserver* observer);
+  int detach_observer(IKasTrapObserver* observer);
+
+  // The socket's bound address (the actual port when 0 was asked). Lent:
+  // good while the session lives.
+  const IKalNetworkAddress* local_address() const;
+  // The invoker, lent for its counters (queued(), waiting_posts()).
+  const ObserverInvoker* invoker() const { return invoker_; }
+
+ protected:
+  void run() override;
+
+ private:
+  friend TrapSession* kas_create_trap_session(int protocol, uint16_t port, int* pStatus);
+
+  ~TrapSession() override;  // through release()
+
+  int open(int protocol, uint16_t port);
+  // One datagram decoded into a new SNMPv1 trap packet (*ppPacket, owned by
+  // the caller). Answers 0; kKasErrTimeout; the receive error; -250 and the
+  // decoder's errors; kKalErrNotSupported for a message that decodes but
+  // is no SNMPv1 trap.
+  int receive_trap(IKasSnmpPacket** ppPacket);
+
+  DataGramSocket* socket_ = nullptr;
+  ObserverInvoker* invoker_ = nullptr;
+  uint8_t buffer_[kReceiveBufferSize];
+};
+
+// Makes a trap session: opens its socket for `protocol` (IKalNetworkAddress::
+// IPv4 or IPv6) on `port` (0: any port) on every local address, makes the
+// invoker and starts its thread, and makes the session's own receiving
+// thread parked: the caller calls start(). The caller owns the session and
+// ends it with release(). *pStatus (optional): 0; kKalErrNoMemory when
+// memory or a thread cannot be had; the socket's error (kKalErrInvalidArg
+// for another protocol, kKasErrSocketOpen, kKasErrBind, ...).
+TrapSession* kas_create_trap_session(int protocol, uint16_t port, int* pStatus = nullptr);
+
+#endif  // TRANSPORT_TRAP_SESSION_H_

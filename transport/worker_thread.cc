@@ -1,0 +1,125 @@
+// The trap facility's thread base: a parked std::thread, its state machine
+// and the cancel flag.
+#include "transport/worker_thread.h"
+
+#include <new>
+#include <system_error>
+
+#include "common/owned.h"
+
+WorkerThread::~WorkerThread() {
+  cancel();
+  wait();
+}
+
+int WorkerThread::create_thread() {
+  std::lock_guard<std::mutex> hold(join_lock_);
+  if (thread_.joinable()) return kKalErrGeneral;
+  // Thread creation goes through the allocation hook too, so that the
+  // failure paths of the trap facility can be driven by tests.
+  if (kal_alloc_hook::should_fail()) return kKalErrNoMemory;
+  {
+    std::lock_guard<std::mutex> state(lock_);
+    state_ = kCreated;
+    cancel_ = false;
+    alive_ = true;
+  }
+  try {
+    thread_ = std::thread(&WorkerThread::thread_main, this);
+  } catch (const std::system_error&) {
+    std::lock_guard<std::mutex> state(lock_);
+    alive_ = false;
+    return kKalErrNoMemory;
+  } catch (const std::bad_alloc&) {
+    std::lock_guard<std::mutex> state(lock_);
+    alive_ = false;
+    return kKalErrNoMemory;
+  }
+  std::lock_guard<std::mutex> state(lock_);
+  id_ = thread_.get_id();
+  return kKalOk;
+}
+
+void WorkerThread::thread_main() {
+  {
+    std::unique_lock<std::mutex> hold(lock_);
+    changed_.wait(hold, [this] { return state_ != kCreated; });
+    if (cancel_) {
+      alive_ = false;
+      return;
+    }
+  }
+  run();
+  std::lock_guard<std::mutex> hold(lock_);
+  alive_ = false;
+}
+
+int WorkerThread::start() {
+  std::lock_guard<std::mutex> hold(lock_);
+  if (state_ != kCreated || !alive_) return kKalErrGeneral;
+  state_ = kRunning;
+  changed_.notify_all();
+  return kKalOk;
+}
+
+int WorkerThread::suspend() {
+  std::lock_guard<std::mutex> hold(lock_);
+  if (state_ != kRunning) return kKalErrGeneral;
+  state_ = kSuspended;
+  return kKalOk;
+}
+
+int WorkerThread::resume() {
+  std::lock_guard<std::mutex> hold(lock_);
+  if (state_ != kSuspended) return kKalErrGeneral;
+  state_ = kRunning;
+  changed_.notify_all();
+  return kKalOk;
+}
+
+int WorkerThread::cancel() {
+  std::lock_guard<std::mutex> hold(lock_);
+  cancel_ = true;
+  state_ = kCancelled;
+  changed_.notify_all();
+  return kKalOk;
+}
+
+int WorkerThread::wait() {
+  std::lock_guard<std::mutex> hold(join_lock_);
+  if (!thread_.joinable()) return kKalOk;
+  if (thread_.get_id() == std::this_thread::get_id()) return kKalErrGeneral;
+  thread_.join();
+  return kKalOk;
+}
+
+WorkerThread::EState WorkerThread::state() const {
+  std::lock_guard<std::mutex> hold(lock_);
+  return state_;
+}
+
+bool WorkerThread::is_cancelled() const {
+  std::lock_guard<std::mutex> hold(lock_);
+  return cancel_;
+}
+
+bool WorkerThread::is_alive() const {
+  std::lock_guard<std::mutex> hold(lock_);
+  return alive_;
+}
+
+std::thread::id WorkerThread::thread_id() const {
+  std::lock_guard<std::mutex> hold(lock_);
+  return id_;
+}
+
+bool WorkerThread::checkpoint() {
+  std::unique_lock<std::mutex> hold(lock_);
+  changed_.wait(hold, [this] { return state_ != kSuspended; });
+  return cancel_;
+}
+
+bool WorkerThread::wait_for_cancel(std::chrono::milliseconds timeout) {
+  std::unique_lock<std::mutex> hold(lock_);
+  return changed_.wait_for(hold, timeout, [this] { return cancel_; });
+}
