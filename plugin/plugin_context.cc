@@ -6,6 +6,7 @@
 #include "common/status.h"
 #include "common/text_copy.h"
 #include "options/dev_comm_option.h"
+#include "options/sorrel5_option.h"
 
 CZelPluginContext::CZelPluginContext() noexcept {
   m_szFindCommunity[0] = '\0';
@@ -57,6 +58,37 @@ int CZelPluginContext::find_devices(const char* address, int protocol,
 
 void CZelPluginContext::set_option(CZelDevCommOption* option) noexcept {
   m_pOption.reset(option);
+}
+
+int CZelPluginContext::open_device(const char* address, int protocol, int32_t mode,
+                                   const ZelSnmpV3Settings& settings, int32_t timeoutMs,
+                                   int32_t retries) noexcept {
+  if (!address) return kKalErrInvalidArg;
+  if (!m_pUSM) return kKalErrNotReady;
+  CZelSorrel5Option* option = kal_new<CZelSorrel5Option>();
+  if (!option) return kKalErrNoMemory;
+  if (m_pfnCreateGetData) option->set_get_data_factory(m_pfnCreateGetData);
+  set_option(option);
+  m_pUSM->set(mode, settings);
+  if (is_set(m_szReadCommunity)) option->SetCommunityStr(m_szReadCommunity);
+  // The exported functions always ask for the transport's default maximum
+  // message size.
+  constexpr uint32_t kDefaultMaxMessageSize = 0;
+  const uint32_t timeout = timeoutMs > 0 ? static_cast<uint32_t>(timeoutMs) : 0;
+  const uint32_t tries = retries > 0 ? static_cast<uint32_t>(retries) : 0;
+  int rc = option->Init(static_cast<IKalNetworkAddress::EProtocol>(protocol), address,
+                        m_pUSM.get(), timeout, tries, kDefaultMaxMessageSize);
+  if (rc != kKalOk) return rc;
+  KalOwned<CZelDevice> device(zel_create_device(&rc));
+  if (!device) return rc;
+  device->set_get_data_factory(m_pfnCreateGetData);
+  if (is_set(m_szReadCommunity)) device->set_read_community(m_szReadCommunity);
+  if (is_set(m_szWriteCommunity)) device->set_write_community(m_szWriteCommunity);
+  rc = device->init(address, protocol, timeoutMs, retries, kDefaultMaxMessageSize,
+                    *m_pUSM.get());
+  if (rc != kKalOk) return rc;
+  m_pDevice.reset(device.detach());
+  return kKalOk;
 }
 
 int zel_create_plugin_context(CZelPluginContext** ppContext) noexcept {

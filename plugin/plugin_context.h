@@ -9,6 +9,8 @@
 #include <cstdint>
 
 #include "common/owned.h"
+#include "facade/get_data.h"
+#include "plugin/device_object.h"
 #include "plugin/discovery.h"
 #include "plugin/plugin_usm.h"
 #include "plugin/zel_api.h"
@@ -66,8 +68,25 @@ class CZelPluginContext {
   // is destroyed.
   void set_option(CZelDevCommOption* option) noexcept;
 
-  // TODO: device open (open_device) and the device object it makes come with
-  // the device layer; until then device queries answer kKalErrNotReady.
+  // Device open (internal protocol): a new CZelSorrel5Option becomes the
+  // option object at once (the one it replaces is destroyed), the USM
+  // provider takes `mode` and `settings`, the option object's Init checks
+  // the address and the model. Only when that passes is a new device object
+  // made, with the communities set so far, replacing (and freeing) the one
+  // of an earlier open. 0; kKalErrNoMemory; Init's status (the earlier
+  // device object then stays in place); kKalErrInvalidArg.
+  int open_device(const char* address, int protocol, int32_t mode,
+                  const ZelSnmpV3Settings& settings, int32_t timeoutMs,
+                  int32_t retries) noexcept;
+
+  // The device object of the last successful open; nullptr before. Lent.
+  CZelDevice* device() const noexcept { return m_pDevice.get(); }
+
+  // Test seam: the request-object factory handed to the option and device
+  // objects that later opens make (null: kal_create_get_data).
+  void set_get_data_factory(KalGetDataFactory factory) noexcept {
+    m_pfnCreateGetData = factory;
+  }
 
  private:
   KalOwned<CZelDiscovery> m_pDiscovery;
@@ -76,6 +95,8 @@ class CZelPluginContext {
   char m_szWriteCommunity[kZelCommunitySize];
   KalOwned<IZelPluginUSM> m_pUSM;
   KalOwned<CZelDevCommOption, KalCallDestroy> m_pOption;
+  KalOwned<CZelDevice> m_pDevice;
+  KalGetDataFactory m_pfnCreateGetData = nullptr;
 };
 
 // ZelInit's work: a new, initialised context in *ppContext (set only on

@@ -3,12 +3,23 @@
 // Nothing here talks to the network, and no exception reaches the host.
 #include <cstring>
 #include <new>
+#include <vector>
 
 #include "common/status.h"
 #include "common/text_copy.h"
 #include "common/transport_available.h"
 #include "options/dev_comm_option.h"
+#include "plugin/alert_reader.h"
+#include "plugin/charset_reader.h"
+#include "plugin/device_object.h"
+#include "plugin/device_reader.h"
+#include "plugin/input_tray_reader.h"
+#include "plugin/job_reader.h"
+#include "plugin/output_tray_reader.h"
 #include "plugin/plugin_context.h"
+#include "plugin/printer_reader.h"
+#include "plugin/storage_reader.h"
+#include "plugin/toner_reader.h"
 #include "plugin/protocol_code.h"
 #include "plugin/zel_api.h"
 
@@ -55,9 +66,7 @@ CZelPluginContext* context_of(ZelContext* handle) noexcept {
 constexpr int32_t kNonExMode = 0;
 const ZelSnmpV3Settings kNoSnmpV3Settings{};
 
-// TODO: device open (ZelInitDevice) creates the option object and the device
-// object; until it exists the context never has a device object, so every
-// device query answers kKalErrNotReady after its argument checks.
+// Device and option queries before the first (successful) device open.
 constexpr int32_t kNoDeviceObject = kKalErrNotReady;
 constexpr int32_t kNoOptionObject = kKalErrNotReady;
 
@@ -78,24 +87,37 @@ int32_t init_device(ZelContext* handle, const char* address, int32_t protocol,
   if (!handle || !address || !settings) return kKalErrInvalidArg;
   const int internal = zel_map_protocol(protocol);
   if (internal < 0) return internal;
-  (void)snmpMode;
-  (void)timeoutMs;
-  (void)retries;
-  return kNoDeviceObject;
+  const ZelSnmpV3Settings copy = *settings;
+  return context_of(handle)->open_device(address, internal, snmpMode, copy,
+                                         timeoutMs, retries);
 }
 
-// The count and record calls of the device tables share their checks.
-template <class Out>
-int32_t table_count(ZelContext* handle, Out* pCount) {
+// A count call: empties the table's rows, runs its reader and, on success
+// only, answers the number of rows.
+template <class Record, class Reader>
+int32_t table_count(ZelContext* handle, int32_t* pCount,
+                    std::vector<Record> CZelDevice::*rows, Reader read) {
   if (!handle || !pCount) return kKalErrInvalidArg;
-  return kNoDeviceObject;
+  CZelDevice* device = context_of(handle)->device();
+  if (!device) return kNoDeviceObject;
+  (device->*rows).clear();
+  const int status = read(*device);
+  if (status != kKalOk) return status;
+  *pCount = static_cast<int32_t>((device->*rows).size());
+  return kKalOk;
 }
 
+// A record call: copies one cached row; no network traffic.
 template <class Record>
-int32_t table_record(ZelContext* handle, uint32_t index, Record* pInfo) {
+int32_t table_record(ZelContext* handle, uint32_t index, Record* pInfo,
+                     std::vector<Record> CZelDevice::*rows) {
   if (!handle || !pInfo) return kKalErrInvalidArg;
-  (void)index;
-  return kNoDeviceObject;
+  CZelDevice* device = context_of(handle)->device();
+  if (!device) return kNoDeviceObject;
+  const std::vector<Record>& cached = device->*rows;
+  if (index >= cached.size()) return kKalErrIndexRange;
+  *pInfo = cached[index];
+  return kKalOk;
 }
 
 // Asks the option object through its get_option form for `Raw` and, on
@@ -306,106 +328,151 @@ ZEL_EXPORT int16_t ZelTransportAvailable(int32_t protocol) noexcept {
 }
 
 ZEL_EXPORT int32_t ZelGetNumberOfStorageInfo(ZelContext* handle,
-                                             int32_t* pCount) noexcept {
-  return zel_guard([&] { return table_count(handle, pCount); });
+    int32_t* pCount) noexcept {
+  return zel_guard([&] {
+    return table_count(handle, pCount, &CZelDevice::storage,
+                       [](CZelDevice& device) { return zel_read_storage(device); });
+  });
 }
 
 ZEL_EXPORT int32_t ZelGetStorageInfo(ZelContext* handle, uint32_t index,
-                                     ZelStorageInfo* pInfo) noexcept {
-  return zel_guard([&] { return table_record(handle, index, pInfo); });
+    ZelStorageInfo* pInfo) noexcept {
+  return zel_guard([&] {
+    return table_record(handle, index, pInfo, &CZelDevice::storage);
+  });
 }
 
 ZEL_EXPORT int32_t ZelGetNumberOfDeviceInfo(ZelContext* handle,
-                                            int32_t* pCount) noexcept {
-  return zel_guard([&] { return table_count(handle, pCount); });
+    int32_t* pCount) noexcept {
+  return zel_guard([&] {
+    return table_count(handle, pCount, &CZelDevice::devices,
+                       [](CZelDevice& device) { return zel_read_devices(device); });
+  });
 }
 
 ZEL_EXPORT int32_t ZelGetDeviceInfo(ZelContext* handle, uint32_t index,
-                                    ZelDeviceInfo* pInfo) noexcept {
-  return zel_guard([&] { return table_record(handle, index, pInfo); });
+    ZelDeviceInfo* pInfo) noexcept {
+  return zel_guard([&] {
+    return table_record(handle, index, pInfo, &CZelDevice::devices);
+  });
 }
 
 ZEL_EXPORT int32_t ZelGetPrinterInfo(ZelContext* handle,
                                      ZelPrinterInfo* pInfo) noexcept {
-  return zel_guard([&] { return table_count(handle, pInfo); });
+  return zel_guard([&]() -> int32_t {
+    if (!handle || !pInfo) return kKalErrInvalidArg;
+    CZelDevice* device = context_of(handle)->device();
+    if (!device) return kNoDeviceObject;
+    return zel_read_printer(*device, pInfo);
+  });
 }
 
 ZEL_EXPORT int32_t ZelGetNumberOfInputTrayInfo(ZelContext* handle,
-                                               int32_t* pCount) noexcept {
-  return zel_guard([&] { return table_count(handle, pCount); });
+    int32_t* pCount) noexcept {
+  return zel_guard([&] {
+    return table_count(handle, pCount, &CZelDevice::input_trays,
+                       [](CZelDevice& device) { return zel_read_input_trays(device); });
+  });
 }
 
 ZEL_EXPORT int32_t ZelGetInputTrayInfo(ZelContext* handle, uint32_t index,
-                                       ZelInputTrayInfo* pInfo) noexcept {
-  return zel_guard([&] { return table_record(handle, index, pInfo); });
+    ZelInputTrayInfo* pInfo) noexcept {
+  return zel_guard([&] {
+    return table_record(handle, index, pInfo, &CZelDevice::input_trays);
+  });
 }
 
 ZEL_EXPORT int32_t ZelGetNumberOfInputTrayInfoEx(ZelContext* handle,
-                                                 int32_t* pCount) noexcept {
-  return zel_guard([&] { return table_count(handle, pCount); });
+    int32_t* pCount) noexcept {
+  return zel_guard([&] {
+    return table_count(handle, pCount, &CZelDevice::input_trays_ex,
+                       [](CZelDevice& device) { return zel_read_input_trays_ex(device); });
+  });
 }
 
 ZEL_EXPORT int32_t ZelGetInputTrayInfoEx(ZelContext* handle, uint32_t index,
-                                         ZelInputTrayInfoEx* pInfo) noexcept {
-  return zel_guard([&] { return table_record(handle, index, pInfo); });
+    ZelInputTrayInfoEx* pInfo) noexcept {
+  return zel_guard([&] {
+    return table_record(handle, index, pInfo, &CZelDevice::input_trays_ex);
+  });
 }
 
 ZEL_EXPORT int32_t ZelGetNumberOfOutputTrayInfo(ZelContext* handle,
-                                                int32_t* pCount) noexcept {
-  return zel_guard([&] { return table_count(handle, pCount); });
+    int32_t* pCount) noexcept {
+  return zel_guard([&] {
+    return table_count(handle, pCount, &CZelDevice::output_trays,
+                       [](CZelDevice& device) { return zel_read_output_trays(device); });
+  });
 }
 
 ZEL_EXPORT int32_t ZelGetOutputTrayInfo(ZelContext* handle, uint32_t index,
-                                        ZelOutputTrayInfo* pInfo) noexcept {
-  return zel_guard([&] { return table_record(handle, index, pInfo); });
+    ZelOutputTrayInfo* pInfo) noexcept {
+  return zel_guard([&] {
+    return table_record(handle, index, pInfo, &CZelDevice::output_trays);
+  });
 }
 
 ZEL_EXPORT int32_t ZelGetNumberOfTonerInfo(ZelContext* handle,
-                                           int32_t* pCount) noexcept {
-  return zel_guard([&] { return table_count(handle, pCount); });
+    int32_t* pCount) noexcept {
+  return zel_guard([&] {
+    return table_count(handle, pCount, &CZelDevice::toners,
+                       [](CZelDevice& device) { return zel_read_toners(device); });
+  });
 }
 
 ZEL_EXPORT int32_t ZelGetTonerInfo(ZelContext* handle, uint32_t index,
-                                   ZelTonerInfo* pInfo) noexcept {
-  return zel_guard([&] { return table_record(handle, index, pInfo); });
+    ZelTonerInfo* pInfo) noexcept {
+  return zel_guard([&] {
+    return table_record(handle, index, pInfo, &CZelDevice::toners);
+  });
 }
 
 ZEL_EXPORT int32_t ZelGetNumberOfAlertInfo(ZelContext* handle,
-                                           int32_t* pCount) noexcept {
-  return zel_guard([&] { return table_count(handle, pCount); });
+    int32_t* pCount) noexcept {
+  return zel_guard([&] {
+    return table_count(handle, pCount, &CZelDevice::alerts,
+                       [](CZelDevice& device) { return zel_read_alerts(device); });
+  });
 }
 
 ZEL_EXPORT int32_t ZelGetAlertInfo(ZelContext* handle, uint32_t index,
-                                   ZelAlertInfo* pInfo) noexcept {
-  return zel_guard([&] { return table_record(handle, index, pInfo); });
+    ZelAlertInfo* pInfo) noexcept {
+  return zel_guard([&] {
+    return table_record(handle, index, pInfo, &CZelDevice::alerts);
+  });
 }
 
 ZEL_EXPORT int32_t ZelGetNumberOfJobInfo(ZelContext* handle, uint32_t selector,
                                          int32_t* pCount) noexcept {
   return zel_guard([&]() -> int32_t {
     if (selector > 2) return kKalErrInvalidArg;
-    return table_count(handle, pCount);
+    return table_count(handle, pCount, &CZelDevice::jobs,
+                       [&](CZelDevice& device) { return zel_read_jobs(device, selector); });
   });
 }
 
 ZEL_EXPORT int32_t ZelGetJobInfo(ZelContext* handle, uint32_t index,
                                  ZelJobInfo* pInfo) noexcept {
-  return zel_guard([&] { return table_record(handle, index, pInfo); });
+  return zel_guard([&] { return table_record(handle, index, pInfo, &CZelDevice::jobs); });
 }
 
 ZEL_EXPORT int32_t ZelCancelJob(ZelContext* handle,
                                 const char* jobId) noexcept {
   return zel_guard([&]() -> int32_t {
     if (!handle || !jobId) return kKalErrInvalidArg;
-    return kNoDeviceObject;
+    CZelDevice* device = context_of(handle)->device();
+    if (!device) return kNoDeviceObject;
+    return zel_cancel_job(*device, jobId);
   });
 }
 
 ZEL_EXPORT int32_t ZelGetCharSet(ZelContext* handle, uint32_t selector,
                                  int32_t* pCharSet) noexcept {
   return zel_guard([&]() -> int32_t {
-    if (selector > 1) return kKalErrInvalidArg;
-    return table_count(handle, pCharSet);
+    if (!handle || !pCharSet || selector > 1) return kKalErrInvalidArg;
+    CZelDevice* device = context_of(handle)->device();
+    if (!device) return kNoDeviceObject;
+    return zel_get_char_set(*device, selector, pCharSet);
   });
 }
 

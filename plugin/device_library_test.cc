@@ -1,0 +1,448 @@
+// Device open and every table reader through the built library, loaded with
+// dlopen as a host loads it, against snmpsimd serving the shared printer
+// recordings (copies with sysObjectID.0 rewritten to the supported model)
+// and the supported-device recording. Every field of every record is
+// compared with what the independent model computes from the recording.
+#include <dlfcn.h>
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "plugin/device_model_test_util.h"
+#include "plugin/zel_api.h"
+#include "testing/snmpsim_agent.h"
+
+namespace {
+
+constexpr char kAgent[] = "127.0.10.1";
+constexpr char kSupportedModel[] = "1.3.6.1.4.1.61802.1.11.93.1.37.22.4.5.1";
+constexpr int kPrinterCount = 14;
+// Short: printer-13 leaves some requests unanswered.
+constexpr int kTimeoutMs = 300;
+
+std::string printer_name(int n) {
+  char name[32];
+  std::snprintf(name, sizeof(name), "printer-%02d", n);
+  return name;
+}
+
+#define ZEL_FUNCTIONS(X)                                                          \
+  X(ZelInit) X(ZelUnInit) X(ZelCommandString) X(ZelInitDevice) X(ZelInitDeviceEx) \
+  X(ZelIsSupportedOID) X(ZelGetNumberOfStorageInfo) X(ZelGetStorageInfo)         \
+  X(ZelGetNumberOfDeviceInfo) X(ZelGetDeviceInfo) X(ZelGetPrinterInfo)           \
+  X(ZelGetNumberOfInputTrayInfo) X(ZelGetInputTrayInfo)                          \
+  X(ZelGetNumberOfInputTrayInfoEx) X(ZelGetInputTrayInfoEx)                      \
+  X(ZelGetNumberOfOutputTrayInfo) X(ZelGetOutputTrayInfo)                        \
+  X(ZelGetNumberOfTonerInfo) X(ZelGetTonerInfo) X(ZelGetNumberOfAlertInfo)       \
+  X(ZelGetAlertInfo) X(ZelGetNumberOfJobInfo) X(ZelGetJobInfo) X(ZelCancelJob)   \
+  X(ZelGetCharSet)
+
+struct Api {
+#define ZEL_MEMBER(name) decltype(&::name) name = nullptr;
+  ZEL_FUNCTIONS(ZEL_MEMBER)
+#undef ZEL_MEMBER
+  bool load(std::string* error) {
+    static void* const library = dlopen(ZEL_LIBRARY_PATH, RTLD_NOW | RTLD_LOCAL);
+    if (!library) {
+      *error = dlerror();
+      return false;
+    }
+#define ZEL_BIND(name)                                                 \
+  name = reinterpret_cast<decltype(&::name)>(dlsym(library, #name)); \
+  if (!name) {                                                       \
+    *error = "missing " #name;                                       \
+    return false;                                                    \
+  }
+    ZEL_FUNCTIONS(ZEL_BIND)
+#undef ZEL_BIND
+    return true;
+  }
+};
+
+// --- field-by-field comparison ------------------------------------------
+
+template <size_t N>
+void expect_field(const char (&got)[N], const char (&want)[N], const char* what) {
+  EXPECT_EQ(0, std::memcmp(got, want, N))
+      << what << ": got \"" << std::string(got, strnlen(got, N)) << "\" want \""
+      << std::string(want, strnlen(want, N)) << "\"";
+}
+
+void expect_record(const ZelStorageInfo& g, const ZelStorageInfo& w) {
+  EXPECT_EQ(g.type, w.type);
+  EXPECT_EQ(g.allocationUnits, w.allocationUnits);
+  EXPECT_EQ(g.size, w.size);
+  expect_field(g.description, w.description, "description");
+}
+void expect_record(const ZelDeviceInfo& g, const ZelDeviceInfo& w) {
+  EXPECT_EQ(g.type, w.type);
+  EXPECT_EQ(g.status, w.status);
+  expect_field(g.description, w.description, "description");
+}
+void expect_record(const ZelInputTrayInfo& g, const ZelInputTrayInfo& w) {
+  EXPECT_EQ(g.type, w.type);
+  EXPECT_EQ(g.dimensionUnit, w.dimensionUnit);
+  EXPECT_EQ(g.mediaDimFeedDeclared, w.mediaDimFeedDeclared);
+  EXPECT_EQ(g.mediaDimXFeedDeclared, w.mediaDimXFeedDeclared);
+  EXPECT_EQ(g.mediaDimFeedChosen, w.mediaDimFeedChosen);
+  EXPECT_EQ(g.mediaDimXFeedChosen, w.mediaDimXFeedChosen);
+  EXPECT_EQ(g.capacityUnit, w.capacityUnit);
+  EXPECT_EQ(g.maxCapacity, w.maxCapacity);
+  EXPECT_EQ(g.currentLevel, w.currentLevel);
+  EXPECT_EQ(g.status, w.status);
+  expect_field(g.mediaName, w.mediaName, "mediaName");
+  expect_field(g.name, w.name, "name");
+  expect_field(g.description, w.description, "description");
+  expect_field(g.mediaType, w.mediaType, "mediaType");
+  expect_field(g.mediaColor, w.mediaColor, "mediaColor");
+}
+void expect_record(const ZelInputTrayInfoEx& g, const ZelInputTrayInfoEx& w) {
+  expect_record(g.tray, w.tray);
+  EXPECT_EQ(g.vendorTrayNumber, w.vendorTrayNumber);
+  const uint8_t zeros[8] = {};
+  EXPECT_EQ(0, std::memcmp(g.reserved, zeros, sizeof(zeros)));
+}
+void expect_record(const ZelOutputTrayInfo& g, const ZelOutputTrayInfo& w) {
+  EXPECT_EQ(g.type, w.type);
+  EXPECT_EQ(g.status, w.status);
+  expect_field(g.name, w.name, "name");
+  expect_field(g.description, w.description, "description");
+}
+void expect_record(const ZelTonerInfo& g, const ZelTonerInfo& w) {
+  EXPECT_EQ(g.supplyUnit, w.supplyUnit);
+  EXPECT_EQ(g.maxCapacity, w.maxCapacity);
+  EXPECT_EQ(g.level, w.level);
+  expect_field(g.description, w.description, "description");
+}
+void expect_record(const ZelAlertInfo& g, const ZelAlertInfo& w) {
+  EXPECT_EQ(g.severityLevel, w.severityLevel);
+  EXPECT_EQ(g.group, w.group);
+  EXPECT_EQ(g.groupIndex, w.groupIndex);
+  EXPECT_EQ(g.location, w.location);
+  EXPECT_EQ(g.code, w.code);
+  expect_field(g.description, w.description, "description");
+}
+void expect_time(const ZelDateTime& g, const ZelDateTime& w) {
+  EXPECT_EQ(g.year, w.year);
+  EXPECT_EQ(g.month, w.month);
+  EXPECT_EQ(g.day, w.day);
+  EXPECT_EQ(g.hour, w.hour);
+  EXPECT_EQ(g.minute, w.minute);
+  EXPECT_EQ(g.second, w.second);
+}
+void expect_record(const ZelJobInfo& g, const ZelJobInfo& w) {
+  EXPECT_EQ(g.jobType, w.jobType);
+  EXPECT_EQ(g.jobState, w.jobState);
+  EXPECT_EQ(g.jobInteger2, w.jobInteger2);
+  EXPECT_EQ(g.jobCounter1, w.jobCounter1);
+  EXPECT_EQ(g.jobCounter2, w.jobCounter2);
+  expect_field(g.jobText1, w.jobText1, "jobText1");
+  expect_field(g.jobText2, w.jobText2, "jobText2");
+  expect_field(g.jobText3, w.jobText3, "jobText3");
+  expect_field(g.jobId, w.jobId, "jobId");
+  expect_field(g.jobTextDirect, w.jobTextDirect, "jobTextDirect");
+  expect_time(g.time1, w.time1);
+  expect_time(g.time2, w.time2);
+  expect_time(g.time3, w.time3);
+}
+
+// --- the shared agent -----------------------------------------------------
+
+class DeviceLibrary : public testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    if (!zeltest::have_snmpsimd()) return;
+    data_dir_ = new std::string(zeltest::make_temp_dir("device-library"));
+    for (int n = 1; n <= kPrinterCount; ++n) {
+      const std::string src = zeltest::shared_recording(printer_name(n) + ".snmprec");
+      if (src.empty()) return;
+      zeltest::write_recording(src, *data_dir_, printer_name(n), kSupportedModel);
+      zeltest::write_recording(src, *data_dir_, "orig-" + printer_name(n));
+    }
+    zeltest::write_recording(zeltest::repo_file("options/testdata/supported-device.snmprec"),
+                             *data_dir_, "supported");
+    agent_ = new zeltest::SnmpsimAgent;
+    std::string error;
+    if (!agent_->start(kAgent, *data_dir_, "supported", &error)) {
+      start_error_ = new std::string(error);
+      delete agent_;
+      agent_ = nullptr;
+    }
+  }
+  static void TearDownTestSuite() {
+    delete agent_;
+    agent_ = nullptr;
+  }
+
+  void SetUp() override {
+    std::string error;
+    ASSERT_TRUE(api_.load(&error)) << error;
+    if (!agent_) {
+      GTEST_SKIP() << "no snmpsimd agent or shared recordings"
+                   << (start_error_ ? ": " + *start_error_ : std::string());
+    }
+    ASSERT_EQ(0, api_.ZelInit(&handle_));
+  }
+  void TearDown() override {
+    if (handle_) api_.ZelUnInit(handle_);
+  }
+
+  int open(const std::string& community, int timeoutMs = kTimeoutMs) {
+    EXPECT_EQ(0, api_.ZelCommandString(handle_, "CmdSetCommunityGetOption", community.c_str()));
+    return api_.ZelInitDevice(handle_, kAgent, 1, timeoutMs, 0);
+  }
+
+  // Runs a count call and reads every record; compares with `want`.
+  template <class Record, class Count, class Get>
+  void expect_table(const char* table, Count count, Get get, int wantStatus,
+                    const std::vector<Record>& want) {
+    SCOPED_TRACE(table);
+    int32_t n = -99;
+    const int rc = count(handle_, &n);
+    ASSERT_EQ(wantStatus, rc);
+    if (rc != 0) {
+      EXPECT_EQ(-99, n) << "a failed count call writes no count";
+      return;
+    }
+    ASSERT_EQ(static_cast<int32_t>(want.size()), n);
+    for (uint32_t i = 0; i < want.size(); ++i) {
+      SCOPED_TRACE("row " + std::to_string(i));
+      Record got;
+      std::memset(&got, 0xA5, sizeof(got));
+      ASSERT_EQ(0, get(handle_, i, &got));
+      expect_record(got, want[i]);
+    }
+    Record untouched;
+    EXPECT_EQ(-11, get(handle_, static_cast<uint32_t>(want.size()), &untouched));
+    EXPECT_EQ(-11, get(handle_, UINT32_MAX, &untouched));
+  }
+
+  static zeltest::SnmpsimAgent* agent_;
+  static std::string* data_dir_;
+  static std::string* start_error_;
+  Api api_;
+  ZelContext* handle_ = nullptr;
+};
+
+zeltest::SnmpsimAgent* DeviceLibrary::agent_ = nullptr;
+std::string* DeviceLibrary::data_dir_ = nullptr;
+std::string* DeviceLibrary::start_error_ = nullptr;
+
+zeltest::DeviceModel load_model(const std::string& path) {
+  zeltest::DeviceModel model;
+  std::string error;
+  EXPECT_TRUE(model.load(path, &error)) << error;
+  return model;
+}
+
+TEST_F(DeviceLibrary, EveryPrinterRecordingGivesTheRecordsItsTablesDefine) {
+  for (int n = 1; n <= kPrinterCount; ++n) {
+    const std::string name = printer_name(n);
+    SCOPED_TRACE(name);
+    const zeltest::DeviceModel model =
+        load_model(zeltest::shared_recording(name + ".snmprec"));
+    ASSERT_EQ(0, open(name));
+    int status = 0;
+    {
+      int s1 = 0, s2 = 0, s3 = 0, s4 = 0;
+      const size_t nStorage = model.storage(&s1).size(), nDevices = model.devices(&s2).size(),
+                   nTrays = model.input_trays(&s3).size(), nToners = model.toners(&s4).size();
+      std::printf("%s: storage %zu (%d), devices %zu (%d), trays %zu (%d), toners %zu (%d)\n",
+                  name.c_str(), nStorage, s1, nDevices, s2, nTrays, s3, nToners, s4);
+    }
+
+    auto storage = model.storage(&status);
+    expect_table("storage", api_.ZelGetNumberOfStorageInfo, api_.ZelGetStorageInfo, status,
+                 storage);
+    auto devices = model.devices(&status);
+    expect_table("devices", api_.ZelGetNumberOfDeviceInfo, api_.ZelGetDeviceInfo, status,
+                 devices);
+    {
+      const ZelPrinterInfo want = model.printer(&status);
+      ZelPrinterInfo got{-9, -9};
+      ASSERT_EQ(status, api_.ZelGetPrinterInfo(handle_, &got));
+      if (status == 0) {
+        EXPECT_EQ(want.printerStatus, got.printerStatus);
+        EXPECT_EQ(want.detectedErrorState, got.detectedErrorState);
+      }
+    }
+    auto trays = model.input_trays(&status);
+    expect_table("input trays", api_.ZelGetNumberOfInputTrayInfo, api_.ZelGetInputTrayInfo,
+                 status, trays);
+    auto traysEx = model.input_trays_ex(&status);
+    expect_table("input trays Ex", api_.ZelGetNumberOfInputTrayInfoEx,
+                 api_.ZelGetInputTrayInfoEx, status, traysEx);
+    auto outputs = model.output_trays(&status);
+    expect_table("output trays", api_.ZelGetNumberOfOutputTrayInfo, api_.ZelGetOutputTrayInfo,
+                 status, outputs);
+    auto toners = model.toners(&status);
+    expect_table("toners", api_.ZelGetNumberOfTonerInfo, api_.ZelGetTonerInfo, status, toners);
+    auto alerts = model.alerts(&status);
+    expect_table("alerts", api_.ZelGetNumberOfAlertInfo, api_.ZelGetAlertInfo, status, alerts);
+    for (uint32_t selector = 0; selector <= 2; ++selector) {
+      auto jobs = model.jobs(selector, &status);
+      expect_table(
+          "jobs",
+          [&](ZelContext* h, int32_t* c) { return api_.ZelGetNumberOfJobInfo(h, selector, c); },
+          api_.ZelGetJobInfo, status, jobs);
+    }
+    for (uint32_t selector = 0; selector <= 1; ++selector) {
+      const int32_t want = model.char_set(selector == 1, &status);
+      int32_t got = -9;
+      ASSERT_EQ(status, api_.ZelGetCharSet(handle_, selector, &got));
+      if (status == 0) {
+        EXPECT_EQ(want, got);  // 0 without a localization row
+      }
+    }
+  }
+}
+
+TEST_F(DeviceLibrary, UnchangedRecordingsAreRefusedAsAnotherModel) {
+  for (int n = 1; n <= kPrinterCount; ++n) {
+    SCOPED_TRACE(printer_name(n));
+    EXPECT_EQ(-2, open("orig-" + printer_name(n)));
+    int32_t count = -1;
+    EXPECT_EQ(-8, api_.ZelGetNumberOfStorageInfo(handle_, &count));
+    EXPECT_EQ(0, api_.ZelIsSupportedOID(handle_, kSupportedModel));
+    EXPECT_EQ(1, api_.ZelIsSupportedOID(handle_, ""));
+  }
+}
+
+TEST_F(DeviceLibrary, SupportedDeviceJobsCharSetsAndTimeStamps) {
+  const zeltest::DeviceModel model =
+      load_model(zeltest::repo_file("options/testdata/supported-device.snmprec"));
+  ASSERT_EQ(0, open("supported", 2000));
+  int status = 0;
+  for (uint32_t selector = 0; selector <= 2; ++selector) {
+    SCOPED_TRACE("selector " + std::to_string(selector));
+    auto jobs = model.jobs(selector, &status);
+    ASSERT_EQ(0, status);
+    expect_table(
+        "jobs",
+        [&](ZelContext* h, int32_t* c) { return api_.ZelGetNumberOfJobInfo(h, selector, c); },
+        api_.ZelGetJobInfo, 0, jobs);
+  }
+  // The recording: three jobs, two of them in state 17.
+  int32_t count = 0;
+  ASSERT_EQ(0, api_.ZelGetNumberOfJobInfo(handle_, 0, &count));
+  ASSERT_EQ(3, count);
+  ZelJobInfo job;
+  ASSERT_EQ(0, api_.ZelGetJobInfo(handle_, 0, &job));
+  EXPECT_STREQ("JOB00001", job.jobId);
+  EXPECT_STREQ("Print", job.jobText1);
+  EXPECT_STREQ("Completed", job.jobText2);
+  EXPECT_STREQ("alice", job.jobText3);
+  EXPECT_STREQ("report.pdf", job.jobTextDirect);
+  EXPECT_EQ(4, job.jobType);
+  EXPECT_EQ(17, job.jobState);
+  EXPECT_EQ(2021, job.time1.year);
+  EXPECT_EQ(6, job.time1.month);
+  EXPECT_EQ(1, job.time1.day);
+  EXPECT_EQ(0, job.time1.hour);
+  EXPECT_EQ(30, job.time1.minute);
+  EXPECT_EQ(15, job.time1.second);
+  ASSERT_EQ(0, api_.ZelGetNumberOfJobInfo(handle_, 1, &count));
+  EXPECT_EQ(1, count);
+  ASSERT_EQ(0, api_.ZelGetNumberOfJobInfo(handle_, 2, &count));
+  EXPECT_EQ(2, count);
+
+  int32_t charSet = 0;
+  ASSERT_EQ(0, api_.ZelGetCharSet(handle_, 0, &charSet));
+  EXPECT_EQ(106, charSet);
+  charSet = 0;
+  ASSERT_EQ(0, api_.ZelGetCharSet(handle_, 1, &charSet));
+  EXPECT_EQ(106, charSet);
+  EXPECT_EQ(-2, api_.ZelGetCharSet(handle_, 2, &charSet));
+  EXPECT_EQ(-2, api_.ZelGetNumberOfJobInfo(handle_, 3, &count));
+}
+
+TEST_F(DeviceLibrary, SupportedDeviceEveryTableAndTheTimeOfAFullRead) {
+  const zeltest::DeviceModel model =
+      load_model(zeltest::repo_file("options/testdata/supported-device.snmprec"));
+  const auto start = std::chrono::steady_clock::now();
+  ASSERT_EQ(0, open("supported", 2000));
+  int status = 0;
+  model.requests = 1;  // the model check of device open
+  expect_table("storage", api_.ZelGetNumberOfStorageInfo, api_.ZelGetStorageInfo, 0,
+               model.storage(&status));
+  expect_table("devices", api_.ZelGetNumberOfDeviceInfo, api_.ZelGetDeviceInfo, 0,
+               model.devices(&status));
+  ZelPrinterInfo printer{};
+  ASSERT_EQ(0, api_.ZelGetPrinterInfo(handle_, &printer));
+  const ZelPrinterInfo wantPrinter = model.printer(&status);
+  EXPECT_EQ(wantPrinter.printerStatus, printer.printerStatus);
+  EXPECT_EQ(0x40, printer.detectedErrorState);
+  expect_table("input trays", api_.ZelGetNumberOfInputTrayInfo, api_.ZelGetInputTrayInfo, 0,
+               model.input_trays(&status));
+  auto ex = model.input_trays_ex(&status);
+  ASSERT_EQ(5u, ex.size());
+  EXPECT_EQ(6, ex[3].vendorTrayNumber);
+  expect_table("input trays Ex", api_.ZelGetNumberOfInputTrayInfoEx, api_.ZelGetInputTrayInfoEx,
+               0, ex);
+  expect_table("output trays", api_.ZelGetNumberOfOutputTrayInfo, api_.ZelGetOutputTrayInfo, 0,
+               model.output_trays(&status));
+  auto toners = model.toners(&status);
+  EXPECT_EQ(4u, toners.size());
+  expect_table("toners", api_.ZelGetNumberOfTonerInfo, api_.ZelGetTonerInfo, 0, toners);
+  expect_table("alerts", api_.ZelGetNumberOfAlertInfo, api_.ZelGetAlertInfo, 0,
+               model.alerts(&status));
+  expect_table(
+      "jobs", [&](ZelContext* h, int32_t* c) { return api_.ZelGetNumberOfJobInfo(h, 0, c); },
+      api_.ZelGetJobInfo, 0, model.jobs(0, &status));
+  const auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(
+      std::chrono::steady_clock::now() - start);
+  std::printf("full read of the supported device: %lld ms, %d requests\n",
+              static_cast<long long>(elapsed.count()), model.requests);
+}
+
+TEST_F(DeviceLibrary, GettersAnswerOutOfRangeBeforeAnyCountCall) {
+  ASSERT_EQ(0, open("supported", 2000));
+  ZelStorageInfo storage;
+  ZelJobInfo job;
+  ZelInputTrayInfoEx trayEx;
+  EXPECT_EQ(-11, api_.ZelGetStorageInfo(handle_, 0, &storage));
+  EXPECT_EQ(-11, api_.ZelGetJobInfo(handle_, UINT32_MAX, &job));
+  EXPECT_EQ(-11, api_.ZelGetInputTrayInfoEx(handle_, 0, &trayEx));
+}
+
+TEST_F(DeviceLibrary, ProtocolThreeIsRefusedAndNoDeviceObjectIsMade) {
+  EXPECT_EQ(-2, api_.ZelInitDevice(handle_, kAgent, 3, kTimeoutMs, 0));
+  int32_t count = 0;
+  EXPECT_EQ(-8, api_.ZelGetNumberOfStorageInfo(handle_, &count));
+  EXPECT_EQ(-2, api_.ZelInitDevice(handle_, "::1", 1, kTimeoutMs, 0));
+  EXPECT_EQ(-2, api_.ZelInitDevice(handle_, kAgent, 4, kTimeoutMs, 0));
+}
+
+TEST_F(DeviceLibrary, AFailedOpenKeepsTheEarlierDevice) {
+  ASSERT_EQ(0, open("supported", 2000));
+  EXPECT_EQ(-2, open("orig-printer-01"));
+  // The earlier device object stays and still reads with its own community.
+  int32_t count = 0;
+  ASSERT_EQ(0, api_.ZelGetNumberOfStorageInfo(handle_, &count));
+  EXPECT_EQ(4, count);
+}
+
+TEST_F(DeviceLibrary, ASecondOpenReplacesTheDevice) {
+  ASSERT_EQ(0, open("supported", 2000));
+  int32_t count = 0;
+  ASSERT_EQ(0, api_.ZelGetNumberOfStorageInfo(handle_, &count));
+  ASSERT_EQ(0, open("printer-02"));
+  ZelStorageInfo storage;
+  EXPECT_EQ(-11, api_.ZelGetStorageInfo(handle_, 0, &storage)) << "new object, no rows";
+  ASSERT_EQ(0, api_.ZelGetNumberOfStorageInfo(handle_, &count));
+  EXPECT_EQ(3, count);
+}
+
+TEST_F(DeviceLibrary, ACommunitySetAfterTheOpenWaitsForTheNextOpen) {
+  ASSERT_EQ(0, open("supported", 2000));
+  ASSERT_EQ(0, api_.ZelCommandString(handle_, "CmdSetCommunityGetOption", "printer-02"));
+  int32_t count = 0;
+  ASSERT_EQ(0, api_.ZelGetNumberOfStorageInfo(handle_, &count));
+  EXPECT_EQ(4, count) << "still the supported device's community";
+}
+
+}  // namespace

@@ -1,0 +1,91 @@
+// What every table reader shares: reading the bindings of one walked row,
+// the table walk itself (request preparation, the columns, one walk) and the
+// single gets of the lookups. A row is one answer PDU holding one binding per
+// column, in the order the columns were added; a walk over columns that the
+// device lacks lands on whatever object follows, and the readers take that
+// value as it comes.
+#ifndef PLUGIN_DEVICE_ROWS_H_
+#define PLUGIN_DEVICE_ROWS_H_
+
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+
+#include "common/owned.h"
+#include "plugin/device_object.h"
+#include "snmp/packet.h"
+#include "snmp/pdu.h"
+
+class IKasOid;
+class IKasSnmpValue;
+
+// A lent view of one row; the PDU must outlive it.
+class ZelDeviceRow {
+ public:
+  explicit ZelDeviceRow(const IKasPdu* pdu) noexcept : pdu_(pdu) {}
+
+  // The binding's value and name at `column` (0-based); null when absent.
+  const IKasSnmpValue* value(size_t column) const noexcept;
+  const IKasOid* name(size_t column) const noexcept;
+  // The value as a signed 32-bit number (get_int, its status not examined:
+  // -1 for a kind without a signed reading); 0 when the binding is absent.
+  int32_t get_int(size_t column) const noexcept;
+  // The value as an unsigned 32-bit number (get_uint, as above).
+  uint32_t get_uint(size_t column) const noexcept;
+  // The value's text (raw octets for an OCTET STRING, dotted text for an
+  // identifier), cut to size - 1 bytes and NUL-terminated; empty when absent
+  // or when the kind has no text.
+  void get_text(size_t column, char* out, size_t size) const noexcept;
+  template <size_t N>
+  void get_text(size_t column, char (&out)[N]) const noexcept {
+    get_text(column, out, N);
+  }
+  // The value's raw octets (OCTET STRING family); empty for other kinds.
+  std::string_view get_bytes(size_t column) const noexcept;
+
+ private:
+  const IKasPdu* pdu_;
+};
+
+// The row index of a binding: the text after `column` and its ".", or an
+// empty view when `oid` is not below `column`.
+std::string_view zel_row_index(std::string_view oid, std::string_view column) noexcept;
+
+// The first sub-identifier of an index text ("101.8.74" -> 101). false when
+// it is empty, not a number or above 4294967295.
+bool zel_first_arc(std::string_view index, uint32_t* out) noexcept;
+
+// Prepares a request for `device`, adds the `count` columns (no instance
+// suffix) and walks from the first. On success *rows holds the answer PDUs in
+// order (caller owns the list). Failures are logged with the failing step
+// ("pGetData->add_oid_string()", "pGetData->get_data()", and those of
+// request preparation) and answered unchanged.
+int zel_walk_columns(const CZelDevice& device, const char* const* columns, size_t count,
+                     KalOwned<IKasPduList>* rows) noexcept;
+
+// The table reader's loop: walks the columns and hands each row, in order,
+// to fn(const ZelDeviceRow&) -> int. A non-zero answer of fn ends the loop
+// and is answered.
+template <class Fn>
+int zel_for_each_row(const CZelDevice& device, const char* const* columns, size_t count,
+                     Fn&& fn) {
+  KalOwned<IKasPduList> rows;
+  int rc = zel_walk_columns(device, columns, count, &rows);
+  if (rc != kKalOk) return rc;
+  while (rows->count() != 0) {
+    KalOwned<IKasPdu> pdu(rows->take_front());
+    if (!pdu) break;
+    rc = fn(ZelDeviceRow(pdu.get()));
+    if (rc != kKalOk) return rc;
+  }
+  return kKalOk;
+}
+
+// Single gets with a fresh request object: one identifier (no instance
+// suffix), its value as integer or as text (cut to size - 1; an empty answer
+// leaves `out` as it was). Creation, initialisation and add failures are
+// logged; a failing read is answered without a log line.
+int zel_get_int(const CZelDevice& device, const char* oid, int32_t* out) noexcept;
+int zel_get_text(const CZelDevice& device, const char* oid, char* out, size_t size) noexcept;
+
+#endif  // PLUGIN_DEVICE_ROWS_H_

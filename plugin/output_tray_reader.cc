@@ -1,0 +1,30 @@
+#include "plugin/output_tray_reader.h"
+
+#include <cstring>
+
+namespace {
+
+const char* const kOutputTrayColumns[] = {
+    "1.3.6.1.2.1.43.9.2.1.2",   // prtOutputType
+    "1.3.6.1.2.1.43.9.2.1.6",   // prtOutputStatus
+    "1.3.6.1.2.1.43.9.2.1.7",   // prtOutputName
+    "1.3.6.1.2.1.43.9.2.1.12",  // prtOutputDescription
+};
+
+}  // namespace
+
+void zel_output_tray_record(const ZelDeviceRow& row, ZelOutputTrayInfo* record) noexcept {
+  std::memset(record, 0, sizeof(*record));
+  record->type = row.get_int(0);
+  record->status = row.get_int(1);
+  row.get_text(2, record->name);
+  row.get_text(3, record->description);
+}
+
+int zel_read_output_trays(CZelDevice& device) noexcept {
+  return zel_for_each_row(device, kOutputTrayColumns, 4, [&](const ZelDeviceRow& row) {
+    ZelOutputTrayInfo record;
+    zel_output_tray_record(row, &record);
+    return zel_append_row(&device.output_trays, record);
+  });
+}
