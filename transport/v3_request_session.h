@@ -1,0 +1,50 @@
+// v3RequestSession: the SNMPv3 session with the user-based security model.
+// It does not encode messages itself: it turns our PDU and SNMPv3 target
+// into a Net-SNMP library session and PDU, lets the library do the exchange
+// (message building, authentication, privacy, engine discovery, retries)
+// and turns the answer back into the same PDU. Its broadcast form first
+// discovers the engine IDs of all answering agents with a probe and then
+// queries each of them.
+//
+// The session has no state of its own; every caller-facing operation sets
+// the library up and shuts it down again around its work, holding the
+// process-wide library lock meanwhile (transport/netsnmp_library.h), so
+// SNMPv3 operations from different threads run one after another. Log
+// lines go to the module "snmp".
+//
+// The dispatcher makes it through kas_create_v3_request_session
+// (transport/request_session_base.h) for targets of kind 1 with version 2.
+#ifndef TRANSPORT_V3_REQUEST_SESSION_H_
+#define TRANSPORT_V3_REQUEST_SESSION_H_
+
+#include "common/status.h"
+#include "transport/request_session_base.h"
+
+class IKasSnmpPacketList;
+class IKasSnmpTarget;
+
+// The steps of the SNMPv3 session, public so that each can be tested alone.
+// All of them must run inside a NetSnmpLibraryScope.
+namespace kas_v3 {
+
+// One exchange without library set-up: draws a request ID into `pdu`,
+// opens a library session for `target` (an SNMPv3 target, version 2),
+// builds the request, exchanges and converts the response into `pdu` (type,
+// error fields, bindings), also when the library reported an error.
+// 0; -2 for missing arguments, a community target or settings outside the
+// USM table (before anything is sent); -3; the mapped library error
+// (-203 time-out, -214 security failure, ...); -204 when no error and no
+// response came back.
+int send_sync_internal(IKasPdu* pdu, IKasSnmpTarget* target);
+
+// Discovers the engine IDs of the agents that answer an engine-ID probe to
+// the target's destination (a broadcast address or one agent) within the
+// target's time-out and retries. Appends to `collector` one packet per
+// answering address, in order of arrival, holding an SNMPv3 target with that
+// address and the agent's security engine ID (no PDU). Nobody answering is
+// a success with nothing appended. 0, -2, -3, or the mapped library error.
+int get_engine_id_broad_cast(IKasSnmpTarget* target, IKasSnmpPacketList* collector);
+
+}  // namespace kas_v3
+
+#endif  // TRANSPORT_V3_REQUEST_SESSION_H_

@@ -1,0 +1,407 @@
+// The SNMPv3 session against Net-SNMP's own agent (snmpd) on 127.0.8.1:161
+// with one user per security level and protocol: gets, walks, a set, the
+// failures the agent answers (wrong pass phrase, unknown user), a silent
+// agent, settings refused before anything is sent, engine-ID discovery and
+// the broadcast query aimed at one agent, the dispatcher's routing, and
+// four threads at once.
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <clocale>
+#include <cstring>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "common/owned.h"
+#include "gtest/gtest.h"
+#include "log/log_config.h"
+#include "snmp/packet.h"
+#include "testing/snmpd_agent.h"
+#include "transport/netsnmp_library.h"
+#include "transport/session_dispatcher.h"
+#include "transport/v3_request_session.h"
+#include "transport/v3_test_util.h"
+
+namespace {
+
+using zeltest::make_request;
+using zeltest::make_usm_target;
+using zeltest::oid_at;
+using zeltest::text_at;
+using zeltest::UsmSettings;
+
+constexpr char kAgent[] = "127.0.8.1";
+constexpr char kSysDescr[] = "1.3.6.1.2.1.1.1.0";
+constexpr char kSysObjectId[] = "1.3.6.1.2.1.1.2.0";
+constexpr char kSysContact[] = "1.3.6.1.2.1.1.4.0";
+constexpr char kSystem[] = "1.3.6.1.2.1.1";
+
+const UsmSettings kNoAuth{"noauthuser", 0, 0, 0, "", ""};
+const UsmSettings kMd5{"md5user", 1, 1, 0, "md5passphrase", ""};
+const UsmSettings kSha{"shauser", 1, 2, 0, "shapassphrase", ""};
+const UsmSettings kMd5Des{"desuser", 2, 1, 1, "despassphrase", "desprivpass"};
+const UsmSettings kShaAes{"aesuser", 2, 2, 2, "aespassphrase", "aesprivpass1"};
+const UsmSettings kWriter{"writer", 2, 2, 2, "writerpassphrase", "writerprivpass"};
+
+// A UDP socket bound to ADDRESS:161 that never answers: a silent agent that
+// also tells whether anything was sent to it.
+class SilentAgent {
+ public:
+  explicit SilentAgent(const char* address) {
+    fd_ = socket(AF_INET, SOCK_DGRAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_port = htons(161);
+    inet_pton(AF_INET, address, &a.sin_addr);
+    if (bind(fd_, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) {
+      close(fd_);
+      fd_ = -1;
+    }
+  }
+  ~SilentAgent() {
+    if (fd_ >= 0) close(fd_);
+  }
+  bool ok() const { return fd_ >= 0; }
+  int datagrams() const {
+    int n = 0;
+    char buf[2048];
+    while (recv(fd_, buf, sizeof buf, MSG_DONTWAIT) > 0) ++n;
+    return n;
+  }
+
+ private:
+  int fd_ = -1;
+};
+
+class V3AgentTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    if (getenv("ZEL_V3_LOG")) kal_log_configure_stderr(31);
+    if (!zeltest::have_snmpd()) return;
+    agent_ = new zeltest::SnmpdAgent();
+    std::vector<zeltest::SnmpdUser> users = {
+        {"noauthuser", "", "", "", "", false},
+        {"md5user", "MD5", "md5passphrase", "", "", false},
+        {"shauser", "SHA", "shapassphrase", "", "", false},
+        {"desuser", "MD5", "despassphrase", "DES", "desprivpass", false},
+        {"aesuser", "SHA", "aespassphrase", "AES", "aesprivpass1", false},
+        {"writer", "SHA", "writerpassphrase", "AES", "writerprivpass", true},
+    };
+    if (!agent_->start(kAgent, users, &error_)) {
+      delete agent_;
+      agent_ = nullptr;
+    }
+  }
+  static void TearDownTestSuite() {
+    delete agent_;
+    agent_ = nullptr;
+  }
+  void SetUp() override {
+    if (!zeltest::have_snmpd()) GTEST_SKIP() << "snmpd is not installed";
+    ASSERT_NE(agent_, nullptr) << error_;
+    session_.reset(kas_create_v3_request_session());
+    ASSERT_TRUE(session_);
+  }
+
+  static zeltest::SnmpdAgent* agent_;
+  static std::string error_;
+  KalOwned<IKasRequestSession> session_;
+};
+
+zeltest::SnmpdAgent* V3AgentTest::agent_ = nullptr;
+std::string V3AgentTest::error_;
+
+struct GetRow {
+  const char* name;
+  UsmSettings settings;
+};
+
+class V3GetTest : public V3AgentTest, public ::testing::WithParamInterface<GetRow> {};
+
+TEST_P(V3GetTest, GetsSystemScalars) {
+  KalOwned<IKasUsmTarget> target(make_usm_target(GetParam().settings, kAgent));
+  KalOwned<IKasPdu> pdu(make_request(0, {kSysDescr, kSysObjectId}));
+  ASSERT_EQ(session_->send_sync(pdu.get(), target.get()), kKalOk);
+  EXPECT_EQ(pdu->get_type(), 2);
+  EXPECT_EQ(pdu->get_error_status(), 0);
+  ASSERT_EQ(pdu->binding_count(), 2u);
+  EXPECT_EQ(oid_at(pdu.get(), 0), kSysDescr);
+  EXPECT_EQ(zeltest::value_at(pdu.get(), 0)->tag(), kKasTagOctetString);
+  EXPECT_FALSE(text_at(pdu.get(), 0).empty());
+  EXPECT_EQ(zeltest::value_at(pdu.get(), 1)->tag(), kKasTagOid);
+  // Net-SNMP's agent names itself under its enterprise, 8072.
+  EXPECT_EQ(text_at(pdu.get(), 1).rfind("1.3.6.1.4.1.8072.", 0), 0u) << text_at(pdu.get(), 1);
+}
+
+// Walks the system group with GetNext, as the request object does: each
+// answer is the next request, until the first answer leaves the subtree.
+TEST_P(V3GetTest, WalksSystemGroup) {
+  KalOwned<IKasUsmTarget> target(make_usm_target(GetParam().settings, kAgent));
+  KalOwned<IKasPdu> pdu(make_request(1, {kSystem}));
+  std::vector<std::string> seen;
+  for (int step = 0; step < 200; ++step) {
+    pdu->set_type(1);
+    ASSERT_EQ(session_->send_sync(pdu.get(), target.get()), kKalOk);
+    ASSERT_EQ(pdu->binding_count(), 1u);
+    const std::string oid = oid_at(pdu.get(), 0);
+    if (oid.rfind(std::string(kSystem) + ".", 0) != 0) break;
+    ASSERT_TRUE(seen.empty() || seen.back() != oid) << "the walk did not advance at " << oid;
+    seen.push_back(oid);
+  }
+  ASSERT_GE(seen.size(), 7u);
+  EXPECT_EQ(seen.front(), kSysDescr);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Levels, V3GetTest,
+    ::testing::Values(GetRow{"NoAuthNoPriv", kNoAuth}, GetRow{"AuthNoPrivMd5", kMd5},
+                      GetRow{"AuthNoPrivSha", kSha}, GetRow{"AuthPrivMd5Des", kMd5Des},
+                      GetRow{"AuthPrivShaAes", kShaAes}),
+    [](const ::testing::TestParamInfo<GetRow>& info) { return std::string(info.param.name); });
+
+TEST_F(V3AgentTest, SetThenGetRoundTripsAnOctetString) {
+  KalOwned<IKasUsmTarget> target(make_usm_target(kWriter, kAgent));
+  KalOwned<IKasPdu> set(kas_create_pdu());
+  set->set_type(3);
+  KalOwned<IKasSnmpValue> text(kas_create_value_from_text("zel v3 contact", kKasTagOctetString));
+  set->append_pair(kas_create_oid_from_text(kSysContact), text.detach());
+  ASSERT_EQ(session_->send_sync(set.get(), target.get()), kKalOk);
+  EXPECT_EQ(set->get_error_status(), 0);
+
+  KalOwned<IKasPdu> get(make_request(0, {kSysContact}));
+  ASSERT_EQ(session_->send_sync(get.get(), target.get()), kKalOk);
+  EXPECT_EQ(text_at(get.get(), 0), "zel v3 contact");
+}
+
+TEST_F(V3AgentTest, ReadOnlyUserSetAnswersTheAgentsErrorStatus) {
+  KalOwned<IKasUsmTarget> target(make_usm_target(kShaAes, kAgent));
+  KalOwned<IKasPdu> set(kas_create_pdu());
+  set->set_type(3);
+  set->append_pair(kas_create_oid_from_text(kSysContact),
+                   kas_create_value_from_text("nope", kKasTagOctetString));
+  ASSERT_EQ(session_->send_sync(set.get(), target.get()), kKalOk);
+  // noAccess (6) or authorizationError (16): the view refuses the write.
+  EXPECT_NE(set->get_error_status(), 0);
+  EXPECT_EQ(set->get_bindings()->at(0)->get_status(), set->get_error_status());
+}
+
+TEST_F(V3AgentTest, MissingInstanceComesBackAsNoSuchInstance) {
+  KalOwned<IKasUsmTarget> target(make_usm_target(kSha, kAgent));
+  KalOwned<IKasPdu> pdu(make_request(0, {"1.3.6.1.2.1.1.1.99"}));
+  ASSERT_EQ(session_->send_sync(pdu.get(), target.get()), kKalOk);
+  ASSERT_EQ(pdu->binding_count(), 1u);
+  EXPECT_EQ(zeltest::value_at(pdu.get(), 0)->tag(), kKasTagNoSuchInstance);
+}
+
+TEST_F(V3AgentTest, WrongPassPhraseIsASecurityFailure) {
+  UsmSettings wrong = kMd5;
+  wrong.auth_pass = "not-the-passphrase";
+  KalOwned<IKasUsmTarget> target(make_usm_target(wrong, kAgent));
+  KalOwned<IKasPdu> pdu(make_request(0, {kSysDescr}));
+  EXPECT_EQ(session_->send_sync(pdu.get(), target.get()), kKasErrV3Security);
+}
+
+TEST_F(V3AgentTest, WrongPrivacyPassPhraseIsASecurityFailure) {
+  UsmSettings wrong = kShaAes;
+  wrong.priv_pass = "not-the-privpass";
+  KalOwned<IKasUsmTarget> target(make_usm_target(wrong, kAgent, 161, 300, 0));
+  KalOwned<IKasPdu> pdu(make_request(0, {kSysDescr}));
+  // The agent cannot decrypt and answers with a Report (decryptionErrors),
+  // or drops the message: a security failure or a time-out, never success.
+  const int rc = session_->send_sync(pdu.get(), target.get());
+  EXPECT_TRUE(rc == kKasErrV3Security || rc == kKasErrTimeout) << rc;
+}
+
+TEST_F(V3AgentTest, UnknownUserIsASecurityFailure) {
+  UsmSettings unknown = kSha;
+  unknown.name = "nobodyhere";
+  KalOwned<IKasUsmTarget> target(make_usm_target(unknown, kAgent));
+  KalOwned<IKasPdu> pdu(make_request(0, {kSysDescr}));
+  EXPECT_EQ(session_->send_sync(pdu.get(), target.get()), kKasErrV3Security);
+}
+
+TEST_F(V3AgentTest, SilentAgentTimesOut) {
+  SilentAgent silent("127.0.8.2");
+  ASSERT_TRUE(silent.ok());
+  KalOwned<IKasUsmTarget> target(make_usm_target(kSha, "127.0.8.2", 161, 100, 1));
+  KalOwned<IKasPdu> pdu(make_request(0, {kSysDescr}));
+  EXPECT_EQ(session_->send_sync(pdu.get(), target.get()), kKasErrTimeout);
+  // The engine-ID discovery went out once per try.
+  EXPECT_EQ(silent.datagrams(), 2);
+}
+
+struct RefusedRow {
+  const char* name;
+  UsmSettings settings;
+};
+
+class V3RefusedTest : public ::testing::TestWithParam<RefusedRow> {};
+
+// Settings outside the table are refused before any datagram leaves.
+TEST_P(V3RefusedTest, AnswersInvalidArgumentBeforeSending) {
+  SilentAgent silent("127.0.8.3");
+  ASSERT_TRUE(silent.ok());
+  KalOwned<IKasRequestSession> session(kas_create_v3_request_session());
+  KalOwned<IKasUsmTarget> target(make_usm_target(GetParam().settings, "127.0.8.3", 161, 100, 0));
+  KalOwned<IKasPdu> pdu(make_request(0, {kSysDescr}));
+  EXPECT_EQ(session->send_sync(pdu.get(), target.get()), kKalErrInvalidArg);
+  EXPECT_EQ(silent.datagrams(), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Settings, V3RefusedTest,
+    ::testing::Values(
+        RefusedRow{"AuthProtocol3", {"shauser", 1, 3, 0, "shapassphrase", ""}},
+        RefusedRow{"AuthProtocol0AtAuthPriv", {"aesuser", 2, 0, 2, "aespassphrase", "aesprivpass1"}},
+        RefusedRow{"PrivProtocol3", {"aesuser", 2, 2, 3, "aespassphrase", "aesprivpass1"}},
+        RefusedRow{"SecurityLevel3", {"shauser", 3, 2, 0, "shapassphrase", ""}},
+        RefusedRow{"SecurityLevelMinus1", {"shauser", -1, 2, 0, "shapassphrase", ""}},
+        // The library makes no key from fewer than 8 characters (RFC 3414).
+        RefusedRow{"ShortPassPhrase", {"shauser", 1, 2, 0, "short", ""}}),
+    [](const ::testing::TestParamInfo<RefusedRow>& info) { return std::string(info.param.name); });
+
+TEST_F(V3AgentTest, AuthNoPrivIgnoresThePrivacySettings) {
+  UsmSettings s = kSha;
+  s.priv = 7;
+  s.priv_pass = "x";
+  KalOwned<IKasUsmTarget> target(make_usm_target(s, kAgent));
+  KalOwned<IKasPdu> pdu(make_request(0, {kSysDescr}));
+  EXPECT_EQ(session_->send_sync(pdu.get(), target.get()), kKalOk);
+}
+
+TEST_F(V3AgentTest, CommunityTargetAndMissingArgumentsAreRefused) {
+  KalOwned<IKasCommunityTarget> community(kas_create_community_target());
+  community->set_version(kKasVersion3);
+  KalOwned<IKasPdu> pdu(make_request(0, {kSysDescr}));
+  EXPECT_EQ(session_->send_sync(pdu.get(), community.get()), kKalErrInvalidArg);
+  KalOwned<IKasUsmTarget> target(make_usm_target(kSha, kAgent));
+  EXPECT_EQ(session_->send_sync(nullptr, target.get()), kKalErrInvalidArg);
+  EXPECT_EQ(session_->send_sync(pdu.get(), nullptr), kKalErrInvalidArg);
+  EXPECT_EQ(session_->send_sync(static_cast<IKasSnmpPacket*>(nullptr)), kKalErrInvalidArg);
+  // Version 1 on an SNMPv3 target is not an SNMPv3 request.
+  target->set_version(kKasVersion2c);
+  EXPECT_EQ(session_->send_sync(pdu.get(), target.get()), kKalErrInvalidArg);
+}
+
+TEST_F(V3AgentTest, PacketFormPutsPduAndTargetBack) {
+  KalOwned<IKasSnmpPacket> packet(kas_create_packet());
+  packet->set_target(make_usm_target(kMd5Des, kAgent));
+  packet->set_pdu(make_request(0, {kSysDescr}));
+  ASSERT_EQ(session_->send_sync(packet.get()), kKalOk);
+  ASSERT_NE(packet->get_pdu(), nullptr);
+  ASSERT_NE(packet->get_target(), nullptr);
+  EXPECT_EQ(packet->get_pdu()->get_type(), 2);
+  EXPECT_FALSE(text_at(packet->get_pdu(), 0).empty());
+}
+
+TEST_F(V3AgentTest, DispatcherRoutesSnmpV3Targets) {
+  KalOwned<SessionDispatcher> dispatcher(kas_create_session_dispatcher());
+  ASSERT_TRUE(dispatcher);
+  KalOwned<IKasUsmTarget> target(make_usm_target(kShaAes, kAgent));
+  KalOwned<IKasPdu> pdu(make_request(0, {kSysDescr}));
+  EXPECT_EQ(dispatcher->send_sync(pdu.get(), target.get()), kKalOk);
+  EXPECT_FALSE(text_at(pdu.get(), 0).empty());
+}
+
+TEST_F(V3AgentTest, EngineIdDiscoveryFindsTheAgent) {
+  KalOwned<IKasUsmTarget> target(make_usm_target(kSha, kAgent, 161, 200, 0));
+  KalOwned<IKasSnmpPacketList> collector(kas_create_packet_list());
+  {
+    NetSnmpLibraryScope library;
+    ASSERT_EQ(library.status(), kKalOk);
+    ASSERT_EQ(kas_v3::get_engine_id_broad_cast(target.get(), collector.get()), kKalOk);
+  }
+  ASSERT_EQ(collector->count(), 1u);
+  const IKasSnmpTarget* found = collector->front()->get_target();
+  ASSERT_NE(found->as_usm(), nullptr);
+  EXPECT_STREQ(found->get_address()->text(), kAgent);
+  EXPECT_EQ(found->get_address()->get_port(), 161);
+  size_t length = 0;
+  const uint8_t* engine = found->as_usm()->get_security_engine_id(&length);
+  ASSERT_NE(engine, nullptr);
+  // RFC 3411 engine IDs are 5 to 32 octets; Net-SNMP's start with 0x80.
+  EXPECT_GE(length, 5u);
+  EXPECT_EQ(engine[0], 0x80);
+}
+
+TEST_F(V3AgentTest, EngineIdDiscoveryWithNobodyAnsweringIsEmpty) {
+  SilentAgent silent("127.0.8.4");
+  KalOwned<IKasUsmTarget> target(make_usm_target(kSha, "127.0.8.4", 161, 100, 1));
+  KalOwned<IKasSnmpPacketList> collector(kas_create_packet_list());
+  NetSnmpLibraryScope library;
+  EXPECT_EQ(kas_v3::get_engine_id_broad_cast(target.get(), collector.get()), kKalOk);
+  EXPECT_EQ(collector->count(), 0u);
+  EXPECT_EQ(silent.datagrams(), 2);
+}
+
+TEST_F(V3AgentTest, BroadcastQueryToOneAgentAnswersOnePacket) {
+  KalOwned<IKasUsmTarget> target(make_usm_target(kShaAes, kAgent, 161, 200, 0));
+  KalOwned<IKasPdu> pdu(make_request(0, {kSysObjectId}));
+  IKasSnmpPacketList* raw = nullptr;
+  ASSERT_EQ(session_->send_broad_cast_sync(pdu.get(), target.get(), &raw), kKalOk);
+  KalOwned<IKasSnmpPacketList> list(raw);
+  ASSERT_EQ(list->count(), 1u);
+  const IKasSnmpPacket* packet = list->front();
+  EXPECT_STREQ(packet->get_target()->get_address()->text(), kAgent);
+  size_t length = 0;
+  EXPECT_NE(packet->get_target()->as_usm()->get_security_engine_id(&length), nullptr);
+  EXPECT_EQ(text_at(packet->get_pdu(), 0).rfind("1.3.6.1.4.1.8072.", 0), 0u);
+  // The request itself is left as it was.
+  EXPECT_EQ(pdu->get_type(), 0);
+  EXPECT_EQ(zeltest::value_at(pdu.get(), 0)->tag(), kKasTagNull);
+}
+
+TEST_F(V3AgentTest, BroadcastQueryLeavesOutAgentsThatRefuseTheUser) {
+  UsmSettings wrong = kShaAes;
+  wrong.auth_pass = "another-passphrase";
+  KalOwned<IKasUsmTarget> target(make_usm_target(wrong, kAgent, 161, 200, 0));
+  KalOwned<IKasPdu> pdu(make_request(0, {kSysObjectId}));
+  IKasSnmpPacketList* raw = nullptr;
+  ASSERT_EQ(session_->send_broad_cast_sync(pdu.get(), target.get(), &raw), kKalOk);
+  KalOwned<IKasSnmpPacketList> list(raw);
+  EXPECT_EQ(list->count(), 0u);
+}
+
+// Each exchange sets the library up and shuts it down again; the host's
+// locale survives the library's own setlocale().
+TEST_F(V3AgentTest, EveryOperationHasItsOwnLibrarySetUpAndKeepsTheLocale) {
+  ASSERT_NE(setlocale(LC_CTYPE, "C"), nullptr);
+  const long before = NetSnmpLibraryScope::setups();
+  KalOwned<IKasUsmTarget> target(make_usm_target(kNoAuth, kAgent));
+  for (int i = 0; i < 3; ++i) {
+    KalOwned<IKasPdu> pdu(make_request(0, {kSysDescr}));
+    ASSERT_EQ(session_->send_sync(pdu.get(), target.get()), kKalOk);
+  }
+  EXPECT_EQ(NetSnmpLibraryScope::setups() - before, 3);
+  EXPECT_STREQ(setlocale(LC_CTYPE, nullptr), "C");
+}
+
+// Debian's library keeps its state per process: SNMPv3 operations on four
+// threads at once must still all succeed (the session serialises them).
+TEST_F(V3AgentTest, FourThreadsGetAtOnce) {
+  const UsmSettings rows[] = {kMd5, kSha, kMd5Des, kShaAes};
+  std::atomic<int> failures{0};
+  std::vector<std::thread> threads;
+  for (const UsmSettings& settings : rows) {
+    threads.emplace_back([&failures, settings] {
+      KalOwned<IKasRequestSession> session(kas_create_v3_request_session());
+      KalOwned<IKasUsmTarget> target(make_usm_target(settings, kAgent));
+      for (int i = 0; i < 3; ++i) {
+        KalOwned<IKasPdu> pdu(make_request(0, {kSysDescr, kSysObjectId}));
+        if (session->send_sync(pdu.get(), target.get()) != kKalOk || pdu->binding_count() != 2 ||
+            text_at(pdu.get(), 0).empty()) {
+          failures.fetch_add(1);
+        }
+      }
+    });
+  }
+  for (auto& t : threads) t.join();
+  EXPECT_EQ(failures.load(), 0);
+}
+
+}  // namespace
