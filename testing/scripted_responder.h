@@ -6,7 +6,8 @@
 // wait in it is bounded, so it always ends.
 //
 //   zeltest::ScriptedResponder agent;
-//   ASSERT_TRUE(agent.start("127.0.4.20", 0, [](const zeltest::ScriptedRequest& r) {
+//   ASSERT_TRUE(agent.start("127.0.4.20", 0, [](const zeltest::ScriptedRequest&
+//   r) {
 //     return std::vector<zeltest::ScriptedReply>{{zeltest::echo_response(r)}};
 //   }, &error));
 //   ... send to 127.0.4.20:agent.port() ...
@@ -50,7 +51,8 @@ struct ScriptedReply {
   bool from_alternate = false;  // send from the second address
 };
 
-using ResponderScript = std::function<std::vector<ScriptedReply>(const ScriptedRequest&)>;
+using ResponderScript =
+    std::function<std::vector<ScriptedReply>(const ScriptedRequest&)>;
 
 class ScriptedResponder {
  public:
@@ -71,14 +73,16 @@ class ScriptedResponder {
 
   std::vector<ScriptedRequest> requests() const;
   size_t request_count() const;
+  // Forgets the requests seen so far; the next one gets index 0 again.
+  void clear_requests();
   // Waits until at least n requests arrived, at most timeout_ms.
   bool wait_for_requests(size_t n, int timeout_ms) const;
 
  private:
   void serve();
   void handle(int fd);
-  void reply(const ScriptedRequest& request, const ScriptedReply& answer, const void* to,
-             uint32_t to_length);
+  void reply(const ScriptedRequest& request, const ScriptedReply& answer,
+             const void* to, uint32_t to_length);
 
   int fd_ = -1;
   int alternate_fd_ = -1;
@@ -97,13 +101,16 @@ class ScriptedResponder {
 // request.request_id + id_delta, the given error fields, and every binding
 // of the request answered with an OCTET STRING holding its own name's text,
 // so that the order of merged answers can be checked.
-std::vector<uint8_t> echo_response(const ScriptedRequest& request, int32_t id_delta = 0,
-                                   int32_t error_status = 0, int32_t error_index = 0);
+std::vector<uint8_t> echo_response(const ScriptedRequest& request,
+                                   int32_t id_delta = 0,
+                                   int32_t error_status = 0,
+                                   int32_t error_index = 0);
 // The tooBig answer of RFC 3416 section 4.2.1: error-status tooBig,
 // error-index 0 and no bindings, under the request's ID.
 std::vector<uint8_t> too_big_response(const ScriptedRequest& request);
 // A Response carrying `pdu`'s bindings (lent) under the request's ID.
-std::vector<uint8_t> response_with(const ScriptedRequest& request, const IKasPdu* pdu);
+std::vector<uint8_t> response_with(const ScriptedRequest& request,
+                                   const IKasPdu* pdu);
 // Octets that are no SNMP message.
 std::vector<uint8_t> garbage_datagram();
 // A Response with the request's ID whose header reads but whose last value

@@ -49,11 +49,13 @@ bool kas_broadcast_source_passes(const IKalNetworkAddress* destination,
   const char* from = source->text();
   if (!to || !from) return false;
   if (std::strncmp(to, "00000000", kIpxNetworkDigits) == 0) return true;
-  return std::strlen(to) >= kIpxNetworkDigits && std::strlen(from) >= kIpxNetworkDigits &&
+  return std::strlen(to) >= kIpxNetworkDigits &&
+         std::strlen(from) >= kIpxNetworkDigits &&
          std::strncmp(to, from, kIpxNetworkDigits) == 0;
 }
 
-int search_new_packet(IKasSnmpPacketList* list, const IKalNetworkAddress* source,
+int search_new_packet(IKasSnmpPacketList* list,
+                      const IKalNetworkAddress* source,
                       IKasSnmpPacket** ppFound) {
   if (ppFound) *ppFound = nullptr;
   if (!list || !source || !ppFound) return kKalErrInvalidArg;
@@ -63,7 +65,8 @@ int search_new_packet(IKasSnmpPacketList* list, const IKalNetworkAddress* source
   for (IKasSnmpPacket* packet = list->current(cursor.get()); packet;
        list->next(cursor.get()), packet = list->current(cursor.get())) {
     const IKasSnmpTarget* target = packet->get_target();
-    const IKalNetworkAddress* address = target ? target->get_address() : nullptr;
+    const IKalNetworkAddress* address =
+        target ? target->get_address() : nullptr;
     if (address && address->equals(source)) {
       *ppFound = packet;
       return kKalOk;
@@ -102,9 +105,10 @@ int BroadcastRequest::run() {
 
 int BroadcastRequest::try_once(int attempt) {
   kal_log(kKalModuleSnmp, kKalLogDebug, "broad cast: try %d.", attempt);
-  const size_t length =
-      static_cast<size_t>(request_->base() + request_->size() - request_->data());
-  const int rc = socket_->send(request_->data(), length, target_->get_address());
+  const size_t length = static_cast<size_t>(
+      request_->base() + request_->size() - request_->data());
+  const int rc =
+      socket_->send(request_->data(), length, target_->get_address());
   if (rc != kKalOk) return rc;
   return collect_window();
 }
@@ -118,7 +122,8 @@ int BroadcastRequest::collect_window() {
   for (;;) {
     size_t got = 0;
     IKalNetworkAddress* raw_from = nullptr;
-    int rc = socket_->receive(receive_buffer_, capacity_, remaining, &got, &raw_from);
+    int rc = socket_->receive(receive_buffer_, capacity_, remaining, &got,
+                              &raw_from);
     KalOwned<IKalNetworkAddress> source(raw_from);
     if (rc != kKalOk) return rc;  // kKasErrTimeout closes the window normally
     CKasMessageView raw(receive_buffer_, got);
@@ -136,8 +141,10 @@ int BroadcastRequest::collect_window() {
   }
 }
 
-int BroadcastRequest::take_datagram(IKasMessageBuffer* raw, const IKalNetworkAddress* source) {
-  if (!kas_broadcast_source_passes(target_->get_address(), source)) return kKalOk;
+int BroadcastRequest::take_datagram(IKasMessageBuffer* raw,
+                                    const IKalNetworkAddress* source) {
+  if (!kas_broadcast_source_passes(target_->get_address(), source))
+    return kKalOk;
   IKasSnmpPacket* found = nullptr;
   int rc = search_new_packet(list_, source, &found);
   if (rc != kKalOk) {
@@ -148,18 +155,20 @@ int BroadcastRequest::take_datagram(IKasMessageBuffer* raw, const IKalNetworkAdd
   // An address already answered keeps its first answer (a retry's answer
   // repeats it).
   if (found) return kKalOk;
-  kal_log(kKalModuleSnmp, kKalLogDebug, "broad cast: receive from new address:%s",
-          printable(source->text()));
+  kal_log(kKalModuleSnmp, kKalLogDebug,
+          "broad cast: receive from new address:%s", printable(source->text()));
   rc = add_broadcast_answer(list_, raw, source);
   if (rc == kKalErrNoMemory) return rc;
   if (rc != kKalOk) {
-    kal_log(kKalModuleSnmp, kKalLogDebug, "broad cast: drop undecodable answer from %s. error=%d.",
+    kal_log(kKalModuleSnmp, kKalLogDebug,
+            "broad cast: drop undecodable answer from %s. error=%d.",
             printable(source->text()), rc);
   }
   return kKalOk;
 }
 
-int RequestSession::send_broad_cast_sync(IKasSnmpPacket* packet, IKasSnmpPacketList** ppList) {
+int RequestSession::send_broad_cast_sync(IKasSnmpPacket* packet,
+                                         IKasSnmpPacketList** ppList) {
   if (!packet) {
     if (ppList) *ppList = nullptr;
     return kKalErrInvalidArg;
@@ -171,7 +180,8 @@ int RequestSession::send_broad_cast_sync(IKasPdu* pdu, IKasSnmpTarget* target,
                                          IKasSnmpPacketList** ppList) {
   ExitLine exit_line("RequestSession::send_broad_cast_sync");
   if (ppList) *ppList = nullptr;
-  if (!pdu || !target || !ppList || !target->get_address()) return kKalErrInvalidArg;
+  if (!pdu || !target || !ppList || !target->get_address())
+    return kKalErrInvalidArg;
   // The answers get community targets; a request of another kind has no
   // answers of that kind to collect.
   if (target->get_kind() != kKasTargetCommunity) return kKalErrInvalidArg;
@@ -185,14 +195,17 @@ int RequestSession::send_broad_cast_sync(IKasPdu* pdu, IKasSnmpTarget* target,
   pdu->set_request_id(static_cast<int32_t>(kas_draw_request_id()));
   rc = kas_codec_service()->encode(pdu, target, request.get());
   if (rc != kKalOk) return rc;
-  KalOwned<IKasSnmpPacketList, KalCallDestroy> list(kas_create_packet_list(&rc));
+  KalOwned<IKasSnmpPacketList, KalCallDestroy> list(
+      kas_create_packet_list(&rc));
   if (!list) return rc;
 
   const IKalNetworkAddress* destination = target->get_address();
-  kal_log(kKalModuleSnmp, kKalLogInfo, "broad cast: timeout= %d, retries=%d, destination=%s",
-          target->get_timeout(), target->get_retries(), printable(destination->text()));
-  BroadcastRequest broadcast(socket(), request.get(), target, list.get(), receive_buffer_,
-                             sizeof receive_buffer_);
+  kal_log(kKalModuleSnmp, kKalLogInfo,
+          "broad cast: timeout= %d, retries=%d, destination=%s",
+          target->get_timeout(), target->get_retries(),
+          printable(destination->text()));
+  BroadcastRequest broadcast(socket(), request.get(), target, list.get(),
+                             receive_buffer_, sizeof receive_buffer_);
   rc = broadcast.run();
   if (rc != kKalOk) {
     kal_log(kKalModuleSnmp, kKalLogError, "broad cast: error=%d.", rc);

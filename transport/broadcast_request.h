@@ -31,7 +31,8 @@ bool kas_broadcast_source_passes(const IKalNetworkAddress* destination,
 
 // *ppFound receives the packet of `list` whose target address equals
 // `source` (lent), or null. 0, kKalErrInvalidArg, kKalErrNoMemory.
-int search_new_packet(IKasSnmpPacketList* list, const IKalNetworkAddress* source,
+int search_new_packet(IKasSnmpPacketList* list,
+                      const IKalNetworkAddress* source,
                       IKasSnmpPacket** ppFound);
 
 // Decodes the datagram `raw` into a new packet (a new PDU and a new
@@ -50,8 +51,12 @@ class BroadcastRequest {
   BroadcastRequest(DataGramSocket* socket, IKasMessageBuffer* request,
                    const IKasSnmpTarget* target, IKasSnmpPacketList* list,
                    uint8_t* receive_buffer, size_t capacity)
-      : socket_(socket), request_(request), target_(target), list_(list),
-        receive_buffer_(receive_buffer), capacity_(capacity) {}
+      : socket_(socket),
+        request_(request),
+        target_(target),
+        list_(list),
+        receive_buffer_(receive_buffer),
+        capacity_(capacity) {}
   BroadcastRequest(const BroadcastRequest&) = delete;
   BroadcastRequest& operator=(const BroadcastRequest&) = delete;
 

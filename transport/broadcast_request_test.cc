@@ -4,11 +4,17 @@
 // ever broadcast in the machine's own namespace.
 #include "transport/broadcast_request.h"
 
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
+#include <chrono>
 #include <memory>
 #include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "common/network_address.h"
@@ -32,7 +38,8 @@ using zeltest::ScriptedResponder;
 using Replies = std::vector<ScriptedReply>;
 using Address = KalOwned<IKalNetworkAddress>;
 
-Address address(const char* text, IKalNetworkAddress::EProtocol protocol, uint16_t port = 0) {
+Address address(const char* text, IKalNetworkAddress::EProtocol protocol,
+                uint16_t port = 0) {
   return Address(kal_create_network_address(text, protocol, port));
 }
 
@@ -51,18 +58,20 @@ TEST(BroadcastSourceFilter, Table) {
   const FilterRow rows[] = {
       {"IPv4: every source", "10.9.0.255", "192.168.7.7", P::IPv4, true},
       {"IPv6: every source", "ff02::1", "fe80::1", P::IPv6, true},
-      {"IPX: other network is ignored", "00000005:ffffffffffff", "00000007:0000c0a80101", P::IPX,
-       false},
-      {"IPX: same network passes", "00000005:ffffffffffff", "00000005:0000c0a80101", P::IPX,
-       true},
-      {"IPX: network 0 takes every answer", "00000000:ffffffffffff", "00000007:0000c0a80101",
-       P::IPX, true},
-      {"IPX: a short source text never matches", "00000005:ffffffffffff", "0000", P::IPX, false},
+      {"IPX: other network is ignored", "00000005:ffffffffffff",
+       "00000007:0000c0a80101", P::IPX, false},
+      {"IPX: same network passes", "00000005:ffffffffffff",
+       "00000005:0000c0a80101", P::IPX, true},
+      {"IPX: network 0 takes every answer", "00000000:ffffffffffff",
+       "00000007:0000c0a80101", P::IPX, true},
+      {"IPX: a short source text never matches", "00000005:ffffffffffff",
+       "0000", P::IPX, false},
   };
   for (const FilterRow& row : rows) {
     Address to = address(row.destination, row.protocol, 161);
     Address from = address(row.source, row.protocol, 161);
-    EXPECT_EQ(kas_broadcast_source_passes(to.get(), from.get()), row.passes) << row.name;
+    EXPECT_EQ(kas_broadcast_source_passes(to.get(), from.get()), row.passes)
+        << row.name;
   }
   Address any = address("10.9.0.255", P::IPv4);
   EXPECT_FALSE(kas_broadcast_source_passes(nullptr, any.get()));
@@ -87,7 +96,8 @@ TEST(BroadcastSearch, FindsThePacketOfAnAddress) {
   Address unknown = address("10.9.0.4", IKalNetworkAddress::IPv4, 161);
   ASSERT_EQ(search_new_packet(list.get(), unknown.get(), &found), kKalOk);
   EXPECT_EQ(found, nullptr);
-  EXPECT_EQ(search_new_packet(nullptr, unknown.get(), &found), kKalErrInvalidArg);
+  EXPECT_EQ(search_new_packet(nullptr, unknown.get(), &found),
+            kKalErrInvalidArg);
 }
 
 TEST(BroadcastAnswer, UndecodableDatagramAppendsNothing) {
@@ -95,7 +105,8 @@ TEST(BroadcastAnswer, UndecodableDatagramAppendsNothing) {
   const std::vector<uint8_t> garbage = zeltest::garbage_datagram();
   CKasMessageView raw(garbage.data(), garbage.size());
   Address from = address("10.9.0.2", IKalNetworkAddress::IPv4, 161);
-  EXPECT_EQ(add_broadcast_answer(list.get(), &raw, from.get()), kKasErrUndecodable);
+  EXPECT_EQ(add_broadcast_answer(list.get(), &raw, from.get()),
+            kKasErrUndecodable);
   EXPECT_EQ(list->count(), 0u);
 }
 
@@ -107,36 +118,77 @@ TEST(BroadcastSession, RefusesMissingArgumentsAndOtherTargetKinds) {
   Address a = address("127.0.0.1", IKalNetworkAddress::IPv4, 161);
   v3->set_address(a.get());
   IKasSnmpPacketList* list = reinterpret_cast<IKasSnmpPacketList*>(1);
-  EXPECT_EQ(session->send_broad_cast_sync(pdu.get(), target.get(), nullptr), kKalErrInvalidArg);
-  EXPECT_EQ(session->send_broad_cast_sync(nullptr, target.get(), &list), kKalErrInvalidArg);
+  EXPECT_EQ(session->send_broad_cast_sync(pdu.get(), target.get(), nullptr),
+            kKalErrInvalidArg);
+  EXPECT_EQ(session->send_broad_cast_sync(nullptr, target.get(), &list),
+            kKalErrInvalidArg);
   EXPECT_EQ(list, nullptr);
-  EXPECT_EQ(session->send_broad_cast_sync(pdu.get(), v3.get(), &list), kKalErrInvalidArg);
-  EXPECT_EQ(session->send_broad_cast_sync(static_cast<IKasSnmpPacket*>(nullptr), &list),
+  EXPECT_EQ(session->send_broad_cast_sync(pdu.get(), v3.get(), &list),
+            kKalErrInvalidArg);
+  EXPECT_EQ(session->send_broad_cast_sync(static_cast<IKasSnmpPacket*>(nullptr),
+                                          &list),
             kKalErrInvalidArg);
 }
 
 // ---- In a private namespace ----
 
+// Broadcasts a datagram that is no SNMP message to 10.9.0.255:161 every
+// 20 ms until every agent has seen one (new links may drop the first
+// frames), then lets the LAN fall quiet and makes the agents forget them.
+// False after five seconds.
+bool warm_up(const std::vector<std::unique_ptr<ScriptedResponder>>& agents) {
+  const int fd = socket(AF_INET, SOCK_DGRAM, 0);
+  const int on = 1;
+  setsockopt(fd, SOL_SOCKET, SO_BROADCAST, &on, sizeof on);
+  sockaddr_in to{};
+  to.sin_family = AF_INET;
+  to.sin_port = htons(161);
+  inet_pton(AF_INET, "10.9.0.255", &to.sin_addr);
+  bool all = false;
+  for (int i = 0; i < 250 && !all; ++i) {
+    sendto(fd, "warm-up", 7, 0, reinterpret_cast<sockaddr*>(&to), sizeof to);
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    all = true;
+    for (const auto& agent : agents) all = all && agent->request_count() > 0;
+  }
+  close(fd);
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  for (const auto& agent : agents) agent->clear_requests();
+  return all;
+}
+
 // A LAN of `count` nodes 10.9.0.2.. on bridge br0 (this namespace is
-// 10.9.0.1), each with a responder on 0.0.0.0:161 running `script`.
+// 10.9.0.1), each with a responder on 0.0.0.0:161 running `script`, which
+// sees only the requests sent after the LAN is up. Scripts ignore
+// datagrams that do not decode (the warm-up).
 struct Lan {
   std::vector<std::unique_ptr<zeltest::NetNsNode>> nodes;
   std::vector<std::unique_ptr<ScriptedResponder>> agents;
 
-  void start(size_t count, const std::vector<zeltest::ResponderScript>& scripts) {
+  void start(size_t count,
+             const std::vector<zeltest::ResponderScript>& scripts) {
     ASSERT_EQ(zeltest::add_bridge("br0", "10.9.0.1/24"), "");
     for (size_t i = 0; i < count; ++i) {
       nodes.push_back(std::make_unique<zeltest::NetNsNode>());
       ASSERT_EQ(nodes.back()->create(), "");
       const std::string n = std::to_string(i + 2);
-      ASSERT_EQ(nodes.back()->attach("br0", "veth" + n, "eth0", "10.9.0." + n + "/24"), "");
+      ASSERT_EQ(nodes.back()->attach("br0", "veth" + n, "eth0",
+                                     "10.9.0." + n + "/24"),
+                "");
       agents.push_back(std::make_unique<ScriptedResponder>());
       zeltest::ScopedNetNsEnter enter(*nodes.back());
       ASSERT_TRUE(enter.ok());
       std::string error;
-      ASSERT_TRUE(agents.back()->start("0.0.0.0", 161, scripts[i % scripts.size()], &error))
+      zeltest::ResponderScript script = scripts[i % scripts.size()];
+      ASSERT_TRUE(agents.back()->start(
+          "0.0.0.0", 161,
+          [script](const ScriptedRequest& r) {
+            return r.decode_status == kKalOk ? script(r) : Replies{};
+          },
+          &error))
           << error;
     }
+    ASSERT_TRUE(warm_up(agents)) << "the LAN did not come up";
   }
   ~Lan() {
     agents.clear();  // stop the threads before their namespaces go
@@ -159,7 +211,8 @@ TEST(BroadcastNetns, OnePacketPerAnsweringAddressWithTheFirstAnswer) {
         make_target("10.9.0.255", 161, 300, 1, kKasVersion2c, "public"));
     KalOwned<IKasPdu> pdu(make_pdu(kKasPduGet, 2));
     IKasSnmpPacketList* raw = nullptr;
-    ASSERT_EQ(session->send_broad_cast_sync(pdu.get(), target.get(), &raw), kKalOk);
+    ASSERT_EQ(session->send_broad_cast_sync(pdu.get(), target.get(), &raw),
+              kKalOk);
     KalOwned<IKasSnmpPacketList, KalCallDestroy> list(raw);
     ASSERT_NE(list.get(), nullptr);
     std::set<std::string> sources;
@@ -173,17 +226,20 @@ TEST(BroadcastNetns, OnePacketPerAnsweringAddressWithTheFirstAnswer) {
       EXPECT_STREQ(p->get_target()->as_community()->get_community(), "public");
       EXPECT_EQ(p->get_target()->get_address()->get_port(), 161);
       EXPECT_EQ(p->get_pdu()->get_type(), kKasPduResponse);
-      EXPECT_EQ(p->get_pdu()->get_error_status(), 0) << "the answer to the first send is kept";
+      EXPECT_EQ(p->get_pdu()->get_error_status(), 0)
+          << "the answer to the first send is kept";
       EXPECT_EQ(p->get_pdu()->binding_count(), 2u);
     }
     EXPECT_EQ(list->count(), 5u);
-    EXPECT_EQ(sources, (std::set<std::string>{"10.9.0.2", "10.9.0.3", "10.9.0.4", "10.9.0.5",
-                                              "10.9.0.6"}));
+    EXPECT_EQ(sources,
+              (std::set<std::string>{"10.9.0.2", "10.9.0.3", "10.9.0.4",
+                                     "10.9.0.5", "10.9.0.6"}));
     for (const auto& agent : lan.agents) {
       ASSERT_TRUE(agent->wait_for_requests(2, 2000));
       const std::vector<ScriptedRequest> seen = agent->requests();
       EXPECT_EQ(seen.size(), 2u);
-      EXPECT_EQ(seen[1].bytes, seen[0].bytes) << "both tries send the same datagram";
+      EXPECT_EQ(seen[1].bytes, seen[0].bytes)
+          << "both tries send the same datagram";
     }
   });
 }
@@ -196,23 +252,27 @@ TEST(BroadcastNetns, RetriesMinusOneSendsNothingAndAnswersAnEmptyList) {
     KalOwned<IKasSnmpTarget> target(make_target("10.9.0.255", 161, 100, -1));
     KalOwned<IKasPdu> pdu(make_pdu(kKasPduGet, 1));
     IKasSnmpPacketList* raw = nullptr;
-    ASSERT_EQ(session->send_broad_cast_sync(pdu.get(), target.get(), &raw), kKalOk);
+    ASSERT_EQ(session->send_broad_cast_sync(pdu.get(), target.get(), &raw),
+              kKalOk);
     KalOwned<IKasSnmpPacketList, KalCallDestroy> list(raw);
     ASSERT_NE(list.get(), nullptr);
     EXPECT_EQ(list->count(), 0u);
-    for (const auto& agent : lan.agents) EXPECT_FALSE(agent->wait_for_requests(1, 100));
+    for (const auto& agent : lan.agents)
+      EXPECT_FALSE(agent->wait_for_requests(1, 100));
   });
 }
 
 TEST(BroadcastNetns, NobodyAnsweringIsSuccessWithAnEmptyList) {
   ZEL_RUN_IN_PRIVATE_NETNS([] {
     Lan lan;
-    ASSERT_NO_FATAL_FAILURE(lan.start(1, {[](const ScriptedRequest&) { return Replies{}; }}));
+    ASSERT_NO_FATAL_FAILURE(
+        lan.start(1, {[](const ScriptedRequest&) { return Replies{}; }}));
     KalOwned<RequestSession> session(kas_create_request_session());
     KalOwned<IKasSnmpTarget> target(make_target("10.9.0.255", 161, 30, 1));
     KalOwned<IKasPdu> pdu(make_pdu(kKasPduGet, 1));
     IKasSnmpPacketList* raw = nullptr;
-    ASSERT_EQ(session->send_broad_cast_sync(pdu.get(), target.get(), &raw), kKalOk);
+    ASSERT_EQ(session->send_broad_cast_sync(pdu.get(), target.get(), &raw),
+              kKalOk);
     KalOwned<IKasSnmpPacketList, KalCallDestroy> list(raw);
     ASSERT_NE(list.get(), nullptr);
     EXPECT_EQ(list->count(), 0u);
@@ -220,8 +280,8 @@ TEST(BroadcastNetns, NobodyAnsweringIsSuccessWithAnEmptyList) {
   });
 }
 
-// Every call of the tick counter moves it five seconds, past any window, so each window
-// takes exactly one datagram and then closes.
+// Every call of the tick counter moves it five seconds, past any window, so
+// each window takes exactly one datagram and then closes.
 uint32_t g_tick = 0;
 uint32_t jumping_tick() { return g_tick += 5000; }
 
@@ -240,17 +300,20 @@ TEST(BroadcastNetns, UndecodableLastDatagramIsDroppedAndAnswersAreKept) {
               return r.index == 0 ? Replies{{echo_response(r)}} : Replies{};
             },
             [](const ScriptedRequest& r) {
-              return r.index == 1 ? Replies{{zeltest::undecodable_response(r)}} : Replies{};
+              return r.index == 1 ? Replies{{zeltest::undecodable_response(r)}}
+                                  : Replies{};
             }}));
     KalOwned<RequestSession> session(kas_create_request_session());
     KalOwned<IKasSnmpTarget> target(make_target("10.9.0.255", 161, 1000, 1));
     KalOwned<IKasPdu> pdu(make_pdu(kKasPduGet, 1));
     IKasSnmpPacketList* raw = nullptr;
-    ASSERT_EQ(session->send_broad_cast_sync(pdu.get(), target.get(), &raw), kKalOk);
+    ASSERT_EQ(session->send_broad_cast_sync(pdu.get(), target.get(), &raw),
+              kKalOk);
     KalOwned<IKasSnmpPacketList, KalCallDestroy> list(raw);
     ASSERT_NE(list.get(), nullptr);
     ASSERT_EQ(list->count(), 1u);
-    EXPECT_STREQ(list->front()->get_target()->get_address()->text(), "10.9.0.2");
+    EXPECT_STREQ(list->front()->get_target()->get_address()->text(),
+                 "10.9.0.2");
     EXPECT_EQ(lan.agents[1]->request_count(), 2u);
   });
 }
@@ -258,14 +321,16 @@ TEST(BroadcastNetns, UndecodableLastDatagramIsDroppedAndAnswersAreKept) {
 TEST(BroadcastNetns, FailingSendFailsTheBroadcast) {
   ZEL_RUN_IN_PRIVATE_NETNS([] {
     NKalSocketAPI::ScopedTable saved;
-    NKalSocketAPI::table().sendto = [](int, const void*, size_t, int, const sockaddr*,
+    NKalSocketAPI::table().sendto = [](int, const void*, size_t, int,
+                                       const sockaddr*,
                                        uint32_t) -> long { return -1; };
     ASSERT_EQ(zeltest::add_bridge("br0", "10.9.0.1/24"), "");
     KalOwned<RequestSession> session(kas_create_request_session());
     KalOwned<IKasSnmpTarget> target(make_target("10.9.0.255", 161, 20, 0));
     KalOwned<IKasPdu> pdu(make_pdu(kKasPduGet, 1));
     IKasSnmpPacketList* raw = reinterpret_cast<IKasSnmpPacketList*>(1);
-    EXPECT_EQ(session->send_broad_cast_sync(pdu.get(), target.get(), &raw), kKasErrSend);
+    EXPECT_EQ(session->send_broad_cast_sync(pdu.get(), target.get(), &raw),
+              kKasErrSend);
     EXPECT_EQ(raw, nullptr);
   });
 }

@@ -41,7 +41,9 @@ size_t measure_message(const IKasPdu* pdu, IKasSnmpTarget* target) {
 
 size_t ceil_div(size_t a, size_t b) { return a / b + (a % b != 0 ? 1 : 0); }
 
-int clamp_count(size_t n) { return n > INT32_MAX ? INT32_MAX : static_cast<int>(n); }
+int clamp_count(size_t n) {
+  return n > INT32_MAX ? INT32_MAX : static_cast<int>(n);
+}
 
 }  // namespace
 
@@ -87,7 +89,8 @@ int RequestSession::open_socket(const IKasSnmpTarget* target) {
                    : DataGramSocket::create(protocol, port, &socket_);
 }
 
-int RequestSession::fragments_for(size_t n, size_t k, size_t length, size_t max_size) {
+int RequestSession::fragments_for(size_t n, size_t k, size_t length,
+                                  size_t max_size) {
   // With nothing that fits, or nothing to split, no number of pieces helps;
   // and a target without a size limit cannot divide a message at all.
   if (k == 0 || n == 0 || max_size == 0) return 0;
@@ -97,7 +100,8 @@ int RequestSession::fragments_for(size_t n, size_t k, size_t length, size_t max_
 }
 
 int RequestSession::encode_request(IKasPdu* pdu, IKasSnmpTarget* target,
-                                   IKasMessageBuffer* request, int* pFragments) {
+                                   IKasMessageBuffer* request,
+                                   int* pFragments) {
   *pFragments = 0;
   if (!pdu || !target || !request) return kKalErrInvalidArg;
   pdu->set_request_id(static_cast<int32_t>(kas_draw_request_id()));
@@ -109,22 +113,27 @@ int RequestSession::encode_request(IKasPdu* pdu, IKasSnmpTarget* target,
     // so it cannot say how long the whole message is. Measure it once
     // without the limit: the split then follows the real size and is made
     // before anything is sent.
-    const size_t length = max_size != 0 && written != 0 ? measure_message(pdu, target) : 0;
-    *pFragments = fragments_for(pdu->binding_count(), written, length, max_size);
+    const size_t length =
+        max_size != 0 && written != 0 ? measure_message(pdu, target) : 0;
+    *pFragments =
+        fragments_for(pdu->binding_count(), written, length, max_size);
     return rc;
   }
   if (rc != kKalOk) return rc;
   const size_t length = message_length(request);
   if (length > max_size) {
-    *pFragments = fragments_for(pdu->binding_count(), pdu->binding_count(), length, max_size);
+    *pFragments = fragments_for(pdu->binding_count(), pdu->binding_count(),
+                                length, max_size);
     return kKasErrTooLarge;
   }
   return kKalOk;
 }
 
-int RequestSession::_send_and_receive(IKasPdu* pdu, IKasSnmpTarget* target, int* pFragments) {
+int RequestSession::_send_and_receive(IKasPdu* pdu, IKasSnmpTarget* target,
+                                      int* pFragments) {
   *pFragments = 0;
-  if (!pdu || !target || !target->get_address() || !socket_) return kKalErrInvalidArg;
+  if (!pdu || !target || !target->get_address() || !socket_)
+    return kKalErrInvalidArg;
   int rc = kKalOk;
   KalOwned<IKasMessageBuffer> request(kas_create_message_buffer(&rc));
   if (!request) return rc;
@@ -133,14 +142,14 @@ int RequestSession::_send_and_receive(IKasPdu* pdu, IKasSnmpTarget* target, int*
 
   const int32_t timeout = target->get_timeout();
   const int32_t retries = target->get_retries();
-  kal_log(kKalModuleSnmp, kKalLogInfo, "_send_and_receive(): timeout= %d, retries=%d", timeout,
-          retries);
+  kal_log(kKalModuleSnmp, kKalLogInfo,
+          "_send_and_receive(): timeout= %d, retries=%d", timeout, retries);
   // A negative retry count allows no try at all: nothing answers.
   int status = kKasErrTimeout;
   IKalNetworkAddress* from = nullptr;
   for (int64_t attempt = 0; attempt < int64_t{retries} + 1; ++attempt) {
-    status = try_once(static_cast<int>(attempt), request.get(), target->get_address(), pdu,
-                      timeout, &from);
+    status = try_once(static_cast<int>(attempt), request.get(),
+                      target->get_address(), pdu, timeout, &from);
     if (status != kKasErrTimeout && status != kKasErrOtherRequest &&
         status != kKasErrUndecodable) {
       break;
@@ -152,12 +161,15 @@ int RequestSession::_send_and_receive(IKasPdu* pdu, IKasSnmpTarget* target, int*
 }
 
 int RequestSession::try_once(int attempt, IKasMessageBuffer* request,
-                             const IKalNetworkAddress* destination, IKasPdu* pdu,
-                             int32_t timeout_ms, IKalNetworkAddress** ppFrom) {
-  kal_log(kKalModuleSnmp, kKalLogDebug, "_send_and_receive(): try %d, destination=%s", attempt,
+                             const IKalNetworkAddress* destination,
+                             IKasPdu* pdu, int32_t timeout_ms,
+                             IKalNetworkAddress** ppFrom) {
+  kal_log(kKalModuleSnmp, kKalLogDebug,
+          "_send_and_receive(): try %d, destination=%s", attempt,
           printable(destination ? destination->text() : nullptr));
   // Every try resends the same octets, and so the same request ID.
-  const int rc = socket_->send(request->data(), message_length(request), destination);
+  const int rc =
+      socket_->send(request->data(), message_length(request), destination);
   if (rc != kKalOk) return rc;
   return wait_for_response(pdu, timeout_ms, ppFrom);
 }
@@ -172,22 +184,26 @@ int RequestSession::wait_for_response(IKasPdu* pdu, int32_t timeout_ms,
   for (;;) {
     size_t got = 0;
     IKalNetworkAddress* raw_from = nullptr;
-    int rc = socket_->receive(receive_buffer_, sizeof receive_buffer_, remaining, &got, &raw_from);
+    int rc = socket_->receive(receive_buffer_, sizeof receive_buffer_,
+                              remaining, &got, &raw_from);
     KalOwned<IKalNetworkAddress> source(raw_from);
     if (rc == kKasErrTimeout) {
-      kal_log(kKalModuleSnmp, kKalLogError, "_send_and_receive(): receive timeout.");
+      kal_log(kKalModuleSnmp, kKalLogError,
+              "_send_and_receive(): receive timeout.");
       return rc;
     }
     if (rc != kKalOk) {
-      kal_log(kKalModuleSnmp, kKalLogError, "_send_and_receive(): error=%d.", rc);
+      kal_log(kKalModuleSnmp, kKalLogError, "_send_and_receive(): error=%d.",
+              rc);
       return rc;
     }
-    kal_log(kKalModuleSnmp, kKalLogDebug, "_send_and_receive(): receive from %s",
-            printable(source->text()));
+    kal_log(kKalModuleSnmp, kKalLogDebug,
+            "_send_and_receive(): receive from %s", printable(source->text()));
     CKasMessageView raw(receive_buffer_, got);
     rc = check_received_raw_packet(pdu, &raw);
     if (rc == kKasErrTooBig) {
-      kal_log(kKalModuleSnmp, kKalLogDebug, "_send_and_receive(): receive packet is too big.");
+      kal_log(kKalModuleSnmp, kKalLogDebug,
+              "_send_and_receive(): receive packet is too big.");
       return rc;
     }
     if (rc == kKalOk) rc = decode_response(&raw, pdu);
@@ -207,17 +223,21 @@ int RequestSession::wait_for_response(IKasPdu* pdu, int32_t timeout_ms,
   }
 }
 
-int RequestSession::check_received_raw_packet(const IKasPdu* pdu, IKasMessageBuffer* raw) {
+int RequestSession::check_received_raw_packet(const IKasPdu* pdu,
+                                              IKasMessageBuffer* raw) {
   if (!pdu || !raw) return kKalErrInvalidArg;
   int32_t error_status = 0;
   int32_t request_id = 0;
-  const int rc = kas_codec_service()->peek(raw, &error_status, &request_id, kKasTargetCommunity);
+  const int rc = kas_codec_service()->peek(raw, &error_status, &request_id,
+                                           kKasTargetCommunity);
   if (rc != kKalOk) return rc;
   const uint32_t sent = static_cast<uint32_t>(pdu->get_request_id());
   const uint32_t received = static_cast<uint32_t>(request_id);
-  if (sent == received) return error_status == kKasSnmpTooBig ? kKasErrTooBig : kKalOk;
+  if (sent == received)
+    return error_status == kKasSnmpTooBig ? kKasErrTooBig : kKalOk;
   kal_log(kKalModuleSnmp, kKalLogDebug,
-          "[RequestSession::check_received_raw_packet] request id not match. sended "
+          "[RequestSession::check_received_raw_packet] request id not match. "
+          "sended "
           "packet[%ud]:received packet[%ud].",
           sent, received);
   return kKasErrOtherRequest;
@@ -230,7 +250,8 @@ int RequestSession::decode_response(IKasMessageBuffer* raw, IKasPdu* pdu) {
   int rc = kKalOk;
   KalOwned<IKasPdu> answer(kas_create_pdu(&rc));
   if (!answer) return rc;
-  rc = kas_codec_service()->decode(raw, answer.get(), nullptr, kKasTargetCommunity);
+  rc = kas_codec_service()->decode(raw, answer.get(), nullptr,
+                                   kKasTargetCommunity);
   if (rc != kKalOk) return rc;
   pdu->set_type(answer->get_type());
   pdu->set_request_id(answer->get_request_id());

@@ -61,7 +61,8 @@ class RequestSession final : public IKasRequestSession {
   // (the caller owns it); kKalErrInvalidArg for a null argument, a target
   // without destination or a target that is not a community target; the
   // socket, broadcast-option, encoding, send and receive failures.
-  int send_broad_cast_sync(IKasSnmpPacket* packet, IKasSnmpPacketList** ppList) override;
+  int send_broad_cast_sync(IKasSnmpPacket* packet,
+                           IKasSnmpPacketList** ppList) override;
   int send_broad_cast_sync(IKasPdu* pdu, IKasSnmpTarget* target,
                            IKasSnmpPacketList** ppList) override;
   // The slot after the broadcast forms: kKalErrNotSupported.
@@ -89,8 +90,8 @@ class RequestSession final : public IKasRequestSession {
   // when splitting cannot help (not even one binding fits, the PDU has no
   // bindings, or the target has no maximum message size). Other encoding
   // failures are answered with *pFragments 0.
-  static int encode_request(IKasPdu* pdu, IKasSnmpTarget* target, IKasMessageBuffer* request,
-                            int* pFragments);
+  static int encode_request(IKasPdu* pdu, IKasSnmpTarget* target,
+                            IKasMessageBuffer* request, int* pFragments);
   // The split an oversized request needs, from its binding count n, the
   // count k of bindings the encoder wrote, the message length L when known
   // (0: unknown) and the maximum message size M: 0 when k, n or M is 0;
@@ -99,8 +100,9 @@ class RequestSession final : public IKasRequestSession {
 
   // Try number `attempt`: sends the encoded request to `destination`, then
   // waits (wait_for_response). Answers the send failure or the wait's result.
-  int try_once(int attempt, IKasMessageBuffer* request, const IKalNetworkAddress* destination,
-               IKasPdu* pdu, int32_t timeout_ms, IKalNetworkAddress** ppFrom);
+  int try_once(int attempt, IKasMessageBuffer* request,
+               const IKalNetworkAddress* destination, IKasPdu* pdu,
+               int32_t timeout_ms, IKalNetworkAddress** ppFrom);
   // One window of `timeout_ms`: receives datagrams until one answers `pdu`
   // or the window closes. A time-out of 0 or less still polls once, with no
   // wait. Answers 0 with the response decoded into `pdu` and *ppFrom the
@@ -108,13 +110,15 @@ class RequestSession final : public IKasRequestSession {
   // closed while waiting; kKasErrOtherRequest / kKasErrUndecodable when it
   // closed right after dropping such a datagram; kKasErrTooBig; a receive
   // failure; a decode failure other than kKasErrUndecodable.
-  int wait_for_response(IKasPdu* pdu, int32_t timeout_ms, IKalNetworkAddress** ppFrom);
+  int wait_for_response(IKasPdu* pdu, int32_t timeout_ms,
+                        IKalNetworkAddress** ppFrom);
 
   // Reads the request ID and error-status of the datagram `raw`. Answers 0
   // when the ID is the PDU's, kKasErrTooBig when it is and the error-status
   // is tooBig, kKasErrOtherRequest for another ID, or the header's failure
   // (kKasErrUndecodable for octets that are no SNMP message).
-  static int check_received_raw_packet(const IKasPdu* pdu, IKasMessageBuffer* raw);
+  static int check_received_raw_packet(const IKasPdu* pdu,
+                                       IKasMessageBuffer* raw);
   // Decodes the response `raw` into `pdu`: type, request ID, error fields and
   // bindings become the answer's. `pdu` is left as it was when decoding
   // fails. 0, kKasErrUndecodable, kKalErrNoMemory, the codec's failure.

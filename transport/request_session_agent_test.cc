@@ -20,17 +20,20 @@ using sessiontest::make_target;
 constexpr char kSysDescr[] = "1.3.6.1.2.1.1.1.0";
 constexpr char kSysObjectId[] = "1.3.6.1.2.1.1.2.0";
 constexpr char kSysName[] = "1.3.6.1.2.1.1.5.0";
-constexpr char kDescr[] = "Dell S5830dn version NH62.YS.N636 kernel 3.0.0 All-N-1";
+constexpr char kDescr[] =
+    "Dell S5830dn version NH62.YS.N636 kernel 3.0.0 All-N-1";
 
 // Starts snmpsimd on `address` with printer-02 as community "public" and a
 // writable sysName.0 as community "rw"; skips when that is not possible.
 void start_agent(zeltest::SnmpsimAgent* agent, const std::string& address) {
   if (!zeltest::have_snmpsimd()) GTEST_SKIP() << "snmpsimd is not installed";
   const std::string recording = zeltest::shared_recording("printer-02.snmprec");
-  if (recording.empty()) GTEST_SKIP() << "shared recording printer-02.snmprec is absent";
+  if (recording.empty())
+    GTEST_SKIP() << "shared recording printer-02.snmprec is absent";
   const std::string dir = zeltest::make_temp_dir("session-agent");
   ASSERT_TRUE(zeltest::write_recording(recording, dir, "public"));
-  std::ofstream(dir + "/rw.snmprec") << kSysName << "|4:writecache|value=initial\n";
+  std::ofstream(dir + "/rw.snmprec")
+      << kSysName << "|4:writecache|value=initial\n";
   std::string error;
   ASSERT_TRUE(agent->start(address, dir, "public", &error)) << error;
 }
@@ -48,13 +51,16 @@ TEST(RequestSessionAgent, GetAndGetNextRoundTrips) {
   KalOwned<RequestSession> session(kas_create_request_session());
   KalOwned<IKasSnmpTarget> target(make_target("127.0.4.1", 161, 2000, 1));
 
-  KalOwned<IKasPdu> get(make_pdu(kKasPduGet, {kSysDescr, "1.3.6.1.2.1.1.99.0"}));
+  KalOwned<IKasPdu> get(
+      make_pdu(kKasPduGet, {kSysDescr, "1.3.6.1.2.1.1.99.0"}));
   ASSERT_EQ(session->send_sync(get.get(), target.get()), kKalOk);
   EXPECT_EQ(get->get_type(), kKasPduResponse);
   EXPECT_EQ(get->get_error_status(), 0);
   EXPECT_EQ(text_value(get.get(), 0), kDescr);
   const int missing = get->get_bindings()->at(1)->get_value()->tag();
-  EXPECT_TRUE(missing == kKasTagNoSuchObject || missing == kKasTagNoSuchInstance) << missing;
+  EXPECT_TRUE(missing == kKasTagNoSuchObject ||
+              missing == kKasTagNoSuchInstance)
+      << missing;
 
   KalOwned<IKasPdu> next(make_pdu(kKasPduGetNext, {kSysDescr}));
   ASSERT_EQ(session->send_sync(next.get(), target.get()), kKalOk);
@@ -74,7 +80,8 @@ TEST(RequestSessionAgent, SetRoundTrip) {
   zeltest::SnmpsimAgent agent;
   ASSERT_NO_FATAL_FAILURE(start_agent(&agent, "127.0.4.2"));
   KalOwned<RequestSession> session(kas_create_request_session());
-  KalOwned<IKasSnmpTarget> target(make_target("127.0.4.2", 161, 2000, 1, kKasVersion2c, "rw"));
+  KalOwned<IKasSnmpTarget> target(
+      make_target("127.0.4.2", 161, 2000, 1, kKasVersion2c, "rw"));
 
   KalOwned<IKasPdu> set(kas_create_pdu());
   set->set_type(kKasPduSet);

@@ -24,7 +24,8 @@ class IKasRequestSession {
   virtual int send_sync(IKasPdu* pdu, IKasSnmpTarget* target) = 0;
   // The same with the packet's PDU and target (lent, left in the packet).
   virtual int send_sync(IKasSnmpPacket* packet) = 0;
-  virtual int send_broad_cast_sync(IKasSnmpPacket* packet, IKasSnmpPacketList** ppList) = 0;
+  virtual int send_broad_cast_sync(IKasSnmpPacket* packet,
+                                   IKasSnmpPacketList** ppList) = 0;
   // Sends `pdu` once per try to the target's (broadcast) destination and
   // collects one answer per answering address. On 0, *ppList receives a new
   // list the caller owns (possibly empty).

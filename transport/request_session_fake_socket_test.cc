@@ -30,7 +30,8 @@ struct Fake {
 };
 Fake g_fake;
 
-long fake_sendto(int, const void* buffer, size_t length, int, const sockaddr*, uint32_t) {
+long fake_sendto(int, const void* buffer, size_t length, int, const sockaddr*,
+                 uint32_t) {
   ++g_fake.sends;
   const uint8_t* p = static_cast<const uint8_t*>(buffer);
   g_fake.last_sent.assign(p, p + length);
@@ -54,19 +55,23 @@ uint32_t fake_tick() {
 }
 
 // Answers the last request sent with another request ID, from 127.0.4.30.
-long fake_recvfrom_stray(int, void* buffer, size_t capacity, int, sockaddr* from,
-                         uint32_t* from_length) {
+long fake_recvfrom_stray(int, void* buffer, size_t capacity, int,
+                         sockaddr* from, uint32_t* from_length) {
   ++g_fake.receives;
   if (g_fake.receives > 1000) return -1;  // a runaway loop ends the test
   CKasMessageView sent(g_fake.last_sent.data(), g_fake.last_sent.size());
   int32_t status = 0, id = 0;
-  if (kas_codec_service()->peek(&sent, &status, &id, kKasTargetCommunity) != kKalOk) return -1;
+  if (kas_codec_service()->peek(&sent, &status, &id, kKasTargetCommunity) !=
+      kKalOk)
+    return -1;
   KalOwned<IKasPdu> answer(make_pdu(kKasPduResponse, 1));
-  answer->set_request_id(static_cast<int32_t>(static_cast<uint32_t>(id) +
-                                              static_cast<uint32_t>(g_fake.id_delta)));
+  answer->set_request_id(static_cast<int32_t>(
+      static_cast<uint32_t>(id) + static_cast<uint32_t>(g_fake.id_delta)));
   KalOwned<IKasSnmpTarget> target(make_target("127.0.4.30", 161, 0, 0));
   KalOwned<IKasMessageBuffer> out(kas_create_message_buffer());
-  if (kas_codec_service()->encode(answer.get(), target.get(), out.get()) != kKalOk) return -1;
+  if (kas_codec_service()->encode(answer.get(), target.get(), out.get()) !=
+      kKalOk)
+    return -1;
   const size_t n = static_cast<size_t>(out->base() + out->size() - out->data());
   if (n > capacity) return -1;
   std::memcpy(buffer, out->data(), n);
@@ -79,13 +84,14 @@ long fake_recvfrom_stray(int, void* buffer, size_t capacity, int, sockaddr* from
 
 // Answers the last request sent: tooBig (no bindings) while it has more
 // than two bindings, else every binding echoed with a NULL value.
-long fake_recvfrom_answer(int, void* buffer, size_t capacity, int, sockaddr* from,
-                          uint32_t* from_length) {
+long fake_recvfrom_answer(int, void* buffer, size_t capacity, int,
+                          sockaddr* from, uint32_t* from_length) {
   ++g_fake.receives;
   CKasMessageView sent(g_fake.last_sent.data(), g_fake.last_sent.size());
   KalOwned<IKasPdu> answer(kas_create_pdu());
   if (!answer) return -1;
-  if (kas_codec_service()->decode(&sent, answer.get(), nullptr, kKasTargetCommunity) != kKalOk) {
+  if (kas_codec_service()->decode(&sent, answer.get(), nullptr,
+                                  kKasTargetCommunity) != kKalOk) {
     return -1;
   }
   answer->set_type(kKasPduResponse);
@@ -96,7 +102,8 @@ long fake_recvfrom_answer(int, void* buffer, size_t capacity, int, sockaddr* fro
   KalOwned<IKasSnmpTarget> target(make_target("127.0.4.30", 161, 0, 0));
   KalOwned<IKasMessageBuffer> out(kas_create_message_buffer());
   if (!target || !out ||
-      kas_codec_service()->encode(answer.get(), target.get(), out.get()) != kKalOk) {
+      kas_codec_service()->encode(answer.get(), target.get(), out.get()) !=
+          kKalOk) {
     return -1;
   }
   const size_t n = static_cast<size_t>(out->base() + out->size() - out->data());
@@ -117,7 +124,8 @@ class SessionFakeSocket : public ::testing::Test {
   }
   int send(int32_t timeout_ms, int32_t retries) {
     KalOwned<RequestSession> session(kas_create_request_session());
-    KalOwned<IKasSnmpTarget> target(make_target("127.0.4.30", 161, timeout_ms, retries));
+    KalOwned<IKasSnmpTarget> target(
+        make_target("127.0.4.30", 161, timeout_ms, retries));
     KalOwned<IKasPdu> pdu(make_pdu(kKasPduGet, 1));
     return session->send_sync(pdu.get(), target.get());
   }
@@ -125,8 +133,8 @@ class SessionFakeSocket : public ::testing::Test {
 };
 
 TEST_F(SessionFakeSocket, FailingSendtoEndsTheExchangeWithoutRetrying) {
-  NKalSocketAPI::table().sendto = [](int, const void*, size_t, int, const sockaddr*,
-                                     uint32_t) -> long {
+  NKalSocketAPI::table().sendto = [](int, const void*, size_t, int,
+                                     const sockaddr*, uint32_t) -> long {
     ++g_fake.sends;
     return -1;
   };
@@ -158,11 +166,13 @@ TEST_F(SessionFakeSocket, StrayAnswersShortenTheWindowAcrossATickWrap) {
   NKalSocketAPI::table().GetTickCount = fake_tick;
   g_fake.tick = 0xFFFFFFC0u;
   g_fake.tick_step = 30;
-  EXPECT_EQ(send(100, 1), kKasErrOtherRequest) << "the last window closed after a stray";
+  EXPECT_EQ(send(100, 1), kKasErrOtherRequest)
+      << "the last window closed after a stray";
   EXPECT_EQ(g_fake.sends, 2);
   EXPECT_EQ(g_fake.receives, 8);
   // The remaining wait handed to each receive: 100, 70, 40, 10 per window.
-  EXPECT_EQ(g_fake.select_timeouts, (std::vector<int>{100, 70, 40, 10, 100, 70, 40, 10}));
+  EXPECT_EQ(g_fake.select_timeouts,
+            (std::vector<int>{100, 70, 40, 10, 100, 70, 40, 10}));
 }
 
 TEST_F(SessionFakeSocket, ADroppedDatagramThatUsesUpTheWindowEndsTheTry) {
@@ -203,7 +213,9 @@ int split_exchange(long fail_at) {
   kal_alloc_hook::g_fail_countdown = fail_at;
   const int rc = session->send_sync(pdu.get(), target.get());
   kal_alloc_hook::g_fail_countdown = -1;
-  if (rc == kKalOk && sessiontest::names_of(pdu.get()) != sessiontest::expected_names(5)) return 1;
+  if (rc == kKalOk &&
+      sessiontest::names_of(pdu.get()) != sessiontest::expected_names(5))
+    return 1;
   return rc;
 }
 

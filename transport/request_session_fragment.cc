@@ -10,7 +10,8 @@
 #include "snmp/pdu.h"
 #include "transport/request_session.h"
 
-int RequestSession::fragment_pdu(IKasPdu* pdu, int count, IKasPduList** ppPieces) {
+int RequestSession::fragment_pdu(IKasPdu* pdu, int count,
+                                 IKasPduList** ppPieces) {
   if (ppPieces) *ppPieces = nullptr;
   if (!pdu || !ppPieces || count < 1) return kKalErrInvalidArg;
   const size_t n = pdu->binding_count();
@@ -19,7 +20,8 @@ int RequestSession::fragment_pdu(IKasPdu* pdu, int count, IKasPduList** ppPieces
   const size_t r = n % pieces_wanted;
   if (q == 0) {
     kal_log(kKalModuleSnmp, kKalLogError,
-            "[RequestSession::fragment_pdu] can't fragment the packet[%d] any more.",
+            "[RequestSession::fragment_pdu] can't fragment the packet[%d] any "
+            "more.",
             pdu->get_request_id());
     return kKasErrCannotSplit;
   }
@@ -40,14 +42,16 @@ int RequestSession::fragment_pdu(IKasPdu* pdu, int count, IKasPduList** ppPieces
   }
   if (parent->count() != 0) {
     kal_log(kKalModuleSnmp, kKalLogError,
-            "[RequestSession::fragment_pdu] vb size of a fragmented packet is zero.");
+            "[RequestSession::fragment_pdu] vb size of a fragmented packet is "
+            "zero.");
     return kKalErrGeneral;
   }
   *ppPieces = pieces.detach();
   return kKalOk;
 }
 
-int RequestSession::fragment_process(IKasPdu* pdu, IKasSnmpTarget* target, int count) {
+int RequestSession::fragment_process(IKasPdu* pdu, IKasSnmpTarget* target,
+                                     int count) {
   if (!pdu || !target) return kKalErrInvalidArg;
   IKasPduList* raw_pieces = nullptr;
   int rc = fragment_pdu(pdu, count, &raw_pieces);

@@ -36,12 +36,14 @@ struct Exchange {
   KalOwned<IKasSnmpTarget> target;
 
   // Starts the responder on `address` and aims a target at it.
-  void start(const char* address, zeltest::ResponderScript script, int32_t timeout_ms,
-             int32_t retries, size_t max_size = 1472, const std::string& alternate = "") {
+  void start(const char* address, zeltest::ResponderScript script,
+             int32_t timeout_ms, int32_t retries, size_t max_size = 1472,
+             const std::string& alternate = "") {
     std::string error;
-    ASSERT_TRUE(agent.start(address, 0, std::move(script), &error, alternate)) << error;
-    target.reset(make_target(address, agent.port(), timeout_ms, retries, kKasVersion2c, "public",
-                             max_size));
+    ASSERT_TRUE(agent.start(address, 0, std::move(script), &error, alternate))
+        << error;
+    target.reset(make_target(address, agent.port(), timeout_ms, retries,
+                             kKasVersion2c, "public", max_size));
   }
 };
 
@@ -75,7 +77,8 @@ TEST(RequestSessionLoopback, PacketFormLeavesPduAndTargetInThePacket) {
 TEST(RequestSessionLoopback, Ipv6RoundTrip) {
   Exchange x;
   std::string error;
-  if (!x.agent.start("::1", 0, echo, &error)) GTEST_SKIP() << "no IPv6 loopback: " << error;
+  if (!x.agent.start("::1", 0, echo, &error))
+    GTEST_SKIP() << "no IPv6 loopback: " << error;
   x.target.reset(make_target("::1", x.agent.port(), 1000, 0));
   KalOwned<IKasPdu> pdu(make_pdu(kKasPduGet, 2));
   ASSERT_EQ(x.session->send_sync(pdu.get(), x.target.get()), kKalOk);
@@ -85,12 +88,14 @@ TEST(RequestSessionLoopback, Ipv6RoundTrip) {
 TEST(RequestSessionLoopback, AnswersToOtherRequestsAreDroppedAndTheWaitGoesOn) {
   Exchange x;
   // Two strays first, then the answer well inside the window.
-  x.start("127.0.4.12",
-          [](const ScriptedRequest& r) {
-            return Replies{{echo_response(r, 1)}, {echo_response(r, -7), 10},
-                           {echo_response(r), 30}};
-          },
-          2000, 0);
+  x.start(
+      "127.0.4.12",
+      [](const ScriptedRequest& r) {
+        return Replies{{echo_response(r, 1)},
+                       {echo_response(r, -7), 10},
+                       {echo_response(r), 30}};
+      },
+      2000, 0);
   KalOwned<IKasPdu> pdu(make_pdu(kKasPduGet, 1));
   ASSERT_EQ(x.session->send_sync(pdu.get(), x.target.get()), kKalOk);
   EXPECT_EQ(x.agent.request_count(), 1u);  // no second try was needed
@@ -130,12 +135,14 @@ TEST(RequestSessionLoopback, NegativeRetriesSendNothing) {
 
 TEST(RequestSessionLoopback, GarbageAndUndecodableAnswersAreDropped) {
   Exchange x;
-  x.start("127.0.4.15",
-          [](const ScriptedRequest& r) {
-            return Replies{{zeltest::garbage_datagram()}, {zeltest::undecodable_response(r), 5},
-                           {echo_response(r), 20}};
-          },
-          2000, 0);
+  x.start(
+      "127.0.4.15",
+      [](const ScriptedRequest& r) {
+        return Replies{{zeltest::garbage_datagram()},
+                       {zeltest::undecodable_response(r), 5},
+                       {echo_response(r), 20}};
+      },
+      2000, 0);
   KalOwned<IKasPdu> pdu(make_pdu(kKasPduGet, 2));
   ASSERT_EQ(x.session->send_sync(pdu.get(), x.target.get()), kKalOk);
   EXPECT_EQ(texts_of(pdu.get()), expected_names(2));
@@ -145,11 +152,12 @@ TEST(RequestSessionLoopback, LateAnswerToTheFirstTryIsTakenInTheSecond) {
   Exchange x;
   // The answer to the first send arrives after its window; retries resend
   // the same request ID, so the late answer still answers the request.
-  x.start("127.0.4.16",
-          [](const ScriptedRequest& r) {
-            return r.index == 0 ? Replies{{echo_response(r), 60}} : Replies{};
-          },
-          40, 3);
+  x.start(
+      "127.0.4.16",
+      [](const ScriptedRequest& r) {
+        return r.index == 0 ? Replies{{echo_response(r), 60}} : Replies{};
+      },
+      40, 3);
   KalOwned<IKasPdu> pdu(make_pdu(kKasPduGet, 1));
   ASSERT_EQ(x.session->send_sync(pdu.get(), x.target.get()), kKalOk);
   EXPECT_GE(x.agent.request_count(), 2u);
@@ -160,28 +168,37 @@ TEST(RequestSessionLoopback, LateAnswerToAnEarlierExchangeIsDropped) {
   Exchange x;
   // Exchange 1 is answered only after its window; exchange 2, on the same
   // socket, first receives that late answer (another request ID).
-  x.start("127.0.4.17",
-          [](const ScriptedRequest& r) {
-            return r.index == 0 ? Replies{{echo_response(r), 50}} : Replies{{echo_response(r), 20}};
-          },
-          20, 0);
+  x.start(
+      "127.0.4.17",
+      [](const ScriptedRequest& r) {
+        return r.index == 0 ? Replies{{echo_response(r), 50}}
+                            : Replies{{echo_response(r), 20}};
+      },
+      20, 0);
   ASSERT_EQ(x.session->open_socket(x.target.get()), kKalOk);
   KalOwned<IKasPdu> first(make_pdu(kKasPduGet, 1));
   int fragments = -1;
-  EXPECT_EQ(x.session->_send_and_receive(first.get(), x.target.get(), &fragments), kKasErrTimeout);
+  EXPECT_EQ(
+      x.session->_send_and_receive(first.get(), x.target.get(), &fragments),
+      kKasErrTimeout);
   EXPECT_EQ(fragments, 0);
   x.target->set_timeout(2000);
   KalOwned<IKasPdu> second(make_pdu(kKasPduGet, 2));
-  ASSERT_EQ(x.session->_send_and_receive(second.get(), x.target.get(), &fragments), kKalOk);
+  ASSERT_EQ(
+      x.session->_send_and_receive(second.get(), x.target.get(), &fragments),
+      kKalOk);
   EXPECT_EQ(texts_of(second.get()), expected_names(2));
   EXPECT_EQ(x.agent.request_count(), 2u);
 }
 
 TEST(RequestSessionLoopback, AnswerFromAnotherAddressBecomesTheDestination) {
   Exchange x;
-  x.start("127.0.4.18",
-          [](const ScriptedRequest& r) { return Replies{{echo_response(r), 0, true}}; }, 1000, 0,
-          1472, "127.0.4.19");
+  x.start(
+      "127.0.4.18",
+      [](const ScriptedRequest& r) {
+        return Replies{{echo_response(r), 0, true}};
+      },
+      1000, 0, 1472, "127.0.4.19");
   KalOwned<IKasPdu> pdu(make_pdu(kKasPduGet, 1));
   ASSERT_EQ(x.session->send_sync(pdu.get(), x.target.get()), kKalOk);
   ASSERT_NE(x.target->get_address(), nullptr);
@@ -191,12 +208,15 @@ TEST(RequestSessionLoopback, AnswerFromAnotherAddressBecomesTheDestination) {
 
 // tooBig for the whole request of 100 and for its second half of 50.
 Replies too_big_at_100_and_second_half(const ScriptedRequest& r) {
-  const bool second_half = r.oids.size() == 50 && r.oids[0] == sessiontest::oid_of(50);
-  if (r.oids.size() == 100 || second_half) return {{zeltest::too_big_response(r)}};
+  const bool second_half =
+      r.oids.size() == 50 && r.oids[0] == sessiontest::oid_of(50);
+  if (r.oids.size() == 100 || second_half)
+    return {{zeltest::too_big_response(r)}};
   return {{echo_response(r)}};
 }
 
-TEST(RequestSessionLoopback, TooBigHalvesAndHalvesAgainThenMergesInRequestOrder) {
+TEST(RequestSessionLoopback,
+     TooBigHalvesAndHalvesAgainThenMergesInRequestOrder) {
   Exchange x;
   x.start("127.0.4.20", too_big_at_100_and_second_half, 1000, 0, 65507);
   KalOwned<IKasPdu> pdu(make_pdu(kKasPduGet, 100));
@@ -209,24 +229,27 @@ TEST(RequestSessionLoopback, TooBigHalvesAndHalvesAgainThenMergesInRequestOrder)
     ids.push_back(r.request_id);
   }
   EXPECT_EQ(sizes, (std::vector<size_t>{100, 50, 50, 25, 25}));
-  for (size_t i = 1; i < ids.size(); ++i) EXPECT_NE(ids[i], ids[i - 1]) << "piece " << i;
+  for (size_t i = 1; i < ids.size(); ++i)
+    EXPECT_NE(ids[i], ids[i - 1]) << "piece " << i;
   EXPECT_EQ(pdu->get_type(), kKasPduResponse);
   EXPECT_EQ(pdu->get_error_status(), 0);
   EXPECT_EQ(names_of(pdu.get()), expected_names(100));
   EXPECT_EQ(texts_of(pdu.get()), expected_names(100));
 }
 
-TEST(RequestSessionLoopback, ErrorIndexOfASecondPieceIsOffsetOnTheMergedAnswer) {
+TEST(RequestSessionLoopback,
+     ErrorIndexOfASecondPieceIsOffsetOnTheMergedAnswer) {
   Exchange x;
-  x.start("127.0.4.21",
-          [](const ScriptedRequest& r) {
-            if (r.oids.size() == 8) return Replies{{zeltest::too_big_response(r)}};
-            if (r.oids[0] == sessiontest::oid_of(4)) {
-              return Replies{{echo_response(r, 0, kKasSnmpNoSuchName, 1)}};
-            }
-            return Replies{{echo_response(r)}};
-          },
-          1000, 0);
+  x.start(
+      "127.0.4.21",
+      [](const ScriptedRequest& r) {
+        if (r.oids.size() == 8) return Replies{{zeltest::too_big_response(r)}};
+        if (r.oids[0] == sessiontest::oid_of(4)) {
+          return Replies{{echo_response(r, 0, kKasSnmpNoSuchName, 1)}};
+        }
+        return Replies{{echo_response(r)}};
+      },
+      1000, 0);
   KalOwned<IKasPdu> pdu(make_pdu(kKasPduGet, 8));
   ASSERT_EQ(x.session->send_sync(pdu.get(), x.target.get()), kKalOk);
   EXPECT_EQ(pdu->get_error_status(), kKasSnmpNoSuchName);
@@ -236,11 +259,15 @@ TEST(RequestSessionLoopback, ErrorIndexOfASecondPieceIsOffsetOnTheMergedAnswer) 
 
 TEST(RequestSessionLoopback, TooBigForOneBindingCannotBeSplit) {
   Exchange x;
-  x.start("127.0.4.22",
-          [](const ScriptedRequest& r) { return Replies{{zeltest::too_big_response(r)}}; },
-          1000, 0);
+  x.start(
+      "127.0.4.22",
+      [](const ScriptedRequest& r) {
+        return Replies{{zeltest::too_big_response(r)}};
+      },
+      1000, 0);
   KalOwned<IKasPdu> pdu(make_pdu(kKasPduGet, 2));
-  EXPECT_EQ(x.session->send_sync(pdu.get(), x.target.get()), kKasErrCannotSplit);
+  EXPECT_EQ(x.session->send_sync(pdu.get(), x.target.get()),
+            kKasErrCannotSplit);
   EXPECT_EQ(x.agent.request_count(), 2u);  // the pair, then its first half
 }
 
@@ -254,7 +281,8 @@ TEST(RequestSessionLoopback, OversizedRequestIsSplitBeforeAnythingIsSent) {
   for (size_t i = 0; i < 30; ++i) {
     IKasSnmpValue* v = kas_create_value(kKasTagOctetString);
     v->set_bytes(filler.data(), filler.size());
-    pdu->append_pair(kas_create_oid_from_text(sessiontest::oid_of(i).c_str()), v);
+    pdu->append_pair(kas_create_oid_from_text(sessiontest::oid_of(i).c_str()),
+                     v);
   }
   ASSERT_EQ(x.session->send_sync(pdu.get(), x.target.get()), kKalOk);
   const std::vector<ScriptedRequest> requests = x.agent.requests();
@@ -289,7 +317,8 @@ TEST(RequestSessionLoopback, ThroughTheDispatcher) {
     KalOwned<IKasSnmpTarget> target(
         make_target("127.0.4.24", agent.port(), 1000, 0, version, "public"));
     KalOwned<IKasPdu> pdu(make_pdu(kKasPduGet, 1));
-    ASSERT_EQ(dispatcher->send_sync(pdu.get(), target.get()), kKalOk) << "version " << version;
+    ASSERT_EQ(dispatcher->send_sync(pdu.get(), target.get()), kKalOk)
+        << "version " << version;
   }
   const std::vector<ScriptedRequest> requests = agent.requests();
   ASSERT_EQ(requests.size(), 2u);

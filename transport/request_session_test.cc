@@ -51,13 +51,14 @@ class LogCapture {
 
 std::vector<uint8_t> encode_bytes(const IKasPdu* pdu, IKasSnmpTarget* target) {
   KalOwned<IKasMessageBuffer> buffer(kas_create_message_buffer());
-  if (kas_codec_service()->encode(pdu, target, buffer.get()) != kKalOk) return {};
+  if (kas_codec_service()->encode(pdu, target, buffer.get()) != kKalOk)
+    return {};
   return std::vector<uint8_t>(buffer->data(), buffer->base() + buffer->size());
 }
 
 // A Response with the given ID and error fields and `n` bindings.
-std::vector<uint8_t> response_bytes(int32_t id, int32_t error_status, int32_t error_index,
-                                    size_t n) {
+std::vector<uint8_t> response_bytes(int32_t id, int32_t error_status,
+                                    int32_t error_index, size_t n) {
   KalOwned<IKasPdu> pdu(make_pdu(kKasPduResponse, n));
   pdu->set_request_id(id);
   pdu->set_error_status(error_status);
@@ -86,8 +87,9 @@ TEST(RequestSessionFragmentsFor, Table) {
       {"no maximum message size: no split", 5, 5, 3000, 0, 0},
   };
   for (const FragmentsRow& row : rows) {
-    EXPECT_EQ(RequestSession::fragments_for(row.n, row.k, row.length, row.max_size),
-              row.expected)
+    EXPECT_EQ(
+        RequestSession::fragments_for(row.n, row.k, row.length, row.max_size),
+        row.expected)
         << row.name;
   }
 }
@@ -112,62 +114,75 @@ TEST(RequestSessionEncode, DrawsANewRequestIdForEveryEncoding) {
   KalOwned<IKasSnmpTarget> target(make_target("127.0.0.1", 161, 10, 0));
   KalOwned<IKasMessageBuffer> buffer(kas_create_message_buffer());
   int fragments = -1;
-  ASSERT_EQ(RequestSession::encode_request(pdu.get(), target.get(), buffer.get(), &fragments),
+  ASSERT_EQ(RequestSession::encode_request(pdu.get(), target.get(),
+                                           buffer.get(), &fragments),
             kKalOk);
   EXPECT_EQ(fragments, 0);
   const uint32_t first = static_cast<uint32_t>(pdu->get_request_id());
-  ASSERT_EQ(RequestSession::encode_request(pdu.get(), target.get(), buffer.get(), &fragments),
+  ASSERT_EQ(RequestSession::encode_request(pdu.get(), target.get(),
+                                           buffer.get(), &fragments),
             kKalOk);
   EXPECT_EQ(static_cast<uint32_t>(pdu->get_request_id()), first + 1);
   // The ID is in the octets that will be sent.
   int32_t status = -1, id = -1;
-  ASSERT_EQ(kas_codec_service()->peek(buffer.get(), &status, &id, kKasTargetCommunity), kKalOk);
+  ASSERT_EQ(kas_codec_service()->peek(buffer.get(), &status, &id,
+                                      kKasTargetCommunity),
+            kKalOk);
   EXPECT_EQ(id, pdu->get_request_id());
 }
 
-TEST(RequestSessionEncode, ThreeThousandOctetsForFourteenHundredSplitIntoThree) {
+TEST(RequestSessionEncode,
+     ThreeThousandOctetsForFourteenHundredSplitIntoThree) {
   KalOwned<IKasPdu> pdu(bulky_pdu(30, 80));
-  KalOwned<IKasSnmpTarget> unlimited(make_target("127.0.0.1", 161, 10, 0, kKasVersion2c,
-                                                 "public", kKasLargestDatagram));
+  KalOwned<IKasSnmpTarget> unlimited(make_target(
+      "127.0.0.1", 161, 10, 0, kKasVersion2c, "public", kKasLargestDatagram));
   const size_t length = encode_bytes(pdu.get(), unlimited.get()).size();
   ASSERT_GT(length, 2800u);
   ASSERT_LE(length, 4200u);
 
-  KalOwned<IKasSnmpTarget> target(make_target("127.0.0.1", 161, 10, 0, kKasVersion2c,
-                                              "public", 1400));
+  KalOwned<IKasSnmpTarget> target(
+      make_target("127.0.0.1", 161, 10, 0, kKasVersion2c, "public", 1400));
   KalOwned<IKasMessageBuffer> buffer(kas_create_message_buffer());
   int fragments = -1;
-  EXPECT_EQ(RequestSession::encode_request(pdu.get(), target.get(), buffer.get(), &fragments),
+  EXPECT_EQ(RequestSession::encode_request(pdu.get(), target.get(),
+                                           buffer.get(), &fragments),
             kKasErrTooLarge);
   EXPECT_EQ(fragments, 3);
   // Measuring lifted the limit only for itself.
   EXPECT_EQ(target->get_max_message_size(), 1400u);
 }
 
-TEST(RequestSessionEncode, NothingFitsAndNothingToSplitAnswersTooLargeWithoutSplit) {
+TEST(RequestSessionEncode,
+     NothingFitsAndNothingToSplitAnswersTooLargeWithoutSplit) {
   // No bindings at all, and a limit below the empty message's length.
   KalOwned<IKasPdu> empty(make_pdu(kKasPduGet, 0));
-  KalOwned<IKasSnmpTarget> tiny(make_target("127.0.0.1", 161, 10, 0, kKasVersion2c, "public", 8));
+  KalOwned<IKasSnmpTarget> tiny(
+      make_target("127.0.0.1", 161, 10, 0, kKasVersion2c, "public", 8));
   KalOwned<IKasMessageBuffer> buffer(kas_create_message_buffer());
   int fragments = -1;
-  EXPECT_EQ(RequestSession::encode_request(empty.get(), tiny.get(), buffer.get(), &fragments),
+  EXPECT_EQ(RequestSession::encode_request(empty.get(), tiny.get(),
+                                           buffer.get(), &fragments),
             kKasErrTooLarge);
   EXPECT_EQ(fragments, 0);
 
   // A target that never had a maximum message size set.
   KalOwned<IKasPdu> pdu(make_pdu(kKasPduGet, 4));
-  KalOwned<IKasSnmpTarget> unset(make_target("127.0.0.1", 161, 10, 0, kKasVersion2c, "public", 0));
-  EXPECT_EQ(RequestSession::encode_request(pdu.get(), unset.get(), buffer.get(), &fragments),
+  KalOwned<IKasSnmpTarget> unset(
+      make_target("127.0.0.1", 161, 10, 0, kKasVersion2c, "public", 0));
+  EXPECT_EQ(RequestSession::encode_request(pdu.get(), unset.get(), buffer.get(),
+                                           &fragments),
             kKasErrTooLarge);
   EXPECT_EQ(fragments, 0);
 }
 
 TEST(RequestSessionEncode, OtherEncodingFailuresAreAnsweredWithoutSplit) {
   KalOwned<IKasPdu> pdu(make_pdu(kKasPduGet, 2));
-  KalOwned<IKasSnmpTarget> v3(make_target("127.0.0.1", 161, 10, 0, kKasVersion3));
+  KalOwned<IKasSnmpTarget> v3(
+      make_target("127.0.0.1", 161, 10, 0, kKasVersion3));
   KalOwned<IKasMessageBuffer> buffer(kas_create_message_buffer());
   int fragments = -1;
-  EXPECT_EQ(RequestSession::encode_request(pdu.get(), v3.get(), buffer.get(), &fragments),
+  EXPECT_EQ(RequestSession::encode_request(pdu.get(), v3.get(), buffer.get(),
+                                           &fragments),
             kKalErrInvalidArg);
   EXPECT_EQ(fragments, 0);
 }
@@ -180,13 +195,15 @@ TEST(RequestId, EightThreadsNeverShareAnId) {
   for (int t = 0; t < kThreads; ++t) {
     threads.emplace_back([&drawn, t] {
       drawn[t].reserve(kPerThread);
-      for (int i = 0; i < kPerThread; ++i) drawn[t].push_back(kas_draw_request_id());
+      for (int i = 0; i < kPerThread; ++i)
+        drawn[t].push_back(kas_draw_request_id());
     });
   }
   for (std::thread& t : threads) t.join();
   std::set<uint32_t> all;
   for (const auto& ids : drawn) {
-    EXPECT_TRUE(std::is_sorted(ids.begin(), ids.end()));  // each thread sees them rise
+    EXPECT_TRUE(
+        std::is_sorted(ids.begin(), ids.end()));  // each thread sees them rise
     all.insert(ids.begin(), ids.end());
   }
   EXPECT_EQ(all.size(), size_t{kThreads} * kPerThread);
@@ -206,8 +223,9 @@ TEST(RequestSessionCheck, MatchingIdTooBigAndOtherIds) {
   EXPECT_EQ(check(response_bytes(5, kKasSnmpNoSuchName, 1, 1)), kKalOk);
   EXPECT_EQ(check(response_bytes(5, kKasSnmpTooBig, 0, 1)), kKasErrTooBig);
   EXPECT_EQ(check(response_bytes(6, 0, 0, 1)), kKasErrOtherRequest);
-  EXPECT_TRUE(log.has("[RequestSession::check_received_raw_packet] request id not match. "
-                      "sended packet[5d]:received packet[6d]."));
+  EXPECT_TRUE(log.has(
+      "[RequestSession::check_received_raw_packet] request id not match. "
+      "sended packet[5d]:received packet[6d]."));
   // An ID that only differs by sign when read as signed still differs.
   EXPECT_EQ(check(response_bytes(-5, 0, 0, 1)), kKasErrOtherRequest);
   const std::vector<uint8_t> garbage = {0xde, 0xad, 0xbe, 0xef};
@@ -217,15 +235,18 @@ TEST(RequestSessionCheck, MatchingIdTooBigAndOtherIds) {
 TEST(RequestSessionCheck, IdsAboveTwoToThe31MatchAfterWrapping) {
   KalOwned<IKasPdu> pdu(make_pdu(kKasPduGet, 1));
   pdu->set_request_id(static_cast<int32_t>(0x80000001u));
-  const std::vector<uint8_t> bytes = response_bytes(static_cast<int32_t>(0x80000001u), 0, 0, 1);
+  const std::vector<uint8_t> bytes =
+      response_bytes(static_cast<int32_t>(0x80000001u), 0, 0, 1);
   CKasMessageView view(bytes.data(), bytes.size());
-  EXPECT_EQ(RequestSession::check_received_raw_packet(pdu.get(), &view), kKalOk);
+  EXPECT_EQ(RequestSession::check_received_raw_packet(pdu.get(), &view),
+            kKalOk);
 }
 
 TEST(RequestSessionDecode, ResponseReplacesHeaderAndBindings) {
   KalOwned<IKasPdu> pdu(make_pdu(kKasPduGet, 1));
   pdu->set_request_id(9);
-  const std::vector<uint8_t> bytes = response_bytes(9, kKasSnmpNoSuchName, 2, 3);
+  const std::vector<uint8_t> bytes =
+      response_bytes(9, kKasSnmpNoSuchName, 2, 3);
   CKasMessageView view(bytes.data(), bytes.size());
   ASSERT_EQ(RequestSession::decode_response(&view, pdu.get()), kKalOk);
   EXPECT_EQ(pdu->get_type(), kKasPduResponse);
@@ -241,9 +262,11 @@ TEST(RequestSessionDecode, FailedDecodeLeavesTheRequestAsItWas) {
   std::vector<uint8_t> bytes = response_bytes(9, 0, 0, 2);
   bytes[bytes.size() - 2] = 0x47;  // the last value's tag: no SNMP type
   CKasMessageView view(bytes.data(), bytes.size());
-  EXPECT_EQ(RequestSession::decode_response(&view, pdu.get()), kKasErrUndecodable);
+  EXPECT_EQ(RequestSession::decode_response(&view, pdu.get()),
+            kKasErrUndecodable);
   EXPECT_EQ(pdu->get_type(), kKasPduGet);
-  EXPECT_EQ(names_of(pdu.get()), (std::vector<std::string>{oid_of(0), oid_of(1)}));
+  EXPECT_EQ(names_of(pdu.get()),
+            (std::vector<std::string>{oid_of(0), oid_of(1)}));
 }
 
 // ---- Splitting and merging ----
@@ -283,11 +306,15 @@ TEST(RequestSessionFragmentPdu, FewerBindingsThanPiecesCannotBeSplit) {
   KalOwned<IKasPdu> pdu(make_pdu(kKasPduGet, 1));
   pdu->set_request_id(12);
   IKasPduList* raw = nullptr;
-  EXPECT_EQ(RequestSession::fragment_pdu(pdu.get(), 2, &raw), kKasErrCannotSplit);
+  EXPECT_EQ(RequestSession::fragment_pdu(pdu.get(), 2, &raw),
+            kKasErrCannotSplit);
   EXPECT_EQ(raw, nullptr);
   EXPECT_EQ(pdu->binding_count(), 1u);  // nothing was moved
-  EXPECT_TRUE(log.has("[RequestSession::fragment_pdu] can't fragment the packet[12] any more."));
-  EXPECT_EQ(RequestSession::fragment_pdu(pdu.get(), 0, &raw), kKalErrInvalidArg);
+  EXPECT_TRUE(
+      log.has("[RequestSession::fragment_pdu] can't fragment the packet[12] "
+              "any more."));
+  EXPECT_EQ(RequestSession::fragment_pdu(pdu.get(), 0, &raw),
+            kKalErrInvalidArg);
   EXPECT_EQ(RequestSession::fragment_pdu(nullptr, 2, &raw), kKalErrInvalidArg);
 }
 
@@ -299,7 +326,8 @@ IKasPduList* answered_pieces(const std::vector<size_t>& sizes) {
     IKasPdu* piece = kas_create_pdu();
     piece->set_type(kKasPduResponse);
     for (size_t i = 0; i < size; ++i, ++next) {
-      piece->append_pair(kas_create_oid_from_text(oid_of(next).c_str()), nullptr);
+      piece->append_pair(kas_create_oid_from_text(oid_of(next).c_str()),
+                         nullptr);
     }
     list->push_back(piece);
   }
@@ -346,9 +374,11 @@ TEST(RequestSession, MissingArgumentsAndUnsupportedSlot) {
   EXPECT_EQ(session->send_sync(nullptr, target.get()), kKalErrInvalidArg);
   EXPECT_EQ(session->send_sync(pdu.get(), nullptr), kKalErrInvalidArg);
   EXPECT_EQ(session->send_sync(pdu.get(), no_address.get()), kKalErrInvalidArg);
-  EXPECT_EQ(session->send_sync(static_cast<IKasSnmpPacket*>(nullptr)), kKalErrInvalidArg);
+  EXPECT_EQ(session->send_sync(static_cast<IKasSnmpPacket*>(nullptr)),
+            kKalErrInvalidArg);
   int fragments = -1;
-  EXPECT_EQ(session->_send_and_receive(pdu.get(), target.get(), &fragments), kKalErrInvalidArg)
+  EXPECT_EQ(session->_send_and_receive(pdu.get(), target.get(), &fragments),
+            kKalErrInvalidArg)
       << "no socket is open yet";
   EXPECT_EQ(session->not_supported(), kKalErrNotSupported);
 }

@@ -17,8 +17,9 @@
 namespace sessiontest {
 
 // A community target to address:port; null when an allocation fails.
-inline IKasSnmpTarget* make_target(const char* address, uint16_t port, int32_t timeout_ms,
-                                   int32_t retries, int version = kKasVersion2c,
+inline IKasSnmpTarget* make_target(const char* address, uint16_t port,
+                                   int32_t timeout_ms, int32_t retries,
+                                   int version = kKasVersion2c,
                                    const char* community = "public",
                                    size_t max_message_size = 1472) {
   IKasCommunityTarget* target = kas_create_community_target();
@@ -36,7 +37,9 @@ inline IKasSnmpTarget* make_target(const char* address, uint16_t port, int32_t t
 }
 
 // The name of binding i of make_pdu: 1.3.6.1.4.1.99999.1.<i+1>.0.
-inline std::string oid_of(size_t i) { return "1.3.6.1.4.1.99999.1." + std::to_string(i + 1) + ".0"; }
+inline std::string oid_of(size_t i) {
+  return "1.3.6.1.4.1.99999.1." + std::to_string(i + 1) + ".0";
+}
 
 // oid_of(0) .. oid_of(n - 1).
 inline std::vector<std::string> expected_names(size_t n) {
@@ -82,8 +85,10 @@ inline std::vector<std::string> texts_of(const IKasPdu* pdu) {
   for (size_t i = 0; list && i < list->count(); ++i) {
     const IKasSnmpValue* v = list->at(i)->get_value();
     size_t n = 0;
-    const uint8_t* p = v && v->tag() == kKasTagOctetString ? v->get_bytes(&n) : nullptr;
-    out.emplace_back(p ? std::string(reinterpret_cast<const char*>(p), n) : std::string());
+    const uint8_t* p =
+        v && v->tag() == kKasTagOctetString ? v->get_bytes(&n) : nullptr;
+    out.emplace_back(p ? std::string(reinterpret_cast<const char*>(p), n)
+                       : std::string());
   }
   return out;
 }

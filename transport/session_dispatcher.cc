@@ -15,15 +15,17 @@ IKasRequestSession* make_community_session(int* pStatus) {
 }  // namespace
 
 KasSessionFactories kas_default_session_factories() {
-  return KasSessionFactories{&make_community_session, &kas_create_v3_request_session};
+  return KasSessionFactories{&make_community_session,
+                             &kas_create_v3_request_session};
 }
 
 SessionDispatcher* kas_create_session_dispatcher(int* pStatus) {
-  return kas_create_session_dispatcher(kas_default_session_factories(), pStatus);
+  return kas_create_session_dispatcher(kas_default_session_factories(),
+                                       pStatus);
 }
 
-SessionDispatcher* kas_create_session_dispatcher(const KasSessionFactories& factories,
-                                                 int* pStatus) {
+SessionDispatcher* kas_create_session_dispatcher(
+    const KasSessionFactories& factories, int* pStatus) {
   SessionDispatcher* dispatcher = kal_new<SessionDispatcher>(factories);
   if (!dispatcher) return kal_fail<SessionDispatcher>(pStatus, kKalErrNoMemory);
   kal_set_status(pStatus, kKalOk);
@@ -62,7 +64,8 @@ int SessionDispatcher::choose_session(const IKasSnmpTarget* target,
   if (!target || !ppSession) return kKalErrInvalidArg;
   const int kind = target->get_kind();
   const int version = target->get_version();
-  if (kind == kKasTargetCommunity && (version == kKasVersion1 || version == kKasVersion2c)) {
+  if (kind == kKasTargetCommunity &&
+      (version == kKasVersion1 || version == kKasVersion2c)) {
     return session_of(&community_, factories_.community, ppSession);
   }
   if (kind == kKasTargetUsm && version == kKasVersion3) {
@@ -80,7 +83,8 @@ int SessionDispatcher::send_sync(IKasPdu* pdu, IKasSnmpTarget* target) {
 }
 
 int SessionDispatcher::send_sync(IKasSnmpPacket* packet) {
-  if (!packet || !packet->get_pdu() || !packet->get_target()) return kKalErrInvalidArg;
+  if (!packet || !packet->get_pdu() || !packet->get_target())
+    return kKalErrInvalidArg;
   IKasRequestSession* session = nullptr;
   const int rc = choose_session(packet->get_target(), &session);
   if (rc != kKalOk) return rc;
@@ -99,14 +103,17 @@ int SessionDispatcher::send_broad_cast_sync(IKasSnmpPacket* packet,
   return session->send_broad_cast_sync(packet, ppList);
 }
 
-int SessionDispatcher::send_broad_cast_sync(IKasPdu* pdu, IKasSnmpTarget* target,
+int SessionDispatcher::send_broad_cast_sync(IKasPdu* pdu,
+                                            IKasSnmpTarget* target,
                                             IKasSnmpPacketList** ppList) {
-  kal_log(kKalModuleSnmp, kKalLogTrace, "[%s] enter.", "SessionDispatcher::send_broad_cast_sync");
+  kal_log(kKalModuleSnmp, kKalLogTrace, "[%s] enter.",
+          "SessionDispatcher::send_broad_cast_sync");
   if (ppList) *ppList = nullptr;
   int rc = kKalErrInvalidArg;
   IKasRequestSession* session = nullptr;
   if (pdu && target && ppList) rc = choose_session(target, &session);
   if (rc == kKalOk) rc = session->send_broad_cast_sync(pdu, target, ppList);
-  kal_log(kKalModuleSnmp, kKalLogTrace, "[%s] exit.", "SessionDispatcher::send_broad_cast_sync");
+  kal_log(kKalModuleSnmp, kKalLogTrace, "[%s] exit.",
+          "SessionDispatcher::send_broad_cast_sync");
   return rc;
 }

@@ -33,7 +33,8 @@ KasSessionFactories kas_default_session_factories();
 
 class SessionDispatcher {
  public:
-  explicit SessionDispatcher(const KasSessionFactories& factories) : factories_(factories) {}
+  explicit SessionDispatcher(const KasSessionFactories& factories)
+      : factories_(factories) {}
   SessionDispatcher(const SessionDispatcher&) = delete;
   SessionDispatcher& operator=(const SessionDispatcher&) = delete;
 
@@ -46,7 +47,8 @@ class SessionDispatcher {
   // transport/request_session.h). Arguments are lent.
   virtual int send_sync(IKasPdu* pdu, IKasSnmpTarget* target);
   virtual int send_sync(IKasSnmpPacket* packet);
-  virtual int send_broad_cast_sync(IKasSnmpPacket* packet, IKasSnmpPacketList** ppList);
+  virtual int send_broad_cast_sync(IKasSnmpPacket* packet,
+                                   IKasSnmpPacketList** ppList);
   virtual int send_broad_cast_sync(IKasPdu* pdu, IKasSnmpTarget* target,
                                    IKasSnmpPacketList** ppList);
   virtual ~SessionDispatcher();
@@ -56,11 +58,13 @@ class SessionDispatcher {
   // made on first need. *ppSession is lent (good while the dispatcher
   // lives). 0; kKalErrInvalidArg for a null argument or any other pair;
   // kKalErrNoMemory when the session cannot be made.
-  int choose_session(const IKasSnmpTarget* target, IKasRequestSession** ppSession);
+  int choose_session(const IKasSnmpTarget* target,
+                     IKasRequestSession** ppSession);
 
  private:
   int session_of(std::atomic<IKasRequestSession*>* slot,
-                 IKasRequestSession* (*factory)(int* pStatus), IKasRequestSession** ppSession);
+                 IKasRequestSession* (*factory)(int* pStatus),
+                 IKasRequestSession** ppSession);
 
   const KasSessionFactories factories_;
   std::mutex make_lock_;
@@ -73,7 +77,7 @@ class SessionDispatcher {
 SessionDispatcher* kas_create_session_dispatcher(int* pStatus = nullptr);
 // The same with other session factories (tests; null entries make no
 // session of that kind).
-SessionDispatcher* kas_create_session_dispatcher(const KasSessionFactories& factories,
-                                                 int* pStatus = nullptr);
+SessionDispatcher* kas_create_session_dispatcher(
+    const KasSessionFactories& factories, int* pStatus = nullptr);
 
 #endif  // TRANSPORT_SESSION_DISPATCHER_H_

@@ -39,12 +39,15 @@ class RecordingSession : public IKasRequestSession {
     ++g_calls.released;
     delete this;
   }
-  int send_sync(IKasPdu*, IKasSnmpTarget*) override { return note("send_sync"); }
+  int send_sync(IKasPdu*, IKasSnmpTarget*) override {
+    return note("send_sync");
+  }
   int send_sync(IKasSnmpPacket*) override { return note("send_sync(packet)"); }
   int send_broad_cast_sync(IKasSnmpPacket*, IKasSnmpPacketList**) override {
     return note("broadcast(packet)");
   }
-  int send_broad_cast_sync(IKasPdu*, IKasSnmpTarget*, IKasSnmpPacketList**) override {
+  int send_broad_cast_sync(IKasPdu*, IKasSnmpTarget*,
+                           IKasSnmpPacketList**) override {
     return note("broadcast");
   }
 
@@ -69,7 +72,8 @@ IKasRequestSession* make_nothing(int* pStatus) {
   return nullptr;
 }
 
-const KasSessionFactories kRecording{&make_recording_community, &make_recording_usm};
+const KasSessionFactories kRecording{&make_recording_community,
+                                     &make_recording_usm};
 
 IKasSnmpTarget* usm_target(int version) {
   IKasUsmTarget* t = kas_create_usm_target();
@@ -97,24 +101,32 @@ struct ChoiceRow {
 
 TEST_F(Dispatcher, ChoosesBySessionKindAndVersion) {
   const ChoiceRow rows[] = {
-      {"community v1", kKasTargetCommunity, kKasVersion1, kAnswer, "community:send_sync"},
-      {"community v2c", kKasTargetCommunity, kKasVersion2c, kAnswer, "community:send_sync"},
-      {"community with version 2", kKasTargetCommunity, kKasVersion3, kKalErrInvalidArg, ""},
-      {"community without version", kKasTargetCommunity, kKasVersionNone, kKalErrInvalidArg, ""},
+      {"community v1", kKasTargetCommunity, kKasVersion1, kAnswer,
+       "community:send_sync"},
+      {"community v2c", kKasTargetCommunity, kKasVersion2c, kAnswer,
+       "community:send_sync"},
+      {"community with version 2", kKasTargetCommunity, kKasVersion3,
+       kKalErrInvalidArg, ""},
+      {"community without version", kKasTargetCommunity, kKasVersionNone,
+       kKalErrInvalidArg, ""},
       {"SNMPv3 v3", kKasTargetUsm, kKasVersion3, kAnswer, "usm:send_sync"},
-      {"SNMPv3 with version 1", kKasTargetUsm, kKasVersion2c, kKalErrInvalidArg, ""},
-      {"SNMPv3 with version 0", kKasTargetUsm, kKasVersion1, kKalErrInvalidArg, ""},
+      {"SNMPv3 with version 1", kKasTargetUsm, kKasVersion2c, kKalErrInvalidArg,
+       ""},
+      {"SNMPv3 with version 0", kKasTargetUsm, kKasVersion1, kKalErrInvalidArg,
+       ""},
   };
   for (const ChoiceRow& row : rows) {
     SetUp();
     KalOwned<SessionDispatcher> d(kas_create_session_dispatcher(kRecording));
-    KalOwned<IKasSnmpTarget> target(row.kind == kKasTargetUsm
-                                        ? usm_target(row.version)
-                                        : make_target("127.0.0.1", 161, 10, 0, row.version));
+    KalOwned<IKasSnmpTarget> target(
+        row.kind == kKasTargetUsm
+            ? usm_target(row.version)
+            : make_target("127.0.0.1", 161, 10, 0, row.version));
     KalOwned<IKasPdu> pdu(make_pdu(kKasPduGet, 1));
     EXPECT_EQ(d->send_sync(pdu.get(), target.get()), row.expected) << row.name;
     const std::vector<std::string> expected =
-        row.session[0] ? std::vector<std::string>{row.session} : std::vector<std::string>{};
+        row.session[0] ? std::vector<std::string>{row.session}
+                       : std::vector<std::string>{};
     EXPECT_EQ(g_calls.seen, expected) << row.name;
   }
 }
@@ -126,7 +138,8 @@ TEST_F(Dispatcher, MakesEachSessionOnceAndReleasesItWithItself) {
     KalOwned<IKasSnmpTarget> v3(usm_target(kKasVersion3));
     KalOwned<IKasPdu> pdu(make_pdu(kKasPduGet, 1));
     IKasSnmpPacketList* list = nullptr;
-    EXPECT_EQ(g_calls.made_community, 0) << "nothing is made before it is needed";
+    EXPECT_EQ(g_calls.made_community, 0)
+        << "nothing is made before it is needed";
     EXPECT_EQ(d->send_sync(pdu.get(), v2c.get()), kAnswer);
     EXPECT_EQ(d->send_sync(pdu.get(), v2c.get()), kAnswer);
     EXPECT_EQ(d->send_broad_cast_sync(pdu.get(), v2c.get(), &list), kAnswer);
@@ -148,7 +161,8 @@ TEST_F(Dispatcher, PacketFormsForwardToThePacketForms) {
   EXPECT_EQ(d->send_sync(packet.get()), kAnswer);
   EXPECT_EQ(d->send_broad_cast_sync(packet.get(), &list), kAnswer);
   EXPECT_EQ(g_calls.seen,
-            (std::vector<std::string>{"community:send_sync(packet)", "community:broadcast(packet)"}));
+            (std::vector<std::string>{"community:send_sync(packet)",
+                                      "community:broadcast(packet)"}));
 }
 
 TEST_F(Dispatcher, MissingArgumentsReachNoSession) {
@@ -159,10 +173,13 @@ TEST_F(Dispatcher, MissingArgumentsReachNoSession) {
   IKasSnmpPacketList* list = reinterpret_cast<IKasSnmpPacketList*>(1);
   EXPECT_EQ(d->send_sync(nullptr, target.get()), kKalErrInvalidArg);
   EXPECT_EQ(d->send_sync(pdu.get(), nullptr), kKalErrInvalidArg);
-  EXPECT_EQ(d->send_sync(static_cast<IKasSnmpPacket*>(nullptr)), kKalErrInvalidArg);
+  EXPECT_EQ(d->send_sync(static_cast<IKasSnmpPacket*>(nullptr)),
+            kKalErrInvalidArg);
   EXPECT_EQ(d->send_sync(empty.get()), kKalErrInvalidArg);
-  EXPECT_EQ(d->send_broad_cast_sync(pdu.get(), target.get(), nullptr), kKalErrInvalidArg);
-  EXPECT_EQ(d->send_broad_cast_sync(nullptr, target.get(), &list), kKalErrInvalidArg);
+  EXPECT_EQ(d->send_broad_cast_sync(pdu.get(), target.get(), nullptr),
+            kKalErrInvalidArg);
+  EXPECT_EQ(d->send_broad_cast_sync(nullptr, target.get(), &list),
+            kKalErrInvalidArg);
   EXPECT_EQ(list, nullptr);
   EXPECT_EQ(d->send_broad_cast_sync(empty.get(), &list), kKalErrInvalidArg);
   EXPECT_TRUE(g_calls.seen.empty());
@@ -170,7 +187,8 @@ TEST_F(Dispatcher, MissingArgumentsReachNoSession) {
 }
 
 TEST_F(Dispatcher, SessionThatCannotBeMadeAnswersNoMemory) {
-  KalOwned<SessionDispatcher> d(kas_create_session_dispatcher({&make_nothing, nullptr}));
+  KalOwned<SessionDispatcher> d(
+      kas_create_session_dispatcher({&make_nothing, nullptr}));
   KalOwned<IKasSnmpTarget> v2c(make_target("127.0.0.1", 161, 10, 0));
   KalOwned<IKasSnmpTarget> v3(usm_target(kKasVersion3));
   KalOwned<IKasPdu> pdu(make_pdu(kKasPduGet, 1));
@@ -225,13 +243,16 @@ TEST_F(Dispatcher, BroadcastLogsEnterAndExit) {
   kal_log_detach_output(&capture);
   std::vector<std::string> ours;
   for (const std::string& line : capture.lines()) {
-    if (line.find("SessionDispatcher::send_broad_cast_sync") != std::string::npos) {
+    if (line.find("SessionDispatcher::send_broad_cast_sync") !=
+        std::string::npos) {
       ours.push_back(line);
     }
   }
   ASSERT_EQ(ours.size(), 2u);
-  EXPECT_THAT(ours[0], ::testing::HasSubstr("[SessionDispatcher::send_broad_cast_sync] enter."));
-  EXPECT_THAT(ours[1], ::testing::HasSubstr("[SessionDispatcher::send_broad_cast_sync] exit."));
+  EXPECT_THAT(ours[0], ::testing::HasSubstr(
+                           "[SessionDispatcher::send_broad_cast_sync] enter."));
+  EXPECT_THAT(ours[1], ::testing::HasSubstr(
+                           "[SessionDispatcher::send_broad_cast_sync] exit."));
 }
 
 }  // namespace
