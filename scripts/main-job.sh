@@ -150,8 +150,12 @@ main() {
   if [ "$skip_install" -eq 0 ]; then bash scripts/install-deps.sh; fi
 
   printf '==== Building the plug-in and zelctl (%s)\n' "$build"
-  cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZEL_TESTS=OFF >/dev/null
-  cmake --build "$build" -j "$(nproc)" --target zelctl zel
+  cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZEL_TESTS=OFF >/dev/null ||
+    { printf 'RESULT: FAILED (cmake could not configure the build)\n'; exit 1; }
+  if ! cmake --build "$build" -j "$(nproc)" --target zelctl zel; then
+    printf 'RESULT: FAILED (the plug-in or zelctl does not build)\n'
+    exit 1
+  fi
   local zelctl="$build/tools/zelctl/zelctl"
 
   # Every default recording gets a printer of its own.

@@ -18,6 +18,8 @@
 #include <vector>
 
 #include "testing/snmpsim_agent.h"
+#include "tools/zelctl/plugin_library.h"
+#include "tools/zelctl/report_json.h"
 #include "tools/zelctl/status_text.h"
 
 extern char** environ;
@@ -186,6 +188,86 @@ TEST(ZelctlRunTest, UnsupportedModelIsNamed) {
     EXPECT_EQ(line, "zelctl: 127.0.6.2 is not a supported model, or the address is not an "
                     "IPv4 address: invalid argument (status -2)");
     EXPECT_EQ(r.exit_code, kExitUnsupported);
+  }
+}
+
+// Reads one table straight through the exported functions.
+template <class Record, class Count, class Get>
+Json direct_records(Count count, Get get, int32_t* status) {
+  int32_t n = 0;
+  *status = count(&n);
+  Json rows = Json::array();
+  for (int32_t i = 0; *status == 0 && i < n; ++i) {
+    Record r{};
+    if (get(static_cast<uint32_t>(i), &r) != 0) break;
+    rows.push_back(record_json(r));
+  }
+  return rows;
+}
+
+TEST(ZelctlRunTest, StatusJsonMatchesTheExportedRecords) {
+  // Three recordings served as supported devices; zelctl's document must give
+  // the records that the exported functions give, field by field.
+  struct Row {
+    const char* address;
+    std::string recording;
+  };
+  const Row rows[] = {
+      {"127.0.6.10", zeltest::repo_file("options/testdata/supported-device.snmprec")},
+      {"127.0.6.11", zeltest::shared_recording("printer-06.snmprec")},
+      {"127.0.6.12", zeltest::shared_recording("printer-11.snmprec")},
+  };
+  if (!zeltest::have_snmpsimd()) GTEST_SKIP() << "snmpsimd is not installed";
+  PluginLibrary lib;
+  std::string error;
+  ASSERT_TRUE(lib.open(ZELCTL_LIBRARY, &error)) << error;
+  const ZelApi& api = lib.api();
+  for (const auto& row : rows) {
+    if (row.recording.empty()) continue;
+    SCOPED_TRACE(row.recording);
+    const std::string dir = zeltest::make_temp_dir("zelctl-json");
+    ASSERT_TRUE(zeltest::write_recording(row.recording, dir, "vorovo",
+                                         "1.3.6.1.4.1.61802.1.11.93.1.37.22.4"));
+    zeltest::SnmpsimAgent agent;
+    ASSERT_TRUE(agent.start(row.address, dir, "vorovo", &error)) << error;
+
+    ZelContext* ctx = nullptr;
+    ASSERT_EQ(api.ZelInit(&ctx), 0);
+    const ZelSnmpV3Settings none{};
+    const int32_t open = api.ZelInitDeviceEx(ctx, row.address, 1, 0, &none, 1000, 1);
+    if (open == -8) {
+      api.ZelUnInit(ctx);
+      GTEST_SKIP() << "device open is not built yet (-8)";
+    }
+    ASSERT_EQ(open, 0);
+    int32_t st = 0;
+    const Json storage = direct_records<ZelStorageInfo>(
+        [&](int32_t* n) { return api.ZelGetNumberOfStorageInfo(ctx, n); },
+        [&](uint32_t i, ZelStorageInfo* p) { return api.ZelGetStorageInfo(ctx, i, p); }, &st);
+    const Json devices = direct_records<ZelDeviceInfo>(
+        [&](int32_t* n) { return api.ZelGetNumberOfDeviceInfo(ctx, n); },
+        [&](uint32_t i, ZelDeviceInfo* p) { return api.ZelGetDeviceInfo(ctx, i, p); }, &st);
+    const Json inputs = direct_records<ZelInputTrayInfoEx>(
+        [&](int32_t* n) { return api.ZelGetNumberOfInputTrayInfoEx(ctx, n); },
+        [&](uint32_t i, ZelInputTrayInfoEx* p) { return api.ZelGetInputTrayInfoEx(ctx, i, p); },
+        &st);
+    const Json toner = direct_records<ZelTonerInfo>(
+        [&](int32_t* n) { return api.ZelGetNumberOfTonerInfo(ctx, n); },
+        [&](uint32_t i, ZelTonerInfo* p) { return api.ZelGetTonerInfo(ctx, i, p); }, &st);
+    ZelPrinterInfo printer{};
+    const int32_t printer_status = api.ZelGetPrinterInfo(ctx, &printer);
+    api.ZelUnInit(ctx);
+
+    const Result r = run_zelctl({"--json", "status", row.address, "-t", "1000", "-r", "1"});
+    const Json doc = Json::parse(r.out);
+    EXPECT_EQ(doc["storage"]["records"], storage);
+    EXPECT_EQ(doc["devices"]["records"], devices);
+    EXPECT_EQ(doc["input_trays"]["records"], inputs);
+    EXPECT_EQ(doc["toner"]["records"], toner);
+    EXPECT_EQ(doc["printer"]["status"], printer_status);
+    if (printer_status == 0) {
+      EXPECT_EQ(doc["printer"]["record"], record_json(printer));
+    }
   }
 }
 
