@@ -186,7 +186,7 @@ std::string alert_code_name(int32_t code) {
 
 std::string charset_name(int32_t mib_enum) {
   static const NameMap names = {
-      {0, "not read"}, {1, "other"}, {2, "unknown"}, {3, "US-ASCII"},
+      {0, "none"}, {1, "other"}, {2, "unknown"}, {3, "US-ASCII"},
       {4, "ISO-8859-1"}, {5, "ISO-8859-2"}, {17, "Shift_JIS"}, {18, "EUC-JP"},
       {36, "KS_C_5601-1987"}, {38, "EUC-KR"}, {106, "UTF-8"},
       {1000, "ISO-10646-UCS-2"}, {1013, "UTF-16BE"}, {1015, "UTF-16"},
