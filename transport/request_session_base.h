@@ -35,10 +35,9 @@ class IKasRequestSession {
 };
 
 // The SNMPv3 session's creation function: the seam where the SNMPv3 session
-// joins the dispatcher. The caller owns the result (release()). *pStatus: 0,
-// kKalErrNoMemory. Until the SNMPv3 session is built, a stand-in
-// (transport/session_dispatcher_v3_pending.cc) answers null and
-// kKalErrNoMemory, which the dispatcher reports as a session it cannot make.
+// joins the dispatcher (defined in transport/v3_request_session.cc). The
+// caller owns the result (release()). *pStatus: 0, kKalErrNoMemory; a null
+// answer is reported by the dispatcher as a session it cannot make.
 IKasRequestSession* kas_create_v3_request_session(int* pStatus = nullptr);
 
 #endif  // TRANSPORT_REQUEST_SESSION_BASE_H_
