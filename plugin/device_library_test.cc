@@ -9,11 +9,17 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <fstream>
 #include <string>
 #include <vector>
 
+#include "common/owned.h"
 #include "plugin/device_model_test_util.h"
 #include "plugin/zel_api.h"
+#include "snmp/binding.h"
+#include "snmp/pdu.h"
+#include "snmp/value.h"
+#include "testing/scripted_responder.h"
 #include "testing/snmpsim_agent.h"
 
 namespace {
@@ -23,6 +29,24 @@ constexpr char kSupportedModel[] = "1.3.6.1.4.1.61802.1.11.93.1.37.22.4.5.1";
 constexpr int kPrinterCount = 14;
 // Short: printer-13 leaves some requests unanswered.
 constexpr int kTimeoutMs = 300;
+
+// Writes dir/COMMUNITY.snmprec from `src` with edit(line) applied to every
+// line (an empty result drops the line).
+template <class Edit>
+void write_edited(const std::string& src, const std::string& dir, const std::string& community,
+                  Edit edit) {
+  std::ifstream in(src);
+  std::ofstream out(dir + "/" + community + ".snmprec");
+  std::string line;
+  while (std::getline(in, line)) {
+    line = edit(line);
+    if (!line.empty()) out << line << "\n";
+  }
+}
+
+bool starts_with(const std::string& line, const std::string& prefix) {
+  return line.rfind(prefix, 0) == 0;
+}
 
 std::string printer_name(int n) {
   char name[32];
@@ -163,8 +187,24 @@ class DeviceLibrary : public testing::Test {
       zeltest::write_recording(src, *data_dir_, printer_name(n), kSupportedModel);
       zeltest::write_recording(src, *data_dir_, "orig-" + printer_name(n));
     }
-    zeltest::write_recording(zeltest::repo_file("options/testdata/supported-device.snmprec"),
-                             *data_dir_, "supported");
+    const std::string supported =
+        zeltest::repo_file("options/testdata/supported-device.snmprec");
+    zeltest::write_recording(supported, *data_dir_, "supported");
+    // Four vendor tray numbers for five trays, and texts longer than fields.
+    write_edited(supported, *data_dir_, "short-vendor", [](const std::string& line) {
+      if (starts_with(line, "1.3.6.1.4.1.61802.2.9999.43.8.2.1.2.1.5|")) return std::string();
+      if (starts_with(line, "1.3.6.1.2.1.43.8.2.1.12.1.1|")) {
+        return "1.3.6.1.2.1.43.8.2.1.12.1.1|4|" + std::string(100, 'm');
+      }
+      if (starts_with(line, "1.3.6.1.2.1.43.8.2.1.18.1.2|")) {
+        return "1.3.6.1.2.1.43.8.2.1.18.1.2|4|" + std::string(300, 'D');
+      }
+      return line;
+    });
+    // No input trays at all.
+    write_edited(supported, *data_dir_, "no-trays", [](const std::string& line) {
+      return starts_with(line, "1.3.6.1.2.1.43.8.2.") ? std::string() : line;
+    });
     agent_ = new zeltest::SnmpsimAgent;
     std::string error;
     if (!agent_->start(kAgent, *data_dir_, "supported", &error)) {
@@ -397,6 +437,88 @@ TEST_F(DeviceLibrary, SupportedDeviceEveryTableAndTheTimeOfAFullRead) {
       std::chrono::steady_clock::now() - start);
   std::printf("full read of the supported device: %lld ms, %d requests\n",
               static_cast<long long>(elapsed.count()), model.requests);
+}
+
+TEST_F(DeviceLibrary, VendorTrayNumbersPairByPositionAndLongTextsAreCut) {
+  const std::string path = *data_dir_ + "/short-vendor.snmprec";
+  const zeltest::DeviceModel model = load_model(path);
+  ASSERT_EQ(0, open("short-vendor", 2000));
+  int status = 0;
+  auto trays = model.input_trays_ex(&status);
+  ASSERT_EQ(0, status);
+  ASSERT_EQ(5u, trays.size());
+  EXPECT_EQ(-1, trays[4].vendorTrayNumber);
+  expect_table("input trays Ex", api_.ZelGetNumberOfInputTrayInfoEx, api_.ZelGetInputTrayInfoEx,
+               0, trays);
+  expect_table("input trays", api_.ZelGetNumberOfInputTrayInfo, api_.ZelGetInputTrayInfo, 0,
+               model.input_trays(&status));
+  ZelInputTrayInfo tray;
+  ASSERT_EQ(0, api_.ZelGetInputTrayInfo(handle_, 0, &tray));
+  EXPECT_EQ(std::string(63, 'm'), tray.mediaName);
+  ASSERT_EQ(0, api_.ZelGetInputTrayInfo(handle_, 1, &tray));
+  EXPECT_EQ(std::string(255, 'D'), tray.description);
+}
+
+TEST_F(DeviceLibrary, ADeviceWithoutTraysCountsNoneAndTheExCountFails) {
+  ASSERT_EQ(0, open("no-trays", 2000));
+  int32_t count = -9;
+  ASSERT_EQ(0, api_.ZelGetNumberOfInputTrayInfo(handle_, &count));
+  EXPECT_EQ(0, count);
+  count = -9;
+  EXPECT_EQ(-1, api_.ZelGetNumberOfInputTrayInfoEx(handle_, &count));
+  EXPECT_EQ(-9, count);
+  ZelInputTrayInfoEx tray;
+  EXPECT_EQ(-11, api_.ZelGetInputTrayInfoEx(handle_, 0, &tray));
+}
+
+TEST_F(DeviceLibrary, CancelSendsOneSetWithTheWriteCommunity) {
+  // A responder that answers the model check and records the set.
+  zeltest::ScriptedResponder responder;
+  std::string error;
+  ASSERT_TRUE(responder.start(
+      "127.0.10.2", 161,
+      [](const zeltest::ScriptedRequest& request) -> std::vector<zeltest::ScriptedReply> {
+        if (request.decode_status != 0) return {};
+        if (request.type == kKasPduSet) return {{zeltest::echo_response(request)}};
+        KalOwned<IKasPdu> pdu(kas_create_pdu());
+        pdu->append_pair(kas_create_oid_from_text("1.3.6.1.2.1.1.2.0"),
+                         kas_create_oid_from_text(kSupportedModel));
+        return {{zeltest::response_with(request, pdu.get())}};
+      },
+      &error))
+      << error;
+  ASSERT_EQ(0, api_.ZelCommandString(handle_, "CmdSetCommunityGetOption", "reader"));
+  ASSERT_EQ(0, api_.ZelInitDevice(handle_, "127.0.10.2", 1, 2000, 0));
+  ASSERT_EQ(0, api_.ZelCancelJob(handle_, "AB"));
+  ASSERT_EQ(0, api_.ZelCommandString(handle_, "CmdSetCommunityWrite", "writer"));
+  ASSERT_EQ(0, api_.ZelCancelJob(handle_, "AB")) << "still the community of the open";
+  ASSERT_EQ(0, api_.ZelInitDevice(handle_, "127.0.10.2", 1, 2000, 0));
+  ASSERT_EQ(0, api_.ZelCancelJob(handle_, "JOB00001"));
+
+  std::vector<zeltest::ScriptedRequest> sets;
+  for (const auto& r : responder.requests()) {
+    if (r.type == kKasPduSet) {
+      sets.push_back(r);
+    } else {
+      EXPECT_EQ("reader", r.community);
+    }
+  }
+  ASSERT_EQ(3u, sets.size());
+  const char* communities[] = {"dazavud", "dazavud", "writer"};
+  const char* oids[] = {"1.3.6.1.4.1.61801.8.76.3.2.1.1.101.2.65.66",
+                        "1.3.6.1.4.1.61801.8.76.3.2.1.1.101.2.65.66",
+                        "1.3.6.1.4.1.61801.8.76.3.2.1.1.101.8.74.79.66.48.48.48.48.49"};
+  for (size_t i = 0; i < sets.size(); ++i) {
+    SCOPED_TRACE(i);
+    EXPECT_EQ(0, sets[i].version) << "SNMPv1";
+    EXPECT_EQ(communities[i], sets[i].community);
+    ASSERT_EQ(1u, sets[i].oids.size());
+    EXPECT_EQ(oids[i], sets[i].oids[0]);
+    const IKasVarBind* binding = sets[i].pdu->get_bindings()->at(0);
+    ASSERT_NE(nullptr, binding);
+    EXPECT_EQ(kKasTagInteger, binding->get_value()->tag());
+    EXPECT_EQ(1414, binding->get_value()->get_int());
+  }
 }
 
 TEST_F(DeviceLibrary, GettersAnswerOutOfRangeBeforeAnyCountCall) {
