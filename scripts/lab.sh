@@ -17,7 +17,8 @@
 #                       sysObjectID.0 is rewritten to the supported model's).
 #                       Default: options/testdata/supported-device.snmprec when
 #                       present, then the shared recordings printer-01..14,
-#                       every second one served as a supported device.
+#                       every second one served as a supported device (not
+#                       printer-13, whose device table partly never answers).
 #   --shared DIR        folder of the shared recordings
 #                       (default: ../shared/testdata/printers beside the repo)
 #   --start-timeout S   bound on the wait for all agents (default 90)
@@ -259,6 +260,10 @@ outer_main() {
     if [ -d "$shared" ]; then
       for f in "$shared"/printer-*.snmprec; do
         [ -f "$f" ] || continue
+        # printer-13 holds values snmpsimd cannot encode, so part of its
+        # device table never answers: served as a foreign model, it still
+        # answers discovery and is refused at the model check.
+        if [ "$(basename "$f")" = printer-13.snmprec ]; then specs+=("$f"); continue; fi
         if [ $((k % 2)) -eq 0 ]; then specs+=("$f@supported"); else specs+=("$f"); fi
         k=$((k + 1))
       done

@@ -168,7 +168,8 @@ main() {
 
   local out
   out=$(mktemp -d /tmp/zel-main-job.XXXXXX)
-  trap 'rm -rf "$out"' EXIT
+  main_job_out=$out
+  trap 'rm -rf "$main_job_out"' EXIT
   chmod 755 "$out"
   printf '==== Starting the lab (%s printers)\n' "$printers"
   local rc=0
