@@ -1,10 +1,21 @@
-// Device discovery: filters, the found-device list and the discovery entry.
+// Device discovery: filters, the found-device list, and the discovery itself:
+// one get of sysObjectID.0 through the device finder, answers kept by model
+// and filter.
 #include "plugin/discovery.h"
 
 #include <cstring>
+#include <string_view>
 
 #include "common/status.h"
+#include "common/text.h"
 #include "common/text_copy.h"
+#include "log/log.h"
+#include "snmp/binding.h"
+#include "snmp/list.h"
+#include "snmp/packet.h"
+#include "snmp/pdu.h"
+#include "snmp/target.h"
+#include "snmp/value.h"
 #include "plugin/plugin_usm.h"
 
 CZelFoundDeviceList::~CZelFoundDeviceList() {
@@ -43,7 +54,9 @@ bool CZelFoundDeviceList::get_next(char* address, char* modelName,
   return true;
 }
 
-CZelDiscovery::CZelDiscovery() noexcept {
+CZelDiscovery::CZelDiscovery() noexcept
+    : m_createFinder(kal_create_find_device_snmp),
+      m_modelTable(zel_model_table()) {
   clear_filters();
   m_szCommunity[0] = '\0';
 }
@@ -83,20 +96,127 @@ int CZelDiscovery::find(const char* address, int protocol, int32_t mode,
                         const ZelSnmpV3Settings& settings, int32_t timeoutMs,
                         int32_t retries, IZelPluginUSM& usm,
                         const char* community, int32_t* pCount) noexcept {
-  (void)address;
-  (void)mode;
-  (void)settings;
-  (void)timeoutMs;
-  (void)retries;
-  (void)usm;
-  (void)community;
-  (void)pCount;
-  if (protocol != 1 && protocol != 2 && protocol != 4)
-    return kKalErrNotSupported;
-  // TODO: the broadcast through the device finder (facade/find_device_snmp)
-  // goes here once the facade layer provides kal_create_find_device_snmp. Until
-  // then discovery stores nothing and answers "not supported".
-  return kKalErrNotSupported;
+  const char* destination = address;
+  switch (protocol) {
+    case IKalNetworkAddress::IPv4:
+    case IKalNetworkAddress::IPX:
+      if (!destination) destination = kZelDefaultBroadcastIPv4;
+      break;
+    case IKalNetworkAddress::IPv6:
+      if (!destination) destination = kZelDefaultMulticastIPv6;
+      break;
+    default:
+      return kKalErrNotSupported;
+  }
+  if (!pCount) return kKalErrInvalidArg;
+
+  usm.set(mode, settings);
+  // An empty context field keeps the community of the last discovery.
+  if (community && community[0] != '\0') kal_copy_text(m_szCommunity, community);
+
+  int rc = prepare_finder(destination, protocol, timeoutMs, retries, usm);
+  if (rc != kKalOk) return rc;
+  return collect(pCount);
+}
+
+int CZelDiscovery::prepare_finder(const char* destination, int protocol,
+                                  int32_t timeoutMs, int32_t retries,
+                                  const IZelPluginUSM& usm) noexcept {
+  m_pFindDeviceSnmp.reset();
+  m_pList.reset();
+
+  int rc = kKalOk;
+  m_pFindDeviceSnmp.reset(m_createFinder(&rc));
+  if (!m_pFindDeviceSnmp) {
+    if (rc == kKalOk) rc = kKalErrNoMemory;
+    zel_log(kKalLogError, "%s: %d", "kal_create_find_device_snmp()", rc);
+    return rc;
+  }
+
+  IKalNetworkAddress::EProtocol found = IKalNetworkAddress::Unknown;
+  rc = m_pFindDeviceSnmp->get_protocol(destination, &found);
+  if (rc != kKalOk) return rc;
+  // IPX without an address ends here: the default text is an IPv4 text.
+  if (found != protocol) return kKalErrInvalidArg;
+
+  const KalUsmParams params{usm.get_security_name(),  usm.get_security_level(),
+                            usm.get_auth_protocol(),  usm.get_priv_protocol(),
+                            usm.get_auth_passphrase(), usm.get_priv_passphrase(),
+                            usm.get_context_name()};
+  const uint16_t port = protocol == IKalNetworkAddress::IPX ? kZelSnmpPortIpx
+                                                            : kZelSnmpPortUdp;
+  if (m_szCommunity[0] != '\0') m_pFindDeviceSnmp->set_community(m_szCommunity);
+  // A negative time-out would read as some 49 days once unsigned; 0 makes
+  // each window a single look at what has already arrived.
+  const uint32_t timeout = timeoutMs > 0 ? static_cast<uint32_t>(timeoutMs) : 0;
+  // The retry count goes through as it is: -1 sends nothing at all.
+  rc = m_pFindDeviceSnmp->init(
+      destination, static_cast<IKalNetworkAddress::EProtocol>(protocol), port,
+      usm.get_mode(), &params, timeout, static_cast<uint32_t>(retries), 0);
+  if (rc != kKalOk) {
+    zel_log(kKalLogError, "%s: %d", "m_pFindDeviceSnmp->init()", rc);
+    return rc;
+  }
+
+  m_pList.reset(kal_new<CZelFoundDeviceList>());
+  return m_pList ? kKalOk : kKalErrNoMemory;
+}
+
+int CZelDiscovery::collect(int32_t* pCount) noexcept {
+  *pCount = 0;
+  int rc = m_pFindDeviceSnmp->add_oid_string(kZelSysObjectIdOid);
+  if (rc != kKalOk) {
+    zel_log(kKalLogError, "%s: %d", "m_pFindDeviceSnmp->add_oid_string()", rc);
+    return rc;
+  }
+  IKasSnmpPacketList* raw = nullptr;
+  rc = m_pFindDeviceSnmp->send_broad_cast(&raw);
+  if (rc != kKalOk) {
+    zel_log(kKalLogError, "%s: %d", "m_pFindDeviceSnmp->send_broad_cast()",
+            rc);
+    return rc;
+  }
+  KalOwned<IKasSnmpPacketList> responses(raw);
+  if (!responses) return kKalOk;  // nothing collected
+
+  KalOwned<IKasListCursor> cursor(responses->new_cursor(&rc));
+  if (!cursor) return rc;
+  for (const IKasSnmpPacket* packet = responses->current(cursor.get()); packet;
+       responses->next(cursor.get()),
+                             packet = responses->current(cursor.get())) {
+    rc = take_response(*packet);
+    if (rc != kKalOk) break;  // out of memory: keep what the list holds
+  }
+  *pCount = m_pList->count();
+  return rc;
+}
+
+int CZelDiscovery::take_response(const IKasSnmpPacket& packet) noexcept {
+  const IKasSnmpTarget* target = packet.get_target();
+  const IKalNetworkAddress* source = target ? target->get_address() : nullptr;
+  const char* address = source ? source->text() : nullptr;
+  const IKasPdu* pdu = packet.get_pdu();
+  const IKasVarBindList* bindings = pdu ? pdu->get_bindings() : nullptr;
+  const IKasVarBind* first = bindings ? bindings->at(0) : nullptr;
+  const IKasSnmpValue* value = first ? first->get_value() : nullptr;
+  if (!address || !value) return kKalOk;  // no usable sysObjectID: dropped
+
+  int rc = kKalOk;
+  KalOwned<IKalText> text(value->to_text(&rc));
+  if (!text) return rc == kKalErrNoMemory ? rc : kKalOk;
+  const std::string_view sysObjectID(text->data(), text->length());
+  // A value with a NUL inside is no identifier text; the filters and the
+  // node see C texts, which would end there.
+  if (sysObjectID.find('\0') != std::string_view::npos) return kKalOk;
+  const char* model = zel_match_model(m_modelTable, sysObjectID);
+  if (!model) return kKalOk;
+  const char* oid = text->text();  // non-empty: a NUL-terminated text
+  if (!oid || !passes_filters(oid)) return kKalOk;
+  return m_pList->add(oid, model, address);
+}
+
+void CZelDiscovery::set_finder_factory(ZelFindDeviceFactory factory) noexcept {
+  m_createFinder = factory ? factory : kal_create_find_device_snmp;
 }
 
 bool CZelDiscovery::get_next(char* address, char* modelName, uint8_t* pFlag,
