@@ -23,8 +23,10 @@ int ObserverInvoker::create(ObserverInvoker** ppOut) {
   *ppOut = nullptr;
   ObserverInvoker* invoker = kal_new<ObserverInvoker>();
   if (!invoker) return kKalErrNoMemory;
-  invoker->destroy_request_ = kal_new<Request>(Request{kDestroy, nullptr, nullptr});
-  int rc = invoker->destroy_request_ ? invoker->create_thread() : kKalErrNoMemory;
+  invoker->destroy_request_ =
+      kal_new<Request>(Request{kDestroy, nullptr, nullptr});
+  int rc =
+      invoker->destroy_request_ ? invoker->create_thread() : kKalErrNoMemory;
   if (rc != kKalOk) {
     invoker->release();
     return rc;
@@ -78,9 +80,10 @@ bool ObserverInvoker::on_own_thread() const {
 int ObserverInvoker::attach_observer(IKasTrapObserver* observer) {
   if (!observer) return kKalErrInvalidArg;
   if (on_own_thread()) {
-    kal_log(kKalModuleSnmp, kKalLogError,
-            "[ObserverInvoker]: attach observer(0x%x) from a notification refused.",
-            short_id(observer));
+    kal_log(
+        kKalModuleSnmp, kKalLogError,
+        "[ObserverInvoker]: attach observer(0x%x) from a notification refused.",
+        short_id(observer));
     return kKalErrNotSupported;
   }
   std::lock_guard<std::mutex> hold(observer_lock_);
@@ -89,23 +92,24 @@ int ObserverInvoker::attach_observer(IKasTrapObserver* observer) {
   } catch (const std::bad_alloc&) {
     return kKalErrNoMemory;
   }
-  kal_log(kKalModuleSnmp, kKalLogDebug, "[ObserverInvoker]: attach observer(0x%x).",
-          short_id(observer));
+  kal_log(kKalModuleSnmp, kKalLogDebug,
+          "[ObserverInvoker]: attach observer(0x%x).", short_id(observer));
   return kKalOk;
 }
 
 int ObserverInvoker::detach_observer(IKasTrapObserver* observer) {
   if (!observer) return kKalErrInvalidArg;
   if (on_own_thread()) {
-    kal_log(kKalModuleSnmp, kKalLogError,
-            "[ObserverInvoker]: detach observer(0x%x) from a notification refused.",
-            short_id(observer));
+    kal_log(
+        kKalModuleSnmp, kKalLogError,
+        "[ObserverInvoker]: detach observer(0x%x) from a notification refused.",
+        short_id(observer));
     return kKalErrNotSupported;
   }
   std::lock_guard<std::mutex> hold(observer_lock_);
   std::erase(observers_, observer);
-  kal_log(kKalModuleSnmp, kKalLogDebug, "[ObserverInvoker]: detach observer(0x%x).",
-          short_id(observer));
+  kal_log(kKalModuleSnmp, kKalLogDebug,
+          "[ObserverInvoker]: detach observer(0x%x).", short_id(observer));
   return kKalOk;
 }
 
@@ -177,25 +181,28 @@ void ObserverInvoker::run() {
     try {
       queued_requests_.acquire();
     } catch (const std::system_error&) {
-      kal_log(kKalModuleSnmp, kKalLogError, "[ObserverInvoker]: waiting for a request failed.");
+      kal_log(kKalModuleSnmp, kKalLogError,
+              "[ObserverInvoker]: waiting for a request failed.");
       break;
     }
     // A suspended dispatcher stops here, before it takes the next request.
     const bool cancelled = checkpoint();
     Request* request = dequeue();
-    free_slots_.release();
+    if (request) free_slots_.release();  // every signal follows a link
     if (cancelled) {
       kal_log(kKalModuleSnmp, kKalLogInfo, "[ObserverInvoker]: canceled.");
       free_request(request);
       break;
     }
-    if (!request) continue;  // cannot happen: every signal follows a link
+    if (!request) continue;
     if (request->kind == kDestroy) {
-      kal_log(kKalModuleSnmp, kKalLogDebug, "[ObserverInvoker]: accept kDestroy.");
+      kal_log(kKalModuleSnmp, kKalLogDebug,
+              "[ObserverInvoker]: accept kDestroy.");
       free_request(request);
       break;
     }
-    kal_log(kKalModuleSnmp, kKalLogDebug, "[ObserverInvoker]: accept kFireTrap.");
+    kal_log(kKalModuleSnmp, kKalLogDebug,
+            "[ObserverInvoker]: accept kFireTrap.");
     fire(request->payload);
     free_request(request);
   }

@@ -19,7 +19,8 @@ unsigned short_id(const void* p) {
 
 }  // namespace
 
-TrapSession* kas_create_trap_session(int protocol, uint16_t port, int* pStatus) {
+TrapSession* kas_create_trap_session(int protocol, uint16_t port,
+                                     int* pStatus) {
   KalOwned<TrapSession> session(kal_new<TrapSession>());
   if (!session) return kal_fail<TrapSession>(pStatus, kKalErrNoMemory);
   int rc = session->open(protocol, port);
@@ -31,7 +32,8 @@ TrapSession* kas_create_trap_session(int protocol, uint16_t port, int* pStatus) 
 int TrapSession::open(int protocol, uint16_t port) {
   int rc = DataGramSocket::create(protocol, port, &socket_);
   if (rc != kKalOk) {
-    kal_log(kKalModuleSnmp, kKalLogError, "DataGramSocket::create() error=%d.", rc);
+    kal_log(kKalModuleSnmp, kKalLogError, "DataGramSocket::create() error=%d.",
+            rc);
     return rc;
   }
   rc = ObserverInvoker::create(&invoker_);
@@ -69,24 +71,28 @@ int TrapSession::receive_trap(IKasSnmpPacket** ppPacket) {
   *ppPacket = nullptr;
   size_t received = 0;
   IKalNetworkAddress* raw_from = nullptr;
-  int rc = socket_->receive(buffer_, sizeof buffer_, kReceiveTimeoutMs, &received, &raw_from);
+  int rc = socket_->receive(buffer_, sizeof buffer_, kReceiveTimeoutMs,
+                            &received, &raw_from);
   KalOwned<IKalNetworkAddress> from(raw_from);
   if (rc != kKalOk) return rc;
 
   CKasMessageView raw(buffer_, received);
   KalOwned<IKasSnmpPacket> packet(kas_create_packet(&rc));
   if (!packet) return rc;
-  rc = kas_codec_service()->decode_packet(&raw, packet.get(), kKasTargetCommunity);
+  rc = kas_codec_service()->decode_packet(&raw, packet.get(),
+                                          kKasTargetCommunity);
   if (rc != kKalOk) {
-    kal_log(kKalModuleSnmp, kKalLogDebug, "[TrapSession]: drop undecodable datagram, error=%d.",
-            rc);
+    kal_log(kKalModuleSnmp, kKalLogDebug,
+            "[TrapSession]: drop undecodable datagram, error=%d.", rc);
     return rc;
   }
   // The decoder accepts every SNMPv1 and SNMPv2c message; only SNMPv1 traps
   // are ours (an SNMPv2-Trap already fails to decode).
   IKasSnmpTarget* target = packet->get_target();
-  if (packet->get_pdu()->get_type() != kKasPduTrap || target->get_version() != kKasVersion1) {
-    kal_log(kKalModuleSnmp, kKalLogDebug, "[TrapSession]: drop pdu type %d, version %d.",
+  if (packet->get_pdu()->get_type() != kKasPduTrap ||
+      target->get_version() != kKasVersion1) {
+    kal_log(kKalModuleSnmp, kKalLogDebug,
+            "[TrapSession]: drop pdu type %d, version %d.",
             packet->get_pdu()->get_type(), target->get_version());
     return kKalErrNotSupported;
   }
@@ -108,12 +114,14 @@ void TrapSession::run() {
       continue;
     }
     if (rc != kKalOk) continue;  // time-out, or a datagram that is no trap
-    if (is_cancelled()) break;  // the packet goes with the holder
+    if (is_cancelled()) break;   // the packet goes with the holder
     kal_log(kKalModuleSnmp, kKalLogInfo, "[TrapSession]: receive packet(0x%x).",
             short_id(packet.get()));
-    const int posted = invoker_->post_request(ObserverInvoker::kFireTrap, packet.detach());
+    const int posted =
+        invoker_->post_request(ObserverInvoker::kFireTrap, packet.detach());
     if (posted != kKalOk) {
-      kal_log(kKalModuleSnmp, kKalLogError, "[TrapSession]: post_request() error=%d.", posted);
+      kal_log(kKalModuleSnmp, kKalLogError,
+              "[TrapSession]: post_request() error=%d.", posted);
     }
   }
   kal_log(kKalModuleSnmp, kKalLogInfo, "[TrapSession]: canceled.");

@@ -52,7 +52,8 @@ class TrapSession : public WorkerThread {
   void run() override;
 
  private:
-  friend TrapSession* kas_create_trap_session(int protocol, uint16_t port, int* pStatus);
+  friend TrapSession* kas_create_trap_session(int protocol, uint16_t port,
+                                              int* pStatus);
 
   ~TrapSession() override;  // through release()
 
@@ -75,6 +76,7 @@ class TrapSession : public WorkerThread {
 // ends it with release(). *pStatus (optional): 0; kKalErrNoMemory when
 // memory or a thread cannot be had; the socket's error (kKalErrInvalidArg
 // for another protocol, kKasErrSocketOpen, kKasErrBind, ...).
-TrapSession* kas_create_trap_session(int protocol, uint16_t port, int* pStatus = nullptr);
+TrapSession* kas_create_trap_session(int protocol, uint16_t port,
+                                     int* pStatus = nullptr);
 
 #endif  // TRANSPORT_TRAP_SESSION_H_

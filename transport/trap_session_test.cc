@@ -45,7 +45,9 @@ Session open_session(int protocol = P::IPv4, bool started = true) {
   return session;
 }
 
-uint16_t port_of(const Session& session) { return session->local_address()->get_port(); }
+uint16_t port_of(const Session& session) {
+  return session->local_address()->get_port();
+}
 
 template <class F>
 bool eventually(F done) {
@@ -80,15 +82,18 @@ class Sender {
   KalOwned<IKalNetworkAddress> to_;
 };
 
-bool have_snmptrap() { return std::system("command -v snmptrap >/dev/null 2>&1") == 0; }
+bool have_snmptrap() {
+  return std::system("command -v snmptrap >/dev/null 2>&1") == 0;
+}
 
 // Runs Net-SNMP's snmptrap towards 127.0.9.1:port; `args` follow the
 // destination. No MIB files are read: every identifier is numeric.
 int snmptrap(const char* version, uint16_t port, const std::string& args) {
   char command[512];
-  std::snprintf(command, sizeof command,
-                "snmptrap -v %s -c public -M /dev/null %s:%u %s >/dev/null 2>&1", version,
-                kTrapHost, port, args.c_str());
+  std::snprintf(
+      command, sizeof command,
+      "snmptrap -v %s -c public -M /dev/null %s:%u %s >/dev/null 2>&1", version,
+      kTrapHost, port, args.c_str());
   return std::system(command);
 }
 
@@ -101,11 +106,13 @@ struct NetSnmpTrapRow {
   const char* args;  // enterprise agent generic specific uptime bindings...
   const char* trap_oid;
   uint32_t timestamp;
-  std::vector<std::pair<std::string, std::string>> bindings;  // oid, display text
+  std::vector<std::pair<std::string, std::string>>
+      bindings;  // oid, display text
 };
 
 TEST(TrapSession, NetSnmpV1TrapsReachEveryObserverDecoded) {
-  if (!have_snmptrap()) GTEST_SKIP() << "snmptrap (package snmp) is not installed";
+  if (!have_snmptrap())
+    GTEST_SKIP() << "snmptrap (package snmp) is not installed";
   const NetSnmpTrapRow rows[] = {
       {"coldStart",
        "1.3.6.1.4.1.61801 127.0.9.1 0 0 4242 1.3.6.1.2.1.1.5.0 s printer-9",
@@ -119,7 +126,8 @@ TEST(TrapSession, NetSnmpV1TrapsReachEveryObserverDecoded) {
        77,
        {{"1.3.6.1.2.1.2.2.1.1.3", "3"}, {"1.3.6.1.2.1.2.2.1.8.3", "2"}}},
       {"enterprise-specific",
-       "1.3.6.1.4.1.61801 127.0.9.1 6 5 123456 1.3.6.1.4.1.61801.1.2.0 u 4000000000",
+       "1.3.6.1.4.1.61801 127.0.9.1 6 5 123456 1.3.6.1.4.1.61801.1.2.0 u "
+       "4000000000",
        "1.3.6.1.4.1.61801.0.5",
        123456,
        {{"1.3.6.1.4.1.61801.1.2.0", "4000000000"}}},
@@ -189,7 +197,8 @@ TEST(TrapSession, BurstWithAHeldObserverQueues200AndLosesNothing) {
   for (int32_t seq = 1; seq <= 200; ++seq) {
     sender.send_trap(seq);
     if (seq % 20 == 0) {
-      ASSERT_TRUE(eventually([&] { return invoker->queued() == static_cast<size_t>(seq); }));
+      ASSERT_TRUE(eventually(
+          [&] { return invoker->queued() == static_cast<size_t>(seq); }));
     }
   }
   for (int32_t seq = 201; seq < 250; ++seq) sender.send_trap(seq);
@@ -306,7 +315,8 @@ TEST(TrapSession, Ipv6SessionReceivesFromLoopback) {
   sender.send_trap(3);
   ASSERT_TRUE(observer.wait_for(1));
   EXPECT_EQ(observer.sequence(), (std::vector<int32_t>{3}));
-  EXPECT_EQ(observer.at(0)->get_target()->get_address()->get_protocol(), P::IPv6);
+  EXPECT_EQ(observer.at(0)->get_target()->get_address()->get_protocol(),
+            P::IPv6);
 }
 
 TEST(TrapSession, CreateAnswersTheSocketError) {

@@ -43,10 +43,13 @@ IKasSnmpPacket* make_trap(int32_t seq) {
   target->set_community("public");
   target->set_max_message_size(484);
   pdu->set_type(kKasPduTrap);
-  if (pdu->set_trap_oid(kas_create_oid_from_text("1.3.6.1.4.1.61801.0.7")) != kKalOk ||
-      pdu->set_trap_timestamp(kas_create_value_from_uint(4242, kKasTagTimeTicks)) != kKalOk ||
+  if (pdu->set_trap_oid(kas_create_oid_from_text("1.3.6.1.4.1.61801.0.7")) !=
+          kKalOk ||
+      pdu->set_trap_timestamp(
+          kas_create_value_from_uint(4242, kKasTagTimeTicks)) != kKalOk ||
       pdu->append_pair(kas_create_oid_from_text(kSequenceOid),
-                       kas_create_value_from_int(seq, kKasTagInteger)) != kKalOk) {
+                       kas_create_value_from_int(seq, kKasTagInteger)) !=
+          kKalOk) {
     return nullptr;
   }
   return packet.detach();
@@ -55,7 +58,8 @@ IKasSnmpPacket* make_trap(int32_t seq) {
 std::vector<uint8_t> encode(IKasSnmpPacket* packet) {
   KalOwned<IKasMessageBuffer> buffer(kas_create_message_buffer());
   if (!buffer || !packet) return {};
-  if (kas_codec_service()->encode_packet(packet, buffer.get()) != kKalOk) return {};
+  if (kas_codec_service()->encode_packet(packet, buffer.get()) != kKalOk)
+    return {};
   uint8_t* end = buffer->base() + buffer->size();
   return std::vector<uint8_t>(buffer->data(), end);
 }
