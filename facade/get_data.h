@@ -85,7 +85,9 @@ class IKalGetData {
   // (which the caller owns); the walk ends with 0 at the first answer that
   // leaves the subtree (not appended), and also when the agent stops
   // advancing or answers with an error-status, keeping what was collected.
-  // Put the column that defines the rows first. Returns 0,
+  // Each request after the first asks for the identifiers just received
+  // (values NULL), so every added column advances together. Put the column
+  // that defines the rows first. Returns 0,
   // kKalErrInvalidArg (null list or malformed root), kKalErrNoData (an
   // answer without bindings) or the session's status.
   virtual int get_data(IKasPduList* list, const char* root) = 0;
