@@ -24,7 +24,31 @@
 
 namespace {
 
-constexpr char kAgent[] = "127.0.10.1";
+// ctest runs every test case in its own process, possibly in parallel, and
+// two snmpsimd on one address would silently share the requests: each case
+// serves its agent on an address of its own.
+const char* const kCaseOrder[] = {
+    "EveryPrinterRecordingGivesTheRecordsItsTablesDefine",
+    "UnchangedRecordingsAreRefusedAsAnotherModel",
+    "SupportedDeviceJobsCharSetsAndTimeStamps",
+    "SupportedDeviceEveryTableAndTheTimeOfAFullRead",
+    "VendorTrayNumbersPairByPositionAndLongTextsAreCut",
+    "ADeviceWithoutTraysCountsNoneAndTheExCountFails",
+    "CancelSendsOneSetWithTheWriteCommunity",
+    "GettersAnswerOutOfRangeBeforeAnyCountCall",
+    "ProtocolThreeIsRefusedAndNoDeviceObjectIsMade",
+    "AFailedOpenKeepsTheEarlierDevice",
+    "ASecondOpenReplacesTheDevice",
+    "ACommunitySetAfterTheOpenWaitsForTheNextOpen",
+};
+
+std::string agent_address_for(const std::string& testName) {
+  int octet = 9;
+  for (size_t i = 0; i < sizeof(kCaseOrder) / sizeof(kCaseOrder[0]); ++i) {
+    if (testName == kCaseOrder[i]) octet = 10 + static_cast<int>(i);
+  }
+  return "127.0.10." + std::to_string(octet);
+}
 constexpr char kSupportedModel[] = "1.3.6.1.4.1.61802.1.11.93.1.37.22.4.5.1";
 constexpr int kPrinterCount = 14;
 // Short: printer-13 leaves some requests unanswered.
@@ -178,7 +202,9 @@ void expect_record(const ZelJobInfo& g, const ZelJobInfo& w) {
 
 class DeviceLibrary : public testing::Test {
  protected:
-  static void SetUpTestSuite() {
+  // Started by the first test case of the process, kept for the others.
+  static void start_agent(const std::string& address) {
+    agent_address_ = new std::string(address);
     if (!zeltest::have_snmpsimd()) return;
     data_dir_ = new std::string(zeltest::make_temp_dir("device-library"));
     for (int n = 1; n <= kPrinterCount; ++n) {
@@ -207,10 +233,20 @@ class DeviceLibrary : public testing::Test {
     });
     agent_ = new zeltest::SnmpsimAgent;
     std::string error;
-    if (!agent_->start(kAgent, *data_dir_, "supported", &error)) {
+    if (!agent_->start(address, *data_dir_, "supported", &error)) {
       start_error_ = new std::string(error);
       delete agent_;
       agent_ = nullptr;
+      return;
+    }
+    // snmpsimd indexes a recording on its first request, which can take
+    // longer than the short time-out the tests use: ask each one once.
+    for (int n = 1; n <= kPrinterCount; ++n) {
+      zeltest::wait_for_agent(address, printer_name(n), 20000);
+      zeltest::wait_for_agent(address, "orig-" + printer_name(n), 20000);
+    }
+    for (const char* community : {"short-vendor", "no-trays"}) {
+      zeltest::wait_for_agent(address, community, 20000);
     }
   }
   static void TearDownTestSuite() {
@@ -221,6 +257,10 @@ class DeviceLibrary : public testing::Test {
   void SetUp() override {
     std::string error;
     ASSERT_TRUE(api_.load(&error)) << error;
+    if (!agent_address_) {
+      start_agent(agent_address_for(testing::UnitTest::GetInstance()->current_test_info()->name()));
+    }
+    agent_host_ = agent_address_->c_str();
     if (!agent_) {
       GTEST_SKIP() << "no snmpsimd agent or shared recordings"
                    << (start_error_ ? ": " + *start_error_ : std::string());
@@ -233,7 +273,7 @@ class DeviceLibrary : public testing::Test {
 
   int open(const std::string& community, int timeoutMs = kTimeoutMs) {
     EXPECT_EQ(0, api_.ZelCommandString(handle_, "CmdSetCommunityGetOption", community.c_str()));
-    return api_.ZelInitDevice(handle_, kAgent, 1, timeoutMs, 0);
+    return api_.ZelInitDevice(handle_, agent_host_, 1, timeoutMs, 0);
   }
 
   // Runs a count call and reads every record; compares with `want`.
@@ -262,13 +302,16 @@ class DeviceLibrary : public testing::Test {
   }
 
   static zeltest::SnmpsimAgent* agent_;
+  static std::string* agent_address_;
   static std::string* data_dir_;
   static std::string* start_error_;
   Api api_;
   ZelContext* handle_ = nullptr;
+  const char* agent_host_ = nullptr;
 };
 
 zeltest::SnmpsimAgent* DeviceLibrary::agent_ = nullptr;
+std::string* DeviceLibrary::agent_address_ = nullptr;
 std::string* DeviceLibrary::data_dir_ = nullptr;
 std::string* DeviceLibrary::start_error_ = nullptr;
 
@@ -532,11 +575,11 @@ TEST_F(DeviceLibrary, GettersAnswerOutOfRangeBeforeAnyCountCall) {
 }
 
 TEST_F(DeviceLibrary, ProtocolThreeIsRefusedAndNoDeviceObjectIsMade) {
-  EXPECT_EQ(-2, api_.ZelInitDevice(handle_, kAgent, 3, kTimeoutMs, 0));
+  EXPECT_EQ(-2, api_.ZelInitDevice(handle_, agent_host_, 3, kTimeoutMs, 0));
   int32_t count = 0;
   EXPECT_EQ(-8, api_.ZelGetNumberOfStorageInfo(handle_, &count));
   EXPECT_EQ(-2, api_.ZelInitDevice(handle_, "::1", 1, kTimeoutMs, 0));
-  EXPECT_EQ(-2, api_.ZelInitDevice(handle_, kAgent, 4, kTimeoutMs, 0));
+  EXPECT_EQ(-2, api_.ZelInitDevice(handle_, agent_host_, 4, kTimeoutMs, 0));
 }
 
 TEST_F(DeviceLibrary, AFailedOpenKeepsTheEarlierDevice) {
