@@ -51,7 +51,10 @@ int CZelSorrel5Option::is_supported_device() {
   }
   char object_id[kModelIdSize] = "";
   rc = request->get_data(object_id, sizeof(object_id));
-  if (rc != kKalOk) return rc;
+  if (rc != kKalOk) {
+    zel_log(kKalLogError, "%s: %d", "pGetData->get_data()", rc);
+    return rc;
+  }
   kal_copy_text(m_szModelId, object_id);
   return zel_is_family_object_id(object_id) ? kKalOk : kKalErrInvalidArg;
 }

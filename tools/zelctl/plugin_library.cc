@@ -30,8 +30,10 @@ const std::vector<std::string>& api_function_names() {
   return names;
 }
 
-std::vector<std::string> default_library_paths(const std::string& exe_dir) {
-  const std::string so = ZELCTL_LIBRARY_SONAME;
+std::vector<std::string> default_library_paths(const std::string& exe_dir,
+                                               bool diagnostic) {
+  const std::string so =
+      diagnostic ? kDiagnosticLibraryName : ZELCTL_LIBRARY_SONAME;
   return {exe_dir + "/../../plugin/" + so, exe_dir + "/../plugin/" + so,
           exe_dir + "/" + so, exe_dir + "/../lib/" + so, so};
 }
@@ -42,7 +44,8 @@ PluginLibrary::~PluginLibrary() {
   handle_ = nullptr;
 }
 
-bool PluginLibrary::open(const std::string& path, std::string* error) {
+bool PluginLibrary::open(const std::string& path, std::string* error,
+                         bool diagnostic) {
   std::string chosen = path;
   if (chosen.empty()) {
     char buf[4096];
@@ -52,7 +55,7 @@ bool PluginLibrary::open(const std::string& path, std::string* error) {
       exe_dir.assign(buf, static_cast<size_t>(n));
       exe_dir = exe_dir.substr(0, exe_dir.find_last_of('/'));
     }
-    const auto candidates = default_library_paths(exe_dir);
+    const auto candidates = default_library_paths(exe_dir, diagnostic);
     chosen = candidates.back();
     for (const auto& c : candidates) {
       if (file_exists(c)) {

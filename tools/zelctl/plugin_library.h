@@ -38,9 +38,11 @@ class PluginLibrary {
   PluginLibrary& operator=(const PluginLibrary&) = delete;
 
   // Opens `path` (or, when empty, the first of default_library_paths() that
-  // exists) and resolves every function. On failure answers false and a
+  // exists; with `diagnostic`, of the diagnostic library that carries the log
+  // switch) and resolves every function. On failure answers false and a
   // one-line reason in *error.
-  bool open(const std::string& path, std::string* error);
+  bool open(const std::string& path, std::string* error,
+            bool diagnostic = false);
   const ZelApi& api() const { return api_; }
   const std::string& path() const { return path_; }
 
@@ -53,8 +55,11 @@ class PluginLibrary {
 // Where the library is looked for when --library is not given, relative to
 // the folder of the running program: the build tree (../plugin), the same
 // folder, an installed tree (../lib); last the bare soname for the dynamic
-// loader's own search.
-std::vector<std::string> default_library_paths(const std::string& exe_dir);
+// loader's own search. With `diagnostic` (zelctl --log) the same places hold
+// libzelprinter-diag.so instead.
+inline constexpr char kDiagnosticLibraryName[] = "libzelprinter-diag.so";
+std::vector<std::string> default_library_paths(const std::string& exe_dir,
+                                               bool diagnostic = false);
 
 }  // namespace zelctl
 

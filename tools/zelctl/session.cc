@@ -12,7 +12,8 @@ Session::~Session() {
 
 int Session::start(const Options& o) {
   std::string error;
-  if (!library_.open(o.library, &error)) {
+  // --log without --library loads the diagnostic build, which has the switch.
+  if (!library_.open(o.library, &error, o.log)) {
     std::fprintf(stderr, "zelctl: %s\n", error.c_str());
     return kExitLibrary;
   }
