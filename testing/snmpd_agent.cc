@@ -40,8 +40,10 @@ std::vector<std::string> snmpd_argv(const std::string& conf, const std::string& 
                                     const std::string& address) {
   const bool v6 = address.find(':') != std::string::npos;
   const std::string endpoint = v6 ? "udp6:[" + address + "]:161" : "udp:" + address + ":161";
-  // MIBS= keeps the agent from loading MIB modules it does not need.
-  return {"env", "MIBS=", "snmpd", "-f", "-Lo", "-C", "-c", conf, "-p", pid_file, endpoint};
+  // MIBS= keeps the agent from loading MIB modules it does not need; snmpd
+  // lives in /usr/sbin, which a test's PATH may lack.
+  return {"env", "PATH=/usr/sbin:/usr/bin:/sbin:/bin", "MIBS=", "snmpd", "-f", "-Lo", "-C",
+          "-c", conf, "-p", pid_file, endpoint};
 }
 
 bool have_snmpd() {
@@ -69,8 +71,6 @@ bool SnmpdAgent::start(const std::string& address, const std::vector<SnmpdUser>&
     std::vector<char*> argv;
     for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
     argv.push_back(nullptr);
-    // snmpd lives in /usr/sbin, which a test's PATH may lack.
-    setenv("PATH", "/usr/sbin:/usr/bin:/sbin:/bin", 1);
     execvp(argv[0], argv.data());
     _exit(127);
   }
