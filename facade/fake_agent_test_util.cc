@@ -23,12 +23,15 @@ class FakeSession : public IKasRequestSession {
   int send_sync(IKasSnmpPacket* packet) override {
     return send_sync(packet->get_pdu(), packet->get_target());
   }
-  int send_broad_cast_sync(IKasSnmpPacket* packet, IKasSnmpPacketList** ppList) override {
-    return send_broad_cast_sync(packet->get_pdu(), packet->get_target(), ppList);
+  int send_broad_cast_sync(IKasSnmpPacket* packet,
+                           IKasSnmpPacketList** ppList) override {
+    return send_broad_cast_sync(packet->get_pdu(), packet->get_target(),
+                                ppList);
   }
   int send_broad_cast_sync(IKasPdu* pdu, IKasSnmpTarget* target,
                            IKasSnmpPacketList** ppList) override {
-    return g_agent ? g_agent->serve_broadcast(pdu, target, ppList) : kKasErrTimeout;
+    return g_agent ? g_agent->serve_broadcast(pdu, target, ppList)
+                   : kKasErrTimeout;
   }
 };
 
@@ -75,15 +78,20 @@ SeenRequest see(const IKasPdu* pdu, IKasSnmpTarget* target) {
 
 }  // namespace
 
-bool FakeAgent::NumericLess::operator()(const std::string& a, const std::string& b) const {
-  return kas_oid_compare_numeric(a.data(), a.size(), b.data(), b.size()) == kKasOidBefore ||
-         kas_oid_compare_numeric(a.data(), a.size(), b.data(), b.size()) == kKasOidAncestor;
+bool FakeAgent::NumericLess::operator()(const std::string& a,
+                                        const std::string& b) const {
+  return kas_oid_compare_numeric(a.data(), a.size(), b.data(), b.size()) ==
+             kKasOidBefore ||
+         kas_oid_compare_numeric(a.data(), a.size(), b.data(), b.size()) ==
+             kKasOidAncestor;
 }
 
 FakeAgent::FakeAgent() { g_agent = this; }
 FakeAgent::~FakeAgent() { g_agent = nullptr; }
 
-KasSessionFactories FakeAgent::factories() { return {make_session, make_session}; }
+KasSessionFactories FakeAgent::factories() {
+  return {make_session, make_session};
+}
 
 int FakeAgent::serve(IKasPdu* pdu, IKasSnmpTarget* target) {
   seen_.push_back(see(pdu, target));
@@ -112,8 +120,10 @@ int FakeAgent::answer_from_table(IKasPdu* pdu) {
     }
     IKasSnmpValue* value =
         it->second.type == 'i'
-            ? kas_create_value_from_int(std::atoi(it->second.value.c_str()), kKasTagInteger)
-            : kas_create_value_from_text(it->second.value.c_str(), kKasTagOctetString);
+            ? kas_create_value_from_int(std::atoi(it->second.value.c_str()),
+                                        kKasTagInteger)
+            : kas_create_value_from_text(it->second.value.c_str(),
+                                         kKasTagOctetString);
     b->set(kas_create_oid_from_text(it->first.c_str()), value);
   }
   return kKalOk;

@@ -56,8 +56,12 @@ class FakeAgent {
   static KasSessionFactories factories();
 
   // An INTEGER (type 'i') or OCTET STRING ('s') object of the table.
-  void set_int(const std::string& oid, int32_t v) { table_[oid] = {'i', std::to_string(v)}; }
-  void set_text(const std::string& oid, const std::string& v) { table_[oid] = {'s', v}; }
+  void set_int(const std::string& oid, int32_t v) {
+    table_[oid] = {'i', std::to_string(v)};
+  }
+  void set_text(const std::string& oid, const std::string& v) {
+    table_[oid] = {'s', v};
+  }
   // Replaces the table answer with a script.
   void set_answer(FakeAnswer answer) { answer_ = std::move(answer); }
 
@@ -66,7 +70,8 @@ class FakeAgent {
 
   // Called by the fake session.
   int serve(IKasPdu* pdu, IKasSnmpTarget* target);
-  int serve_broadcast(IKasPdu* pdu, IKasSnmpTarget* target, IKasSnmpPacketList** ppList);
+  int serve_broadcast(IKasPdu* pdu, IKasSnmpTarget* target,
+                      IKasSnmpPacketList** ppList);
 
  private:
   int answer_from_table(IKasPdu* pdu);

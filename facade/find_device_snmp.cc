@@ -27,23 +27,26 @@ class CKalFindDeviceSnmp : public IKalFindDeviceSnmp {
     core_.set_community(community, size);
   }
 
-  int init(const char* address, IKalNetworkAddress::EProtocol protocol, uint16_t port,
-           int32_t version, const KalUsmParams* usm, uint32_t timeout_ms, uint32_t retries,
+  int init(const char* address, IKalNetworkAddress::EProtocol protocol,
+           uint16_t port, int32_t version, const KalUsmParams* usm,
+           uint32_t timeout_ms, uint32_t retries,
            uint32_t max_message_size) override {
-    return core_.init(address, protocol, port, version, usm, timeout_ms, retries,
-                      max_message_size);
+    return core_.init(address, protocol, port, version, usm, timeout_ms,
+                      retries, max_message_size);
   }
 
-  int add_oid_string(const char* oid) override { return core_.add_binding(oid, "0", nullptr); }
+  int add_oid_string(const char* oid) override {
+    return core_.add_binding(oid, "0", nullptr);
+  }
 
   int send_broad_cast(IKasSnmpPacketList** ppList) override {
     IKasPdu* pdu = core_.pdu();
     if (!ppList || !pdu) return kKalErrInvalidArg;
     pdu->set_type(kKasPduGet);
     int rc = kKalOk;
-    KalOwned<SessionDispatcher> dispatcher(own_factories_
-                                               ? kas_create_session_dispatcher(factories_, &rc)
-                                               : kas_create_session_dispatcher(&rc));
+    KalOwned<SessionDispatcher> dispatcher(
+        own_factories_ ? kas_create_session_dispatcher(factories_, &rc)
+                       : kas_create_session_dispatcher(&rc));
     if (!dispatcher) return rc;
     IKasSnmpPacketList* list = nullptr;
     rc = dispatcher->send_broad_cast_sync(pdu, core_.target(), &list);
@@ -55,7 +58,8 @@ class CKalFindDeviceSnmp : public IKalFindDeviceSnmp {
     return kKalOk;
   }
 
-  int get_protocol(const char* address, IKalNetworkAddress::EProtocol* protocol) override {
+  int get_protocol(const char* address,
+                   IKalNetworkAddress::EProtocol* protocol) override {
     if (!address || !protocol) return kKalErrInvalidArg;
     return kal_address_get_protocol(address, protocol);
   }
@@ -75,9 +79,11 @@ IKalFindDeviceSnmp* create(const KasSessionFactories* factories, int* pStatus) {
 
 }  // namespace
 
-IKalFindDeviceSnmp* kal_create_find_device_snmp(int* pStatus) { return create(nullptr, pStatus); }
+IKalFindDeviceSnmp* kal_create_find_device_snmp(int* pStatus) {
+  return create(nullptr, pStatus);
+}
 
-IKalFindDeviceSnmp* kal_create_find_device_snmp_with(const KasSessionFactories& factories,
-                                                     int* pStatus) {
+IKalFindDeviceSnmp* kal_create_find_device_snmp_with(
+    const KasSessionFactories& factories, int* pStatus) {
   return create(&factories, pStatus);
 }

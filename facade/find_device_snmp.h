@@ -37,9 +37,10 @@ class IKalFindDeviceSnmp {
   // SNMPv3 target with `usm`, every other version SNMPv1 with the
   // community. The time-out and retry count travel in the target and rule
   // the broadcast's windows. Returns 0, kKalErrInvalidArg, kKalErrNoMemory.
-  virtual int init(const char* address, IKalNetworkAddress::EProtocol protocol, uint16_t port,
-                   int32_t version, const KalUsmParams* usm, uint32_t timeout_ms,
-                   uint32_t retries, uint32_t max_message_size) = 0;
+  virtual int init(const char* address, IKalNetworkAddress::EProtocol protocol,
+                   uint16_t port, int32_t version, const KalUsmParams* usm,
+                   uint32_t timeout_ms, uint32_t retries,
+                   uint32_t max_message_size) = 0;
 
   // Slot 3. Appends `oid`.0 as a binding without value ("1.3.6.1.2.1.1.2"
   // asks for sysObjectID.0). Needs init. 0, kKalErrInvalidArg (malformed,
@@ -58,7 +59,8 @@ class IKalFindDeviceSnmp {
 
   // Slot 5. Classifies `address` with the address service (numeric texts
   // only). Returns the service's status.
-  virtual int get_protocol(const char* address, IKalNetworkAddress::EProtocol* protocol) = 0;
+  virtual int get_protocol(const char* address,
+                           IKalNetworkAddress::EProtocol* protocol) = 0;
 
   // Slot 6.
   virtual ~IKalFindDeviceSnmp() = default;

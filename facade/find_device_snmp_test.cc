@@ -36,9 +36,11 @@ const char kModel[] = "1.3.6.1.4.1.61802.1.11.93.1.37.22.4";
 TEST(FindDevice, AsksForSysObjectIdInstanceZeroWithAGet) {
   FakeAgent agent;
   agent.set_text("1.3.6.1.2.1.1.2.0", "x");
-  KalOwned<IKalFindDeviceSnmp> finder(kal_create_find_device_snmp_with(FakeAgent::factories()));
+  KalOwned<IKalFindDeviceSnmp> finder(
+      kal_create_find_device_snmp_with(FakeAgent::factories()));
   finder->set_community("lan");
-  ASSERT_EQ(finder->init("255.255.255.255", IKalNetworkAddress::IPv4, 161, 1, nullptr, 300, 1, 0),
+  ASSERT_EQ(finder->init("255.255.255.255", IKalNetworkAddress::IPv4, 161, 1,
+                         nullptr, 300, 1, 0),
             kKalOk);
   ASSERT_EQ(finder->add_oid_string(kSysObjectId), kKalOk);
   IKasSnmpPacketList* raw = nullptr;
@@ -60,9 +62,10 @@ TEST(FindDevice, AsksForSysObjectIdInstanceZeroWithAGet) {
 
 TEST(FindDevice, IpxWithSizeZeroGets546) {
   FakeAgent agent;
-  KalOwned<IKalFindDeviceSnmp> finder(kal_create_find_device_snmp_with(FakeAgent::factories()));
-  ASSERT_EQ(finder->init("00000000:ffffffffffff", IKalNetworkAddress::IPX, 36879, 0, nullptr,
-                         100, 0, 0),
+  KalOwned<IKalFindDeviceSnmp> finder(
+      kal_create_find_device_snmp_with(FakeAgent::factories()));
+  ASSERT_EQ(finder->init("00000000:ffffffffffff", IKalNetworkAddress::IPX,
+                         36879, 0, nullptr, 100, 0, 0),
             kKalOk);
   ASSERT_EQ(finder->add_oid_string(kSysObjectId), kKalOk);
   IKasSnmpPacketList* raw = nullptr;
@@ -76,9 +79,12 @@ TEST(FindDevice, IpxWithSizeZeroGets546) {
 
 TEST(FindDevice, Version2UsesTheSnmpV3TargetWithTheUsmBlock) {
   FakeAgent agent;
-  KalOwned<IKalFindDeviceSnmp> finder(kal_create_find_device_snmp_with(FakeAgent::factories()));
+  KalOwned<IKalFindDeviceSnmp> finder(
+      kal_create_find_device_snmp_with(FakeAgent::factories()));
   const KalUsmParams usm{"finder", 1, 1, 2, "a-phrase", "p-phrase", "c"};
-  ASSERT_EQ(finder->init("ff02::1", IKalNetworkAddress::IPv6, 161, 2, &usm, 100, 0, 0), kKalOk);
+  ASSERT_EQ(finder->init("ff02::1", IKalNetworkAddress::IPv6, 161, 2, &usm, 100,
+                         0, 0),
+            kKalOk);
   ASSERT_EQ(finder->add_oid_string(kSysObjectId), kKalOk);
   IKasSnmpPacketList* raw = nullptr;
   finder->send_broad_cast(&raw);
@@ -99,8 +105,10 @@ TEST(FindDevice, Version2UsesTheSnmpV3TargetWithTheUsmBlock) {
 TEST(FindDevice, FailureLeavesTheOutListUnset) {
   FakeAgent agent;
   agent.set_answer([](IKasPdu*, int) { return kKasErrSend; });
-  KalOwned<IKalFindDeviceSnmp> finder(kal_create_find_device_snmp_with(FakeAgent::factories()));
-  ASSERT_EQ(finder->init("10.1.2.255", IKalNetworkAddress::IPv4, 161, 0, nullptr, 100, 0, 0),
+  KalOwned<IKalFindDeviceSnmp> finder(
+      kal_create_find_device_snmp_with(FakeAgent::factories()));
+  ASSERT_EQ(finder->init("10.1.2.255", IKalNetworkAddress::IPv4, 161, 0,
+                         nullptr, 100, 0, 0),
             kKalOk);
   ASSERT_EQ(finder->add_oid_string(kSysObjectId), kKalOk);
   IKasSnmpPacketList* sentinel = reinterpret_cast<IKasSnmpPacketList*>(0x1);
@@ -111,11 +119,13 @@ TEST(FindDevice, FailureLeavesTheOutListUnset) {
 
 TEST(FindDevice, ArgumentsAndOrderAreChecked) {
   FakeAgent agent;
-  KalOwned<IKalFindDeviceSnmp> finder(kal_create_find_device_snmp_with(FakeAgent::factories()));
+  KalOwned<IKalFindDeviceSnmp> finder(
+      kal_create_find_device_snmp_with(FakeAgent::factories()));
   IKasSnmpPacketList* out = nullptr;
   EXPECT_EQ(finder->add_oid_string(kSysObjectId), kKalErrInvalidArg);
   EXPECT_EQ(finder->send_broad_cast(&out), kKalErrInvalidArg);
-  ASSERT_EQ(finder->init("10.1.2.255", IKalNetworkAddress::IPv4, 161, 0, nullptr, 100, 0, 0),
+  ASSERT_EQ(finder->init("10.1.2.255", IKalNetworkAddress::IPv4, 161, 0,
+                         nullptr, 100, 0, 0),
             kKalOk);
   EXPECT_EQ(finder->add_oid_string("1.3.6..1"), kKalErrInvalidArg);
   EXPECT_EQ(finder->add_oid_string(nullptr), kKalErrInvalidArg);
@@ -150,7 +160,8 @@ zeltest::ResponderScript answers_model(const std::string& model) {
 std::map<std::string, std::string> answers(IKasSnmpPacketList* list) {
   std::map<std::string, std::string> out;
   KalOwned<IKasListCursor> cursor(list->new_cursor());
-  for (IKasSnmpPacket* p; (p = list->current(cursor.get())) != nullptr; list->next(cursor.get())) {
+  for (IKasSnmpPacket* p; (p = list->current(cursor.get())) != nullptr;
+       list->next(cursor.get())) {
     const IKasVarBind* b = p->get_pdu()->get_bindings()->at(0);
     size_t n = 0;
     const uint8_t* text = b->get_value()->get_bytes(&n);
@@ -163,11 +174,12 @@ std::map<std::string, std::string> answers(IKasSnmpPacketList* list) {
 TEST(FindDeviceLoopback, UnicastSearchFindsTheOneDevice) {
   ScriptedResponder agent;
   std::string error;
-  ASSERT_TRUE(agent.start("127.0.7.30", 0, answers_model(kModel), &error)) << error;
+  ASSERT_TRUE(agent.start("127.0.7.30", 0, answers_model(kModel), &error))
+      << error;
   KalOwned<IKalFindDeviceSnmp> finder(kal_create_find_device_snmp());
   finder->set_community("public");
-  ASSERT_EQ(finder->init("127.0.7.30", IKalNetworkAddress::IPv4, agent.port(), 0, nullptr, 150,
-                         0, 0),
+  ASSERT_EQ(finder->init("127.0.7.30", IKalNetworkAddress::IPv4, agent.port(),
+                         0, nullptr, 150, 0, 0),
             kKalOk);
   ASSERT_EQ(finder->add_oid_string(kSysObjectId), kKalOk);
   IKasSnmpPacketList* raw = nullptr;
@@ -186,12 +198,14 @@ TEST(FindDeviceLoopback, UnicastSearchFindsTheOneDevice) {
 TEST(FindDeviceLoopback, NobodyAnsweringIsAnEmptyList) {
   ScriptedResponder agent;
   std::string error;
-  ASSERT_TRUE(agent.start("127.0.7.31", 0, [](const ScriptedRequest&) {
-    return std::vector<ScriptedReply>{};
-  }, &error)) << error;
+  ASSERT_TRUE(agent.start(
+      "127.0.7.31", 0,
+      [](const ScriptedRequest&) { return std::vector<ScriptedReply>{}; },
+      &error))
+      << error;
   KalOwned<IKalFindDeviceSnmp> finder(kal_create_find_device_snmp());
-  ASSERT_EQ(finder->init("127.0.7.31", IKalNetworkAddress::IPv4, agent.port(), 0, nullptr, 100,
-                         1, 0),
+  ASSERT_EQ(finder->init("127.0.7.31", IKalNetworkAddress::IPv4, agent.port(),
+                         0, nullptr, 100, 1, 0),
             kKalOk);
   ASSERT_EQ(finder->add_oid_string(kSysObjectId), kKalOk);
   IKasSnmpPacketList* raw = nullptr;
@@ -215,12 +229,15 @@ TEST(FindDeviceNetns, BroadcastCollectsOneAnswerPerDevice) {
       nodes.push_back(std::make_unique<zeltest::NetNsNode>());
       ASSERT_EQ(nodes.back()->create(), "");
       const std::string n = std::to_string(i + 2);
-      ASSERT_EQ(nodes.back()->attach("br0", "veth" + n, "eth0", "10.9.7." + n + "/24"), "");
+      ASSERT_EQ(nodes.back()->attach("br0", "veth" + n, "eth0",
+                                     "10.9.7." + n + "/24"),
+                "");
       agents.push_back(std::make_unique<ScriptedResponder>());
       zeltest::ScopedNetNsEnter enter(*nodes.back());
       ASSERT_TRUE(enter.ok());
       std::string error;
-      ASSERT_TRUE(agents.back()->start("0.0.0.0", 161, answers_model(models[i]), &error))
+      ASSERT_TRUE(agents.back()->start("0.0.0.0", 161, answers_model(models[i]),
+                                       &error))
           << error;
     }
     KalOwned<IKalFindDeviceSnmp> finder(kal_create_find_device_snmp());
@@ -228,16 +245,17 @@ TEST(FindDeviceNetns, BroadcastCollectsOneAnswerPerDevice) {
     ASSERT_EQ(finder->get_protocol("10.9.7.255", &protocol), kKalOk);
     ASSERT_EQ(protocol, IKalNetworkAddress::IPv4);
     finder->set_community("public");
-    ASSERT_EQ(finder->init("10.9.7.255", protocol, 161, 0, nullptr, 300, 1, 0), kKalOk);
+    ASSERT_EQ(finder->init("10.9.7.255", protocol, 161, 0, nullptr, 300, 1, 0),
+              kKalOk);
     ASSERT_EQ(finder->add_oid_string(kSysObjectId), kKalOk);
     IKasSnmpPacketList* raw = nullptr;
     ASSERT_EQ(finder->send_broad_cast(&raw), kKalOk);
     KalOwned<IKasSnmpPacketList> list(raw);
     // Every device answered both tries; each appears once.
-    EXPECT_EQ(answers(list.get()), (std::map<std::string, std::string>{
-                                       {"10.9.7.2", models[0]},
-                                       {"10.9.7.3", models[1]},
-                                       {"10.9.7.4", models[2]}}));
+    EXPECT_EQ(answers(list.get()),
+              (std::map<std::string, std::string>{{"10.9.7.2", models[0]},
+                                                  {"10.9.7.3", models[1]},
+                                                  {"10.9.7.4", models[2]}}));
     for (const auto& agent : agents) {
       ASSERT_TRUE(agent->wait_for_requests(2, 2000));
       EXPECT_EQ(agent->requests()[0].community, "public");

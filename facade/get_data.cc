@@ -31,21 +31,24 @@ class CKalGetData : public IKalGetData {
     core_.set_community(community, size);
   }
 
-  int init(const char* address, IKalNetworkAddress::EProtocol protocol, uint16_t port,
-           int32_t version, const KalUsmParams* usm, uint32_t timeout_ms, uint32_t retries,
+  int init(const char* address, IKalNetworkAddress::EProtocol protocol,
+           uint16_t port, int32_t version, const KalUsmParams* usm,
+           uint32_t timeout_ms, uint32_t retries,
            uint32_t max_message_size) override {
-    return core_.init(address, protocol, port, version, usm, timeout_ms, retries,
-                      max_message_size);
+    return core_.init(address, protocol, port, version, usm, timeout_ms,
+                      retries, max_message_size);
   }
 
   int add_oid_string(const char* oid, bool instance0) override {
     return core_.add_binding(oid, instance0 ? "0" : nullptr, nullptr);
   }
 
-  int add_oid_string(const char* oid, const char* suffix, int32_t value) override {
+  int add_oid_string(const char* oid, const char* suffix,
+                     int32_t value) override {
     if (!suffix) return kKalErrInvalidArg;
     int rc = kKalOk;
-    IKasSnmpValue* number = kas_create_value_from_int(value, kKasTagInteger, &rc);
+    IKasSnmpValue* number =
+        kas_create_value_from_int(value, kKasTagInteger, &rc);
     if (!number) return rc;
     return core_.add_binding(oid, suffix, number);
   }
@@ -54,7 +57,9 @@ class CKalGetData : public IKalGetData {
     const int rc = exchange(kKasPduSet);
     if (rc != kKalOk) return rc;
     const int32_t error = core_.pdu()->get_error_status();
-    return (error == kKasSnmpNoSuchName || error == kKasSnmpNoAccess) ? kKalErrNoData : kKalOk;
+    return (error == kKasSnmpNoSuchName || error == kKasSnmpNoAccess)
+               ? kKalErrNoData
+               : kKalOk;
   }
 
   int get_data(IKasPduList* list, const char* root) override;
@@ -93,7 +98,8 @@ class CKalGetData : public IKalGetData {
     return kKalOk;
   }
 
-  int get_protocol(const char* address, IKalNetworkAddress::EProtocol* protocol) override {
+  int get_protocol(const char* address,
+                   IKalNetworkAddress::EProtocol* protocol) override {
     if (!address || !protocol) return kKalErrInvalidArg;
     return kal_address_get_protocol(address, protocol);
   }
@@ -120,7 +126,8 @@ class CKalGetData : public IKalGetData {
   // there is none.
   int take_value(KalOwned<IKasSnmpValue>* value) {
     IKasSnmpValue* taken = nullptr;
-    if (core_.pdu()->pop_front_parts(nullptr, &taken) != kKalOk) return kKalErrNoData;
+    if (core_.pdu()->pop_front_parts(nullptr, &taken) != kKalOk)
+      return kKalErrNoData;
     value->reset(taken);
     return *value ? kKalOk : kKalErrNoData;
   }
@@ -158,8 +165,9 @@ int CKalGetData::get_data(IKasPduList* list, const char* root) {
   if (!root_oid) return rc;
   IKasPdu* pdu = core_.pdu();
   const IKasVarBindList* bindings = pdu->get_bindings();
-  const IKasOid* first = bindings ? (bindings->at(0) ? bindings->at(0)->get_oid() : nullptr)
-                                   : nullptr;
+  const IKasOid* first =
+      bindings ? (bindings->at(0) ? bindings->at(0)->get_oid() : nullptr)
+               : nullptr;
   if (!first) return kKalErrNoData;
   KalOwned<IKasSnmpValue> previous(first->clone(&rc));
   if (!previous) return rc;
@@ -197,8 +205,11 @@ IKalGetData* create(const KasSessionFactories* factories, int* pStatus) {
 
 }  // namespace
 
-IKalGetData* kal_create_get_data(int* pStatus) { return create(nullptr, pStatus); }
+IKalGetData* kal_create_get_data(int* pStatus) {
+  return create(nullptr, pStatus);
+}
 
-IKalGetData* kal_create_get_data_with(const KasSessionFactories& factories, int* pStatus) {
+IKalGetData* kal_create_get_data_with(const KasSessionFactories& factories,
+                                      int* pStatus) {
   return create(&factories, pStatus);
 }

@@ -61,9 +61,10 @@ class IKalGetData {
   // versions. Returns 0, kKalErrInvalidArg, kKalErrNoMemory or the first
   // failing step's status; what was made before a failure is freed by
   // release.
-  virtual int init(const char* address, IKalNetworkAddress::EProtocol protocol, uint16_t port,
-                   int32_t version, const KalUsmParams* usm, uint32_t timeout_ms,
-                   uint32_t retries, uint32_t max_message_size) = 0;
+  virtual int init(const char* address, IKalNetworkAddress::EProtocol protocol,
+                   uint16_t port, int32_t version, const KalUsmParams* usm,
+                   uint32_t timeout_ms, uint32_t retries,
+                   uint32_t max_message_size) = 0;
 
   // Slot 3. Appends a binding without value for the identifier `oid` (dotted
   // text), with the sub-identifier 0 appended when `instance0` is set (the
@@ -73,7 +74,8 @@ class IKalGetData {
 
   // Slot 4. Appends the binding `oid`.`suffix` = INTEGER `value`, to prepare
   // a set. The same statuses.
-  virtual int add_oid_string(const char* oid, const char* suffix, int32_t value) = 0;
+  virtual int add_oid_string(const char* oid, const char* suffix,
+                             int32_t value) = 0;
 
   // Slot 5. Sends the PDU as a SetRequest. Returns the session's status,
   // kKalErrNoData when the agent answers noSuchName (2) or noAccess (6), 0
@@ -110,7 +112,8 @@ class IKalGetData {
 
   // Slot 10. Classifies `address` with the address service (numeric texts
   // only; a host name fails). Returns the service's status.
-  virtual int get_protocol(const char* address, IKalNetworkAddress::EProtocol* protocol) = 0;
+  virtual int get_protocol(const char* address,
+                           IKalNetworkAddress::EProtocol* protocol) = 0;
 
   // Slot 11.
   virtual ~IKalGetData() = default;

@@ -30,8 +30,8 @@ class Responder : public ::testing::Test {
     request_.reset(kal_create_get_data());
     ASSERT_TRUE(request_);
     request_->set_community("public");
-    ASSERT_EQ(request_->init(address.c_str(), IKalNetworkAddress::IPv4, agent_.port(), 0,
-                             nullptr, 200, 1, 0),
+    ASSERT_EQ(request_->init(address.c_str(), IKalNetworkAddress::IPv4,
+                             agent_.port(), 0, nullptr, 200, 1, 0),
               kKalOk);
   }
 
@@ -40,7 +40,8 @@ class Responder : public ::testing::Test {
 };
 
 // A response to `r` whose bindings are `oids` with INTEGER values 1, 2, ...
-std::vector<uint8_t> integers(const ScriptedRequest& r, const std::vector<std::string>& oids) {
+std::vector<uint8_t> integers(const ScriptedRequest& r,
+                              const std::vector<std::string>& oids) {
   KalOwned<IKasPdu> pdu(kas_create_pdu());
   int32_t n = 0;
   for (const std::string& oid : oids) {
@@ -102,9 +103,11 @@ TEST_F(Responder, WalkEndsWhenTheAgentCyclesBackwards) {
 
 TEST_F(Responder, ThreeIntegersAgainstTwoBindingsWritesTwo) {
   start("127.0.7.24", [](const ScriptedRequest& r) {
-    return std::vector<ScriptedReply>{{integers(r, {r.oids.at(0), r.oids.at(1)})}};
+    return std::vector<ScriptedReply>{
+        {integers(r, {r.oids.at(0), r.oids.at(1)})}};
   });
-  for (const char* oid : {"1.3.6.1.4.1.9.5.1", "1.3.6.1.4.1.9.5.2", "1.3.6.1.4.1.9.5.3"}) {
+  for (const char* oid :
+       {"1.3.6.1.4.1.9.5.1", "1.3.6.1.4.1.9.5.2", "1.3.6.1.4.1.9.5.3"}) {
     ASSERT_EQ(request_->add_oid_string(oid, false), kKalOk);
   }
   int32_t out[3] = {-9, -9, -9};
@@ -135,27 +138,34 @@ TEST(ResponderSet, NoAccessIsNoDataAndReadOnlyIsSuccess) {
   for (const SetCase& c : kCases) {
     ScriptedResponder agent;
     std::string error;
-    ASSERT_TRUE(agent.start(c.address, 0, [&c](const ScriptedRequest& r) {
-      return std::vector<ScriptedReply>{
-          {zeltest::echo_response(r, 0, c.error_status, c.error_status ? 1 : 0)}};
-    }, &error)) << error;
+    ASSERT_TRUE(agent.start(
+        c.address, 0,
+        [&c](const ScriptedRequest& r) {
+          return std::vector<ScriptedReply>{{zeltest::echo_response(
+              r, 0, c.error_status, c.error_status ? 1 : 0)}};
+        },
+        &error))
+        << error;
     KalOwned<IKalGetData> request(kal_create_get_data());
-    ASSERT_EQ(request->init(c.address, IKalNetworkAddress::IPv4, agent.port(), 1, nullptr, 200,
-                            0, 0),
+    ASSERT_EQ(request->init(c.address, IKalNetworkAddress::IPv4, agent.port(),
+                            1, nullptr, 200, 0, 0),
               kKalOk);
-    ASSERT_EQ(request->add_oid_string("1.3.6.1.4.1.61801.8.76.3.2.1.1", "101.1.65", 1414),
+    ASSERT_EQ(request->add_oid_string("1.3.6.1.4.1.61801.8.76.3.2.1.1",
+                                      "101.1.65", 1414),
               kKalOk);
     EXPECT_EQ(request->set_data(), c.expected) << c.name;
     ASSERT_EQ(agent.request_count(), 1u) << c.name;
     const ScriptedRequest r = agent.requests()[0];
     EXPECT_EQ(r.type, 3) << c.name;  // SetRequest
     EXPECT_EQ(r.version, 0) << c.name;
-    EXPECT_EQ(r.oids, std::vector<std::string>{"1.3.6.1.4.1.61801.8.76.3.2.1.1.101.1.65"});
+    EXPECT_EQ(r.oids, std::vector<std::string>{
+                          "1.3.6.1.4.1.61801.8.76.3.2.1.1.101.1.65"});
   }
 }
 
 TEST_F(Responder, SilentAgentTimesOut) {
-  start("127.0.7.29", [](const ScriptedRequest&) { return std::vector<ScriptedReply>{}; });
+  start("127.0.7.29",
+        [](const ScriptedRequest&) { return std::vector<ScriptedReply>{}; });
   request_->add_oid_string("1.3.6.1.2.1.1.5", true);
   char text[16] = "";
   EXPECT_EQ(request_->get_data(text, sizeof text), kKasErrTimeout);

@@ -37,13 +37,15 @@ class GetData : public ::testing::Test {
   int init(int32_t version = 0, uint32_t max_size = 0,
            IKalNetworkAddress::EProtocol protocol = IKalNetworkAddress::IPv4,
            const KalUsmParams* usm = nullptr) {
-    return request_->init("127.0.7.9", protocol, 161, version, usm, 500, 2, max_size);
+    return request_->init("127.0.7.9", protocol, 161, version, usm, 500, 2,
+                          max_size);
   }
   // Rows of a walk as "oid=value oid=value" texts.
   static std::vector<std::string> rows(IKasPduList* list) {
     std::vector<std::string> out;
     KalOwned<IKasListCursor> cursor(list->new_cursor());
-    for (IKasPdu* pdu; (pdu = list->current(cursor.get())) != nullptr; list->next(cursor.get())) {
+    for (IKasPdu* pdu; (pdu = list->current(cursor.get())) != nullptr;
+         list->next(cursor.get())) {
       std::string row;
       for (size_t i = 0; i < pdu->binding_count(); ++i) {
         const IKasVarBind* b = pdu->get_bindings()->at(i);
@@ -84,11 +86,14 @@ TEST(RequestCore, MaximumMessageSizeIsClampedPerProtocol) {
   };
   for (const ClampRow& row : kRows) {
     FakeAgent agent;
-    KalOwned<IKalGetData> request(kal_create_get_data_with(FakeAgent::factories()));
-    ASSERT_EQ(request->init(row.protocol == IKalNetworkAddress::IPX ? "00000001:0000c0a80101"
-                                                                     : "127.0.7.9",
-                            row.protocol, 161, 0, nullptr, 100, 0, row.requested),
-              kKalOk)
+    KalOwned<IKalGetData> request(
+        kal_create_get_data_with(FakeAgent::factories()));
+    ASSERT_EQ(
+        request->init(row.protocol == IKalNetworkAddress::IPX
+                          ? "00000001:0000c0a80101"
+                          : "127.0.7.9",
+                      row.protocol, 161, 0, nullptr, 100, 0, row.requested),
+        kKalOk)
         << row.name;
     ASSERT_EQ(request->add_oid_string("1.3.6.1.2.1.1.2", true), kKalOk);
     int32_t v = 0;
@@ -101,10 +106,11 @@ TEST(RequestCore, MaximumMessageSizeIsClampedPerProtocol) {
 TEST_F(GetData, CommunityVersionsGoOutAsSnmpV1WithTheCommunity) {
   for (int32_t version : {0, 1, 3, -1}) {
     FakeAgent agent;
-    KalOwned<IKalGetData> request(kal_create_get_data_with(FakeAgent::factories()));
+    KalOwned<IKalGetData> request(
+        kal_create_get_data_with(FakeAgent::factories()));
     request->set_community("private");
-    ASSERT_EQ(request->init("127.0.7.9", IKalNetworkAddress::IPv4, 1161, version, nullptr, 750,
-                            3, 0),
+    ASSERT_EQ(request->init("127.0.7.9", IKalNetworkAddress::IPv4, 1161,
+                            version, nullptr, 750, 3, 0),
               kKalOk);
     ASSERT_EQ(request->add_oid_string("1.3.6.1.2.1.1.5", true), kKalOk);
     char text[8] = "";
@@ -174,7 +180,8 @@ TEST_F(GetData, NullCommunityIsEmpty) {
 
 TEST_F(GetData, Version2HandsTheUsmBlockUnchangedToTheSnmpV3Target) {
   request_->set_community("ignored");
-  const KalUsmParams usm{"operator", 2, 2, 1, "auth-phrase", "priv-phrase", "ctx"};
+  const KalUsmParams usm{"operator",    2,    2, 1, "auth-phrase",
+                         "priv-phrase", "ctx"};
   ASSERT_EQ(init(2, 0, IKalNetworkAddress::IPv4, &usm), kKalOk);
   request_->add_oid_string("1.3.6.1.2.1.1.5", true);
   int32_t v = 0;
@@ -200,11 +207,13 @@ TEST_F(GetData, SecurityNameLongerThan32IsRefusedByInit) {
   const KalUsmParams usm{name.c_str(), 0, 0, 0, "", "", ""};
   EXPECT_EQ(init(2, 0, IKalNetworkAddress::IPv4, &usm), kKalErrInvalidArg);
   // Nothing can be added or sent after a failed init.
-  EXPECT_EQ(request_->add_oid_string("1.3.6.1.2.1.1.5", true), kKalErrInvalidArg);
+  EXPECT_EQ(request_->add_oid_string("1.3.6.1.2.1.1.5", true),
+            kKalErrInvalidArg);
 }
 
 TEST_F(GetData, NullAddressIsRefused) {
-  EXPECT_EQ(request_->init(nullptr, IKalNetworkAddress::IPv4, 161, 0, nullptr, 1, 0, 0),
+  EXPECT_EQ(request_->init(nullptr, IKalNetworkAddress::IPv4, 161, 0, nullptr,
+                           1, 0, 0),
             kKalErrInvalidArg);
 }
 
@@ -215,7 +224,8 @@ TEST_F(GetData, SecondInitStartsWithAnEmptyRequest) {
   request_->add_oid_string("1.3.6.1.2.1.1.5", true);
   int32_t v = 0;
   request_->get_data(&v);
-  EXPECT_EQ(agent_.seen().at(0).oids, std::vector<std::string>{"1.3.6.1.2.1.1.5.0"});
+  EXPECT_EQ(agent_.seen().at(0).oids,
+            std::vector<std::string>{"1.3.6.1.2.1.1.5.0"});
 }
 
 // ---- identifiers ----
@@ -226,27 +236,32 @@ TEST_F(GetData, InstanceZeroIsAppendedOnRequest) {
   ASSERT_EQ(request_->add_oid_string("1.3.6.1.2.1.25.2.3.1.2", false), kKalOk);
   int32_t v = 0;
   request_->get_data(&v);
-  const std::vector<std::string> expected{"1.3.6.1.2.1.25.2.2.0", "1.3.6.1.2.1.25.2.3.1.2"};
+  const std::vector<std::string> expected{"1.3.6.1.2.1.25.2.2.0",
+                                          "1.3.6.1.2.1.25.2.3.1.2"};
   EXPECT_EQ(agent_.seen().at(0).oids, expected);
-  EXPECT_EQ(agent_.seen().at(0).value_tags, (std::vector<int>{kKasTagNull, kKasTagNull}));
+  EXPECT_EQ(agent_.seen().at(0).value_tags,
+            (std::vector<int>{kKasTagNull, kKasTagNull}));
 }
 
 TEST_F(GetData, MalformedIdentifiersAreRefused) {
   ASSERT_EQ(init(), kKalOk);
-  for (const char* bad : {"", "1..3", ".1.3", "1.3.", "1.3.a", "1.03", "1.3.4294967296"}) {
+  for (const char* bad :
+       {"", "1..3", ".1.3", "1.3.", "1.3.a", "1.03", "1.3.4294967296"}) {
     EXPECT_EQ(request_->add_oid_string(bad, false), kKalErrInvalidArg) << bad;
     EXPECT_EQ(request_->add_oid_string(bad, "1", 5), kKalErrInvalidArg) << bad;
   }
   EXPECT_EQ(request_->add_oid_string(nullptr, true), kKalErrInvalidArg);
   for (const char* bad_suffix : {"", ".1", "1.", "x", "1..2"}) {
-    EXPECT_EQ(request_->add_oid_string("1.3.6.1", bad_suffix, 5), kKalErrInvalidArg)
+    EXPECT_EQ(request_->add_oid_string("1.3.6.1", bad_suffix, 5),
+              kKalErrInvalidArg)
         << bad_suffix;
   }
   EXPECT_EQ(request_->add_oid_string("1.3.6.1", nullptr, 5), kKalErrInvalidArg);
 }
 
 TEST_F(GetData, IdentifiersNeedInit) {
-  EXPECT_EQ(request_->add_oid_string("1.3.6.1.2.1.1.5", true), kKalErrInvalidArg);
+  EXPECT_EQ(request_->add_oid_string("1.3.6.1.2.1.1.5", true),
+            kKalErrInvalidArg);
   int32_t v = 0;
   EXPECT_EQ(request_->get_data(&v), kKalErrInvalidArg);
   EXPECT_EQ(request_->set_data(), kKalErrInvalidArg);
@@ -258,12 +273,14 @@ TEST_F(GetData, IdentifiersNeedInit) {
 TEST_F(GetData, SetBindingCarriesTheSuffixAndAnInteger) {
   agent_.set_int("1.3.6.1.4.1.61801.8.76.3.2.1.1.101.3.65.66.67", 0);
   ASSERT_EQ(init(), kKalOk);
-  ASSERT_EQ(request_->add_oid_string("1.3.6.1.4.1.61801.8.76.3.2.1.1", "101.3.65.66.67", 1414),
+  ASSERT_EQ(request_->add_oid_string("1.3.6.1.4.1.61801.8.76.3.2.1.1",
+                                     "101.3.65.66.67", 1414),
             kKalOk);
   EXPECT_EQ(request_->set_data(), kKalOk);
   const zeltest::SeenRequest& r = agent_.seen().at(0);
   EXPECT_EQ(r.type, kKasPduSet);
-  EXPECT_EQ(r.oids, std::vector<std::string>{"1.3.6.1.4.1.61801.8.76.3.2.1.1.101.3.65.66.67"});
+  EXPECT_EQ(r.oids, std::vector<std::string>{
+                        "1.3.6.1.4.1.61801.8.76.3.2.1.1.101.3.65.66.67"});
   EXPECT_EQ(r.value_tags, std::vector<int>{kKasTagInteger});
   EXPECT_EQ(r.int_values, std::vector<int32_t>{1414});
 }
@@ -280,7 +297,8 @@ TEST_F(GetData, ThreeIntegersAgainstTwoBindingsWritesTwoAndAnswersNoData) {
     return kKalOk;
   });
   ASSERT_EQ(init(), kKalOk);
-  for (const char* oid : {"1.3.6.1.4.1.1.1", "1.3.6.1.4.1.1.2", "1.3.6.1.4.1.1.3"}) {
+  for (const char* oid :
+       {"1.3.6.1.4.1.1.1", "1.3.6.1.4.1.1.2", "1.3.6.1.4.1.1.3"}) {
     ASSERT_EQ(request_->add_oid_string(oid, false), kKalOk);
   }
   int32_t out[3] = {-5, -5, -5};
@@ -339,7 +357,8 @@ TEST_F(GetData, TextGetRefusesAMissingBuffer) {
   ASSERT_EQ(init(), kKalOk);
   request_->add_oid_string("1.3.6.1.2.1.1.5", true);
   char out[4];
-  EXPECT_EQ(request_->get_data(static_cast<char*>(nullptr), 4), kKalErrInvalidArg);
+  EXPECT_EQ(request_->get_data(static_cast<char*>(nullptr), 4),
+            kKalErrInvalidArg);
   EXPECT_EQ(request_->get_data(out, 0), kKalErrInvalidArg);
 }
 
@@ -375,10 +394,14 @@ struct SetRow {
 
 TEST_F(GetData, SetAnswersNoDataOnlyForNoSuchNameAndNoAccess) {
   const SetRow kRows[] = {
-      {"no_error", 0, kKalOk},          {"too_big_seen_as_answer", 1, kKalOk},
-      {"no_such_name", 2, kKalErrNoData}, {"bad_value", 3, kKalOk},
-      {"read_only", 4, kKalOk},         {"gen_err", 5, kKalOk},
-      {"no_access", 6, kKalErrNoData},  {"not_writable", 17, kKalOk},
+      {"no_error", 0, kKalOk},
+      {"too_big_seen_as_answer", 1, kKalOk},
+      {"no_such_name", 2, kKalErrNoData},
+      {"bad_value", 3, kKalOk},
+      {"read_only", 4, kKalOk},
+      {"gen_err", 5, kKalOk},
+      {"no_access", 6, kKalErrNoData},
+      {"not_writable", 17, kKalOk},
   };
   for (const SetRow& row : kRows) {
     FakeAgent agent;
@@ -388,8 +411,10 @@ TEST_F(GetData, SetAnswersNoDataOnlyForNoSuchNameAndNoAccess) {
       pdu->set_error_index(row.error_status ? 1 : 0);
       return kKalOk;
     });
-    KalOwned<IKalGetData> request(kal_create_get_data_with(FakeAgent::factories()));
-    ASSERT_EQ(request->init("127.0.7.9", IKalNetworkAddress::IPv4, 161, 0, nullptr, 1, 0, 0),
+    KalOwned<IKalGetData> request(
+        kal_create_get_data_with(FakeAgent::factories()));
+    ASSERT_EQ(request->init("127.0.7.9", IKalNetworkAddress::IPv4, 161, 0,
+                            nullptr, 1, 0, 0),
               kKalOk);
     ASSERT_EQ(request->add_oid_string("1.3.6.1.4.1.2", "1", 1414), kKalOk);
     EXPECT_EQ(request->set_data(), row.expected) << row.name;
@@ -417,8 +442,10 @@ TEST_F(GetData, WalkOfTwoRowsAndTwoColumns) {
   for (const auto& r : agent_.seen()) EXPECT_EQ(r.type, kKasPduGetNext);
   // Each request asks for the identifiers just received, without values.
   EXPECT_EQ(agent_.seen()[2].oids,
-            (std::vector<std::string>{"1.3.6.1.2.1.25.2.3.1.2.2", "1.3.6.1.2.1.25.2.3.1.3.2"}));
-  EXPECT_EQ(agent_.seen()[2].value_tags, (std::vector<int>{kKasTagNull, kKasTagNull}));
+            (std::vector<std::string>{"1.3.6.1.2.1.25.2.3.1.2.2",
+                                      "1.3.6.1.2.1.25.2.3.1.3.2"}));
+  EXPECT_EQ(agent_.seen()[2].value_tags,
+            (std::vector<int>{kKasTagNull, kKasTagNull}));
 }
 
 TEST_F(GetData, WalkWhoseFirstAnswerIsOutsideLeavesTheListEmpty) {
@@ -444,7 +471,8 @@ TEST_F(GetData, WalkRootIsNotMatchedWithoutItsDot) {
 TEST_F(GetData, WalkCrossesIndexDigitLengths) {
   // Indexes 1..120: by text 10 would sort before 9 and 100 before 99; the
   // walk must keep every row in numeric order.
-  for (int i = 1; i <= 120; ++i) agent_.set_int("1.3.6.1.4.1.9.1." + std::to_string(i), i);
+  for (int i = 1; i <= 120; ++i)
+    agent_.set_int("1.3.6.1.4.1.9.1." + std::to_string(i), i);
   agent_.set_int("1.3.6.1.4.1.9.2.1", 0);
   ASSERT_EQ(init(), kKalOk);
   request_->add_oid_string("1.3.6.1.4.1.9.1", false);
@@ -453,7 +481,8 @@ TEST_F(GetData, WalkCrossesIndexDigitLengths) {
   const std::vector<std::string> got = rows(list.get());
   ASSERT_EQ(got.size(), 120u);
   for (int i = 1; i <= 120; ++i) {
-    EXPECT_EQ(got[i - 1], "1.3.6.1.4.1.9.1." + std::to_string(i) + "=" + std::to_string(i));
+    EXPECT_EQ(got[i - 1],
+              "1.3.6.1.4.1.9.1." + std::to_string(i) + "=" + std::to_string(i));
   }
 }
 
@@ -486,8 +515,9 @@ TEST_F(GetData, WalkEndsWhenTheAgentEchoesWithoutAnError) {
 TEST_F(GetData, WalkEndsWhenTheAgentAnswersTheSameIdentifierForever) {
   agent_.set_answer([](IKasPdu* pdu, int) {
     pdu->set_type(kKasPduResponse);
-    pdu->get_bindings()->at(0)->set(kas_create_oid_from_text("1.3.6.1.4.1.9.1.7"),
-                                    kas_create_value_from_int(7, kKasTagInteger));
+    pdu->get_bindings()->at(0)->set(
+        kas_create_oid_from_text("1.3.6.1.4.1.9.1.7"),
+        kas_create_value_from_int(7, kKasTagInteger));
     return kKalOk;
   });
   ASSERT_EQ(init(), kKalOk);
@@ -503,8 +533,9 @@ TEST_F(GetData, WalkEndsWhenTheAgentGoesBackwards) {
     pdu->set_type(kKasPduResponse);
     // .10, then .9: after by text, before by number.
     const char* oid = call == 0 ? "1.3.6.1.4.1.9.1.10" : "1.3.6.1.4.1.9.1.9";
-    pdu->get_bindings()->at(0)->set(kas_create_oid_from_text(oid),
-                                    kas_create_value_from_int(call, kKasTagInteger));
+    pdu->get_bindings()->at(0)->set(
+        kas_create_oid_from_text(oid),
+        kas_create_value_from_int(call, kKasTagInteger));
     return call < 5 ? kKalOk : kKasErrTimeout;
   });
   ASSERT_EQ(init(), kKalOk);
@@ -518,7 +549,8 @@ TEST_F(GetData, WalkKeepsWhatWasCollectedWhenAnErrorStatusArrives) {
   agent_.set_answer([](IKasPdu* pdu, int call) {
     pdu->set_type(kKasPduResponse);
     pdu->get_bindings()->at(0)->set(
-        kas_create_oid_from_text(("1.3.6.1.4.1.9.1." + std::to_string(call + 1)).c_str()),
+        kas_create_oid_from_text(
+            ("1.3.6.1.4.1.9.1." + std::to_string(call + 1)).c_str()),
         kas_create_value_from_int(call, kKasTagInteger));
     if (call == 2) pdu->set_error_status(kKasSnmpGenErr);
     return kKalOk;
@@ -537,8 +569,9 @@ TEST_F(GetData, WalkFailureIsAnsweredWithTheRowsKept) {
   agent_.set_answer([&calls](IKasPdu* pdu, int) {
     if (++calls == 2) return kKasErrTimeout;
     pdu->set_type(kKasPduResponse);
-    pdu->get_bindings()->at(0)->set(kas_create_oid_from_text("1.3.6.1.4.1.9.1.1"),
-                                    kas_create_value_from_int(1, kKasTagInteger));
+    pdu->get_bindings()->at(0)->set(
+        kas_create_oid_from_text("1.3.6.1.4.1.9.1.1"),
+        kas_create_value_from_int(1, kKasTagInteger));
     return kKalOk;
   });
   ASSERT_EQ(init(), kKalOk);
@@ -556,7 +589,8 @@ TEST_F(GetData, WalkArgumentsAreChecked) {
   request_->add_oid_string("1.3.6.1.4.1.9.1", false);
   EXPECT_EQ(request_->get_data(list.get(), "1..3"), kKalErrInvalidArg);
   EXPECT_EQ(request_->get_data(list.get(), nullptr), kKalErrInvalidArg);
-  EXPECT_EQ(request_->get_data(static_cast<IKasPduList*>(nullptr), "1.3"), kKalErrInvalidArg);
+  EXPECT_EQ(request_->get_data(static_cast<IKasPduList*>(nullptr), "1.3"),
+            kKalErrInvalidArg);
   EXPECT_TRUE(agent_.seen().empty());
 }
 
@@ -583,9 +617,11 @@ int walk_with_failure(long n, size_t* rows) {
   KalOwned<IKasPduList> list(kas_create_pdu_list());
   kal_alloc_hook::g_fail_countdown = n;
   int rc = kKalOk;
-  KalOwned<IKalGetData> request(kal_create_get_data_with(FakeAgent::factories(), &rc));
+  KalOwned<IKalGetData> request(
+      kal_create_get_data_with(FakeAgent::factories(), &rc));
   if (request) {
-    rc = request->init("127.0.7.9", IKalNetworkAddress::IPv4, 161, 0, nullptr, 1, 0, 0);
+    rc = request->init("127.0.7.9", IKalNetworkAddress::IPv4, 161, 0, nullptr,
+                       1, 0, 0);
     if (rc == kKalOk) rc = request->add_oid_string("1.3.6.1.4.1.9.1", false);
     if (rc == kKalOk) rc = request->add_oid_string("1.3.6.1.4.1.9.2", false);
     if (rc == kKalOk) rc = request->get_data(list.get(), "1.3.6.1.4.1.9.1");

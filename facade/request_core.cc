@@ -8,13 +8,17 @@
 #include "snmp/target.h"
 #include "snmp/value.h"
 
-uint32_t kal_clamp_max_message_size(IKalNetworkAddress::EProtocol protocol, uint32_t requested) {
-  const bool ip = protocol == IKalNetworkAddress::IPv4 || protocol == IKalNetworkAddress::IPv6;
+uint32_t kal_clamp_max_message_size(IKalNetworkAddress::EProtocol protocol,
+                                    uint32_t requested) {
+  const bool ip = protocol == IKalNetworkAddress::IPv4 ||
+                  protocol == IKalNetworkAddress::IPv6;
   const uint32_t limit = ip ? kKalMaxMessageIp : kKalMaxMessageIpx;
   return (requested == 0 || requested > limit) ? limit : requested;
 }
 
-KalRequestCore::KalRequestCore() { set_community(kKalDefaultReadCommunity, sizeof kKalDefaultReadCommunity); }
+KalRequestCore::KalRequestCore() {
+  set_community(kKalDefaultReadCommunity, sizeof kKalDefaultReadCommunity);
+}
 
 KalRequestCore::~KalRequestCore() { reset(); }
 
@@ -36,21 +40,26 @@ void KalRequestCore::set_community(const char* community, size_t size) {
   community_[n] = '\0';
 }
 
-int KalRequestCore::init(const char* address, IKalNetworkAddress::EProtocol protocol,
-                         uint16_t port, int32_t version, const KalUsmParams* usm,
-                         uint32_t timeout_ms, uint32_t retries, uint32_t max_message_size) {
+int KalRequestCore::init(const char* address,
+                         IKalNetworkAddress::EProtocol protocol, uint16_t port,
+                         int32_t version, const KalUsmParams* usm,
+                         uint32_t timeout_ms, uint32_t retries,
+                         uint32_t max_message_size) {
   reset();
   if (!address) return kKalErrInvalidArg;
   int rc = kKalOk;
   address_ = kal_create_network_address(address, protocol, port, &rc);
   if (!address_) return rc;
-  const uint32_t max_size = kal_clamp_max_message_size(address_->get_protocol(), max_message_size);
+  const uint32_t max_size =
+      kal_clamp_max_message_size(address_->get_protocol(), max_message_size);
   version_ = version;
   rc = version == kKasVersion3 ? init_usm_target(usm) : init_community_target();
   if (rc != kKalOk) return rc;
   // A time-out beyond the signed range would read as "not set" below.
-  const uint32_t kMaxTimeout = static_cast<uint32_t>(std::numeric_limits<int32_t>::max());
-  target_->set_timeout(static_cast<int32_t>(timeout_ms > kMaxTimeout ? kMaxTimeout : timeout_ms));
+  const uint32_t kMaxTimeout =
+      static_cast<uint32_t>(std::numeric_limits<int32_t>::max());
+  target_->set_timeout(static_cast<int32_t>(
+      timeout_ms > kMaxTimeout ? kMaxTimeout : timeout_ms));
   // The host's retry count is a signed number (-1: a broadcast sends
   // nothing); the unsigned parameter carries it unchanged.
   target_->set_retries(static_cast<int32_t>(retries));
@@ -96,14 +105,16 @@ int KalRequestCore::init_community_target() {
   return target->set_address(address_);
 }
 
-int KalRequestCore::add_binding(const char* oid, const char* suffix, IKasSnmpValue* value) {
+int KalRequestCore::add_binding(const char* oid, const char* suffix,
+                                IKasSnmpValue* value) {
   KalOwned<IKasSnmpValue> owned_value(value);
   if (!ready_ || !oid || !*oid) return kKalErrInvalidArg;
   int rc = kKalOk;
   KalOwned<IKasSnmpValue> name(kas_create_oid_from_text(oid, &rc));
   if (!name) return rc;
   if (suffix) {
-    if (!*suffix || !kas_oid_text_is_valid(suffix, std::strlen(suffix))) return kKalErrInvalidArg;
+    if (!*suffix || !kas_oid_text_is_valid(suffix, std::strlen(suffix)))
+      return kKalErrInvalidArg;
     rc = name->as_oid()->append_text(suffix);
     if (rc != kKalOk) return rc;
   }

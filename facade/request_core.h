@@ -25,7 +25,8 @@ inline constexpr uint32_t kKalMaxMessageIpx = 546;
 // The maximum message size a request is sent with: 0 or a size above the
 // protocol's limit becomes the limit (1400 for IPv4 and IPv6, 546 for any
 // other protocol); a size in range is kept.
-uint32_t kal_clamp_max_message_size(IKalNetworkAddress::EProtocol protocol, uint32_t requested);
+uint32_t kal_clamp_max_message_size(IKalNetworkAddress::EProtocol protocol,
+                                    uint32_t requested);
 
 class KalRequestCore {
  public:
@@ -45,9 +46,9 @@ class KalRequestCore {
   // request PDU. Returns 0, kKalErrInvalidArg (null address, a security
   // name longer than 32 characters), kKalErrNoMemory. What was made before a
   // failure stays here and is freed with the core.
-  int init(const char* address, IKalNetworkAddress::EProtocol protocol, uint16_t port,
-           int32_t version, const KalUsmParams* usm, uint32_t timeout_ms, uint32_t retries,
-           uint32_t max_message_size);
+  int init(const char* address, IKalNetworkAddress::EProtocol protocol,
+           uint16_t port, int32_t version, const KalUsmParams* usm,
+           uint32_t timeout_ms, uint32_t retries, uint32_t max_message_size);
 
   // Appends the binding `oid`[.`suffix`] = `value` (taken; null: NULL) to the
   // request PDU. `suffix` (may be null) is one or more further

@@ -14,7 +14,7 @@
 // the object makes built over `factories` (copied).
 IKalGetData* kal_create_get_data_with(const KasSessionFactories& factories,
                                       int* pStatus = nullptr);
-IKalFindDeviceSnmp* kal_create_find_device_snmp_with(const KasSessionFactories& factories,
-                                                     int* pStatus = nullptr);
+IKalFindDeviceSnmp* kal_create_find_device_snmp_with(
+    const KasSessionFactories& factories, int* pStatus = nullptr);
 
 #endif  // FACADE_REQUEST_TESTING_H_

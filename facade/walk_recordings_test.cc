@@ -39,18 +39,21 @@ Arcs arcs(const std::string& text) {
   Arcs out;
   std::stringstream in(text[0] == '.' ? text.substr(1) : text);
   std::string part;
-  while (std::getline(in, part, '.')) out.push_back(std::strtoull(part.c_str(), nullptr, 10));
+  while (std::getline(in, part, '.'))
+    out.push_back(std::strtoull(part.c_str(), nullptr, 10));
   return out;
 }
 bool before(const Arcs& a, const Arcs& b) {
   return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end());
 }
 bool within(const Arcs& oid, const Arcs& root) {
-  return oid.size() > root.size() && std::equal(root.begin(), root.end(), oid.begin());
+  return oid.size() > root.size() &&
+         std::equal(root.begin(), root.end(), oid.begin());
 }
 std::string dotted(const Arcs& a) {
   std::string s;
-  for (size_t i = 0; i < a.size(); ++i) s += (i ? "." : "") + std::to_string(a[i]);
+  for (size_t i = 0; i < a.size(); ++i)
+    s += (i ? "." : "") + std::to_string(a[i]);
   return s;
 }
 
@@ -70,7 +73,8 @@ struct Seen {
 std::string hex_of(const std::string& text) {
   std::string out;
   for (char c : text) {
-    if (std::isxdigit(static_cast<unsigned char>(c))) out += static_cast<char>(std::toupper(c));
+    if (std::isxdigit(static_cast<unsigned char>(c)))
+      out += static_cast<char>(std::toupper(c));
   }
   return out;
 }
@@ -118,19 +122,23 @@ Seen parse(const std::string& output) {
     const size_t eq = line.find(" = ");
     if (!line.empty() && line[0] == '.' && eq != std::string::npos) {
       const std::string printed = line.substr(eq + 3);
-      seen.bindings.push_back({line.substr(1, eq - 1), canonical_netsnmp(printed)});
+      seen.bindings.push_back(
+          {line.substr(1, eq - 1), canonical_netsnmp(printed)});
       in_hex = printed.rfind("Hex-STRING: ", 0) == 0;
       continue;
     }
     // Net-SNMP breaks long hex strings over several lines.
-    if (in_hex && !seen.bindings.empty()) seen.bindings.back().value += hex_of(line);
+    if (in_hex && !seen.bindings.empty())
+      seen.bindings.back().value += hex_of(line);
   }
   return seen;
 }
 
-Seen netsnmp(const char* tool, const std::string& community, const std::string& oid) {
-  std::vector<std::string> argv{tool, "-m", "", "-v1", "-On", "-Ox", "-Ot", "-t",
-                                "0.4", "-r", "0", "-c", community, kAgentAddress};
+Seen netsnmp(const char* tool, const std::string& community,
+             const std::string& oid) {
+  std::vector<std::string> argv{tool,  "-m",  "",        "-v1",        "-On",
+                                "-Ox", "-Ot", "-t",      "0.4",        "-r",
+                                "0",   "-c",  community, kAgentAddress};
   if (std::string(tool) == "snmpwalk") argv.push_back("-CI");
   argv.push_back(oid);
   std::string output;
@@ -163,8 +171,9 @@ std::string canonical(const IKasSnmpValue* v) {
     }
     case kKasTagIpAddress: {
       const uint32_t a = v->get_uint();
-      return "IpAddress:" + std::to_string(a >> 24) + "." + std::to_string((a >> 16) & 255) +
-             "." + std::to_string((a >> 8) & 255) + "." + std::to_string(a & 255);
+      return "IpAddress:" + std::to_string(a >> 24) + "." +
+             std::to_string((a >> 16) & 255) + "." +
+             std::to_string((a >> 8) & 255) + "." + std::to_string(a & 255);
     }
     case kKasTagCounter32:
       return "Counter32:" + std::to_string(v->get_uint());
@@ -183,25 +192,30 @@ struct OurWalk {
 };
 
 // With `usm`, the walk goes out as SNMPv3 (version 2 of the request object).
-OurWalk walk_ours(const std::string& community, const std::vector<std::string>& columns,
+OurWalk walk_ours(const std::string& community,
+                  const std::vector<std::string>& columns,
                   const KalUsmParams* usm = nullptr) {
   OurWalk out;
   KalOwned<IKalGetData> request(kal_create_get_data(&out.status));
   if (!request) return out;
   request->set_community(community.c_str(), community.size() + 1);
-  out.status = request->init(kAgentAddress, IKalNetworkAddress::IPv4, 161, usm ? 2 : 0, usm,
-                             usm ? 2000 : kTimeoutMs, 0, 0);
+  out.status = request->init(kAgentAddress, IKalNetworkAddress::IPv4, 161,
+                             usm ? 2 : 0, usm, usm ? 2000 : kTimeoutMs, 0, 0);
   for (const std::string& c : columns) {
-    if (out.status == kKalOk) out.status = request->add_oid_string(c.c_str(), false);
+    if (out.status == kKalOk)
+      out.status = request->add_oid_string(c.c_str(), false);
   }
   KalOwned<IKasPduList> list(kas_create_pdu_list());
-  if (out.status == kKalOk) out.status = request->get_data(list.get(), columns[0].c_str());
+  if (out.status == kKalOk)
+    out.status = request->get_data(list.get(), columns[0].c_str());
   KalOwned<IKasListCursor> cursor(list->new_cursor());
-  for (IKasPdu* pdu; (pdu = list->current(cursor.get())) != nullptr; list->next(cursor.get())) {
+  for (IKasPdu* pdu; (pdu = list->current(cursor.get())) != nullptr;
+       list->next(cursor.get())) {
     std::vector<Binding> row;
     for (size_t i = 0; i < pdu->binding_count(); ++i) {
       const IKasVarBind* b = pdu->get_bindings()->at(i);
-      row.push_back({b->get_oid() ? b->get_oid()->text() : "<none>", canonical(b->get_value())});
+      row.push_back({b->get_oid() ? b->get_oid()->text() : "<none>",
+                     canonical(b->get_value())});
     }
     out.rows.push_back(row);
   }
@@ -242,7 +256,8 @@ struct Expected {
   bool uncertain = false;  // some column ran past what the view tells
 };
 
-Expected predict(const AgentView& view, const std::vector<std::string>& columns) {
+Expected predict(const AgentView& view,
+                 const std::vector<std::string>& columns) {
   Expected e;
   const Arcs root = arcs(columns[0]);
   std::vector<Arcs> asked;
@@ -268,7 +283,9 @@ Expected predict(const AgentView& view, const std::vector<std::string>& columns)
     for (const Next& n : answer) {
       if (n.kind == Next::kEndOfMib) return e;
     }
-    if (answer[0].kind != Next::kBinding || !within(arcs(answer[0].binding.oid), root)) return e;
+    if (answer[0].kind != Next::kBinding ||
+        !within(arcs(answer[0].binding.oid), root))
+      return e;
     e.rows.push_back(answer);
     for (size_t j = 0; j < columns.size(); ++j) {
       if (known[j]) asked[j] = arcs(answer[j].binding.oid);
@@ -295,16 +312,18 @@ std::string common_root(const std::vector<std::string>& columns) {
 AgentView walk_view(const std::string& community, const std::string& root) {
   AgentView view;
   view.walk = netsnmp("snmpwalk", community, root);
-  const std::string last = view.walk.bindings.empty() ? root : view.walk.bindings.back().oid;
-  view.follower = view.walk.end == Seen::kTimeout ? view.walk
-                                                  : netsnmp("snmpgetnext", community, last);
+  const std::string last =
+      view.walk.bindings.empty() ? root : view.walk.bindings.back().oid;
+  view.follower = view.walk.end == Seen::kTimeout
+                      ? view.walk
+                      : netsnmp("snmpgetnext", community, last);
   return view;
 }
 
 // Starting Net-SNMP costs far more than one request, so each recording is
 // walked once per MIB branch and every table's view is cut out of that.
-const char* const kBranches[] = {"1.3.6.1.2.1.25", "1.3.6.1.2.1.43", "1.3.6.1.4.1.61801",
-                                 "1.3.6.1.4.1.61802"};
+const char* const kBranches[] = {"1.3.6.1.2.1.25", "1.3.6.1.2.1.43",
+                                 "1.3.6.1.4.1.61801", "1.3.6.1.4.1.61802"};
 
 struct ViewCache {
   std::string community;
@@ -328,7 +347,8 @@ AgentView view_for(ViewCache* cache, const std::string& root) {
   }
   // A branch walk that met silence before this table tells nothing of it.
   if (big->walk.end == Seen::kTimeout &&
-      (big->walk.bindings.empty() || before(arcs(big->walk.bindings.back().oid), r))) {
+      (big->walk.bindings.empty() ||
+       before(arcs(big->walk.bindings.back().oid), r))) {
     return walk_view(cache->community, root);
   }
   AgentView view;
@@ -351,7 +371,8 @@ AgentView view_for(ViewCache* cache, const std::string& root) {
 }
 
 struct Tally {
-  std::atomic<size_t> tables{0}, rows{0}, bindings{0}, uncertain{0}, timeouts{0};
+  std::atomic<size_t> tables{0}, rows{0}, bindings{0}, uncertain{0},
+      timeouts{0};
 };
 Tally g_tally;
 
@@ -385,7 +406,8 @@ void compare_walk(ViewCache* cache, const std::string& table,
       const Next& x = e.rows[i][j];
       if (x.kind != Next::kBinding) continue;
       ++g_tally.bindings;
-      EXPECT_EQ(ours.rows[i][j].oid, x.binding.oid) << "row " << i << " column " << columns[j];
+      EXPECT_EQ(ours.rows[i][j].oid, x.binding.oid)
+          << "row " << i << " column " << columns[j];
       EXPECT_EQ(ours.rows[i][j].value, x.binding.value)
           << "row " << i << " column " << columns[j] << " " << x.binding.oid;
     }
@@ -406,8 +428,12 @@ const Table kTables[] = {
     {"hrDeviceTable", "1.3.6.1.2.1.25.3.2.1", {2, 5, 3}},
     {"hrDeviceTable options", "1.3.6.1.2.1.25.3.2.1", {1, 3, 5}},
     {"hrPrinterTable", "1.3.6.1.2.1.25.3.5.1", {1, 2}},
-    {"prtInputTable", "1.3.6.1.2.1.43.8.2.1", {2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 18, 21, 22}},
-    {"prtInputTable options", "1.3.6.1.2.1.43.8.2.1", {2, 3, 6, 7, 8, 9, 10, 13, 18, 21}},
+    {"prtInputTable",
+     "1.3.6.1.2.1.43.8.2.1",
+     {2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 18, 21, 22}},
+    {"prtInputTable options",
+     "1.3.6.1.2.1.43.8.2.1",
+     {2, 3, 6, 7, 8, 9, 10, 13, 18, 21}},
     {"prtOutputTable", "1.3.6.1.2.1.43.9.2.1", {2, 6, 7, 12}},
     {"prtOutputTable options", "1.3.6.1.2.1.43.9.2.1", {2, 7, 24}},
     {"prtMarkerSuppliesTable", "1.3.6.1.2.1.43.11.1.1", {5, 7, 8, 9, 6}},
@@ -420,18 +446,19 @@ const Table kTables[] = {
 
 std::vector<std::string> columns_of(const Table& t) {
   std::vector<std::string> out;
-  for (int c : t.columns) out.push_back(std::string(t.prefix) + "." + std::to_string(c));
+  for (int c : t.columns)
+    out.push_back(std::string(t.prefix) + "." + std::to_string(c));
   return out;
 }
 
 // The vendor job columns span three tables.
 const std::vector<std::string> kJobColumns = {
-    "1.3.6.1.4.1.61801.8.59.6.1.1.4",   "1.3.6.1.4.1.61801.8.59.6.1.1.9",
-    "1.3.6.1.4.1.61801.8.59.6.1.1.10",  "1.3.6.1.4.1.61801.8.59.16.1.1.5",
-    "1.3.6.1.4.1.61801.8.59.16.1.1.6",  "1.3.6.1.4.1.61801.8.59.6.1.1.5",
-    "1.3.6.1.4.1.61801.8.59.6.1.1.6",   "1.3.6.1.4.1.61801.8.59.10.1.1.7",
-    "1.3.6.1.4.1.61801.8.59.6.1.1.3",   "1.3.6.1.4.1.61801.8.59.10.1.1.10",
-    "1.3.6.1.4.1.61801.8.59.16.1.1.4",  "1.3.6.1.4.1.61801.8.59.16.1.1.7"};
+    "1.3.6.1.4.1.61801.8.59.6.1.1.4",  "1.3.6.1.4.1.61801.8.59.6.1.1.9",
+    "1.3.6.1.4.1.61801.8.59.6.1.1.10", "1.3.6.1.4.1.61801.8.59.16.1.1.5",
+    "1.3.6.1.4.1.61801.8.59.16.1.1.6", "1.3.6.1.4.1.61801.8.59.6.1.1.5",
+    "1.3.6.1.4.1.61801.8.59.6.1.1.6",  "1.3.6.1.4.1.61801.8.59.10.1.1.7",
+    "1.3.6.1.4.1.61801.8.59.6.1.1.3",  "1.3.6.1.4.1.61801.8.59.10.1.1.10",
+    "1.3.6.1.4.1.61801.8.59.16.1.1.4", "1.3.6.1.4.1.61801.8.59.16.1.1.7"};
 
 class Recordings : public ::testing::Test {
  protected:
@@ -448,14 +475,16 @@ class Recordings : public ::testing::Test {
     for (int i = 1; i <= 14; ++i) {
       char name[32];
       std::snprintf(name, sizeof name, "printer-%02d", i);
-      if (!zeltest::write_recording(zeltest::shared_recording(std::string(name) + ".snmprec"),
-                                    dir, name)) {
+      if (!zeltest::write_recording(
+              zeltest::shared_recording(std::string(name) + ".snmprec"), dir,
+              name)) {
         skip_reason_ = std::string("cannot copy ") + name;
         return;
       }
     }
-    if (!zeltest::write_recording(zeltest::repo_file("facade/testdata/index-digits.snmprec"),
-                                  dir, "index-digits")) {
+    if (!zeltest::write_recording(
+            zeltest::repo_file("facade/testdata/index-digits.snmprec"), dir,
+            "index-digits")) {
       skip_reason_ = "cannot copy index-digits.snmprec";
       return;
     }
@@ -491,16 +520,19 @@ TEST_F(Recordings, EveryTableOfEveryPrinterMatchesNetSnmp) {
       char community[32];
       std::snprintf(community, sizeof community, "printer-%02d", i);
       ViewCache cache{community, {}};
-      for (const Table& t : kTables) compare_walk(&cache, t.name, columns_of(t), nullptr);
+      for (const Table& t : kTables)
+        compare_walk(&cache, t.name, columns_of(t), nullptr);
       compare_walk(&cache, "vendor jobs", kJobColumns, nullptr);
     }
   };
   std::thread helper(work);
   work();
   helper.join();
-  std::printf("compared %zu walks: %zu rows, %zu bindings; %zu time-outs, %zu ran past the view\n",
-              g_tally.tables.load(), g_tally.rows.load(), g_tally.bindings.load(),
-              g_tally.timeouts.load(), g_tally.uncertain.load());
+  std::printf(
+      "compared %zu walks: %zu rows, %zu bindings; %zu time-outs, %zu ran past "
+      "the view\n",
+      g_tally.tables.load(), g_tally.rows.load(), g_tally.bindings.load(),
+      g_tally.timeouts.load(), g_tally.uncertain.load());
 }
 
 TEST_F(Recordings, SilentAgentTimesOutLikeNetSnmp) {
@@ -508,13 +540,15 @@ TEST_F(Recordings, SilentAgentTimesOutLikeNetSnmp) {
   // every request whose answer reaches 1.3.6.1.2.1.25.3.2.1.4.
   const OurWalk ours = walk_ours("printer-13", {"1.3.6.1.2.1.25.3.2.1.2"});
   EXPECT_EQ(ours.status, kKasErrTimeout);
-  EXPECT_EQ(netsnmp("snmpwalk", "printer-13", "1.3.6.1.2.1.25.3.2.1.2").end, Seen::kTimeout);
+  EXPECT_EQ(netsnmp("snmpwalk", "printer-13", "1.3.6.1.2.1.25.3.2.1.2").end,
+            Seen::kTimeout);
 }
 
 TEST_F(Recordings, SnmpV3WalkFindsTheSameRows) {
   // snmpsimd's own SNMPv3 user (HMAC-MD5, DES); the context name picks the
   // recording as the community does.
-  const KalUsmParams usm{"simulator", 2, 1, 1, "auctoritas", "privatus", "printer-02"};
+  const KalUsmParams usm{"simulator",  2,          1,           1,
+                         "auctoritas", "privatus", "printer-02"};
   for (const Table& t : {kTables[0], kTables[1], kTables[8]}) {
     SCOPED_TRACE(t.name);
     const OurWalk v1 = walk_ours("printer-02", columns_of(t));
@@ -537,11 +571,13 @@ TEST_F(Recordings, IndexesCrossingDigitLengthsAreAllWalked) {
   size_t rows = 0;
   ViewCache cache{"index-digits", {}};
   compare_walk(&cache, "one index",
-               {"1.3.6.1.4.1.99999.1.1.1.2", "1.3.6.1.4.1.99999.1.1.1.3"}, &rows);
+               {"1.3.6.1.4.1.99999.1.1.1.2", "1.3.6.1.4.1.99999.1.1.1.3"},
+               &rows);
   // 1..12, 95..105, 999..1001: by text order a guard would stop at 10 or 100.
   EXPECT_EQ(rows, 26u);
   compare_walk(&cache, "two indexes",
-               {"1.3.6.1.4.1.99999.1.2.1.2", "1.3.6.1.4.1.99999.1.2.1.3"}, &rows);
+               {"1.3.6.1.4.1.99999.1.2.1.2", "1.3.6.1.4.1.99999.1.2.1.3"},
+               &rows);
   EXPECT_EQ(rows, 6u);
 }
 

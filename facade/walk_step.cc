@@ -4,7 +4,8 @@
 #include "snmp/pdu.h"
 #include "snmp/value.h"
 
-KalWalkStep kal_walk_step(const IKasOid* root, const IKasOid* previous, const IKasPdu* answer) {
+KalWalkStep kal_walk_step(const IKasOid* root, const IKasOid* previous,
+                          const IKasPdu* answer) {
   const IKasVarBindList* bindings = answer ? answer->get_bindings() : nullptr;
   const IKasVarBind* first = bindings ? bindings->at(0) : nullptr;
   const IKasOid* oid = first ? first->get_oid() : nullptr;
@@ -13,9 +14,11 @@ KalWalkStep kal_walk_step(const IKasOid* root, const IKasOid* previous, const IK
   if (previous) {
     // "After" includes lying below the previous identifier (a descendant).
     const int order = oid->compare_numeric(previous);
-    if (order != kKasOidAfter && order != kKasOidDescendant) return KalWalkStep::kEnd;
+    if (order != kKasOidAfter && order != kKasOidDescendant)
+      return KalWalkStep::kEnd;
   }
   const int relation = oid->compare_numeric(root);
-  if (relation == kKasOidDescendant || relation == kKasOidAncestor) return KalWalkStep::kRow;
+  if (relation == kKasOidDescendant || relation == kKasOidAncestor)
+    return KalWalkStep::kRow;
   return KalWalkStep::kEnd;
 }

@@ -23,6 +23,7 @@ enum class KalWalkStep {
 //     `root` nor a proper prefix of it).
 // Only the first binding decides; callers put the column that defines the
 // rows first. `previous` may be null (no order check). All arguments lent.
-KalWalkStep kal_walk_step(const IKasOid* root, const IKasOid* previous, const IKasPdu* answer);
+KalWalkStep kal_walk_step(const IKasOid* root, const IKasOid* previous,
+                          const IKasPdu* answer);
 
 #endif  // FACADE_WALK_STEP_H_

@@ -54,7 +54,8 @@ class OptionsEndToEnd : public ::testing::Test {
   }
   long l(const char* key, int index = 0) {
     long v = -12345;
-    EXPECT_EQ(option_.get_option(key, &v, index), kKalOk) << key << "[" << index << "]";
+    EXPECT_EQ(option_.get_option(key, &v, index), kKalOk)
+        << key << "[" << index << "]";
     return v;
   }
   std::string t(const char* key, int index = 0) {
@@ -75,9 +76,12 @@ std::string OptionsEndToEnd::skip_reason_;
 std::string OptionsEndToEnd::start_error_;
 
 TEST_F(OptionsEndToEnd, RefreshReadsEveryGroupFromTheAgent) {
-  ASSERT_EQ(option_.Init(IKalNetworkAddress::IPv4, kAddress, usm_.get(), 1000, 1, 0), kKalOk);
+  ASSERT_EQ(
+      option_.Init(IKalNetworkAddress::IPv4, kAddress, usm_.get(), 1000, 1, 0),
+      kKalOk);
   ASSERT_EQ(option_.refresh_options(), kKalOk);
-  EXPECT_STREQ(option_.model_identifier(), "1.3.6.1.4.1.61802.1.11.93.1.37.22.4.5.1");
+  EXPECT_STREQ(option_.model_identifier(),
+               "1.3.6.1.4.1.61802.1.11.93.1.37.22.4.5.1");
 
   EXPECT_TRUE(b("FAXUnit"));
   EXPECT_TRUE(b("DuplexModule"));
@@ -103,7 +107,8 @@ TEST_F(OptionsEndToEnd, RefreshReadsEveryGroupFromTheAgent) {
   EXPECT_EQ(l("MinPasswordLength"), 8);
 
   ASSERT_EQ(l("NumberOfInputTray"), 5);
-  const char* const names[] = {"Tray 1", "Tray 2", "Tray 3", "HCF", "Bypass Tray"};
+  const char* const names[] = {"Tray 1", "Tray 2", "Tray 3", "HCF",
+                               "Bypass Tray"};
   const long capacities[] = {500, 500, 550, -1, 100};
   for (int i = 0; i < 5; ++i) {
     SCOPED_TRACE("input tray " + std::to_string(i));
@@ -124,11 +129,14 @@ TEST_F(OptionsEndToEnd, RefreshReadsEveryGroupFromTheAgent) {
 TEST_F(OptionsEndToEnd, CommunityReachesTheAgent) {
   // Served under "private" too; an unknown community is never answered.
   option_.SetCommunityStr("private");
-  ASSERT_EQ(option_.Init(IKalNetworkAddress::IPv4, kAddress, usm_.get(), 1000, 0, 0), kKalOk);
+  ASSERT_EQ(
+      option_.Init(IKalNetworkAddress::IPv4, kAddress, usm_.get(), 1000, 0, 0),
+      kKalOk);
   CZelSorrel5Option stranger;
   stranger.SetCommunityStr("nobody-knows-me");
-  EXPECT_EQ(stranger.Init(IKalNetworkAddress::IPv4, kAddress, usm_.get(), 200, 0, 0),
-            kKasErrTimeout);
+  EXPECT_EQ(
+      stranger.Init(IKalNetworkAddress::IPv4, kAddress, usm_.get(), 200, 0, 0),
+      kKasErrTimeout);
 }
 
 }  // namespace
