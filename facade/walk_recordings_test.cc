@@ -28,7 +28,9 @@
 
 namespace {
 
-const char kAgentAddress[] = "127.0.7.1";
+// The agent of the running test. CTest runs each test in its own process,
+// in parallel, so every test serves its recordings on an address of its own.
+std::string g_agent_address;
 const int kTimeoutMs = 400;
 
 // ---- identifiers in SNMP order, independent of our OID code ----
@@ -136,9 +138,9 @@ Seen parse(const std::string& output) {
 
 Seen netsnmp(const char* tool, const std::string& community,
              const std::string& oid) {
-  std::vector<std::string> argv{tool,  "-m",  "",        "-v1",        "-On",
-                                "-Ox", "-Ot", "-t",      "0.4",        "-r",
-                                "0",   "-c",  community, kAgentAddress};
+  std::vector<std::string> argv{tool,  "-m",  "",        "-v1",          "-On",
+                                "-Ox", "-Ot", "-t",      "0.4",          "-r",
+                                "0",   "-c",  community, g_agent_address};
   if (std::string(tool) == "snmpwalk") argv.push_back("-CI");
   argv.push_back(oid);
   std::string output;
@@ -199,8 +201,9 @@ OurWalk walk_ours(const std::string& community,
   KalOwned<IKalGetData> request(kal_create_get_data(&out.status));
   if (!request) return out;
   request->set_community(community.c_str(), community.size() + 1);
-  out.status = request->init(kAgentAddress, IKalNetworkAddress::IPv4, 161,
-                             usm ? 2 : 0, usm, usm ? 2000 : kTimeoutMs, 0, 0);
+  out.status =
+      request->init(g_agent_address.c_str(), IKalNetworkAddress::IPv4, 161,
+                    usm ? 2 : 0, usm, usm ? 2000 : kTimeoutMs, 0, 0);
   for (const std::string& c : columns) {
     if (out.status == kKalOk)
       out.status = request->add_oid_string(c.c_str(), false);
@@ -462,57 +465,43 @@ const std::vector<std::string> kJobColumns = {
 
 class Recordings : public ::testing::Test {
  protected:
-  static void SetUpTestSuite() {
-    if (!zeltest::have_snmpsimd()) {
-      skip_reason_ = "snmpsimd is not installed";
-      return;
-    }
+  // Serves the named recordings (shared printers "printer-NN", or our own
+  // "index-digits") on `address`, each under its name as community.
+  void serve(const std::string& address,
+             const std::vector<std::string>& names) {
+    if (!zeltest::have_snmpsimd()) GTEST_SKIP() << "snmpsimd is not installed";
     if (zeltest::shared_recording("printer-01.snmprec").empty()) {
-      skip_reason_ = "the shared printer recordings are absent";
-      return;
+      GTEST_SKIP() << "the shared printer recordings are absent";
     }
     const std::string dir = zeltest::make_temp_dir("facade-walks");
-    for (int i = 1; i <= 14; ++i) {
-      char name[32];
-      std::snprintf(name, sizeof name, "printer-%02d", i);
-      if (!zeltest::write_recording(
-              zeltest::shared_recording(std::string(name) + ".snmprec"), dir,
-              name)) {
-        skip_reason_ = std::string("cannot copy ") + name;
-        return;
-      }
+    for (const std::string& name : names) {
+      const std::string src =
+          name == "index-digits"
+              ? zeltest::repo_file("facade/testdata/index-digits.snmprec")
+              : zeltest::shared_recording(name + ".snmprec");
+      ASSERT_TRUE(zeltest::write_recording(src, dir, name)) << name;
     }
-    if (!zeltest::write_recording(
-            zeltest::repo_file("facade/testdata/index-digits.snmprec"), dir,
-            "index-digits")) {
-      skip_reason_ = "cannot copy index-digits.snmprec";
-      return;
-    }
-    agent_ = new zeltest::SnmpsimAgent;
     std::string error;
-    if (!agent_->start(kAgentAddress, dir, "printer-01", &error)) {
-      start_error_ = error;
-    }
-  }
-  static void TearDownTestSuite() {
-    delete agent_;
-    agent_ = nullptr;
-  }
-  void SetUp() override {
-    if (!skip_reason_.empty()) GTEST_SKIP() << skip_reason_;
-    ASSERT_TRUE(start_error_.empty()) << start_error_;
+    ASSERT_TRUE(agent_.start(address, dir, names[0], &error)) << error;
+    g_agent_address = address;
   }
 
-  static zeltest::SnmpsimAgent* agent_;
-  static std::string skip_reason_;
-  static std::string start_error_;
+  zeltest::SnmpsimAgent agent_;
 };
 
-zeltest::SnmpsimAgent* Recordings::agent_ = nullptr;
-std::string Recordings::skip_reason_;
-std::string Recordings::start_error_;
+std::vector<std::string> all_printers() {
+  std::vector<std::string> names;
+  for (int i = 1; i <= 14; ++i) {
+    char name[32];
+    std::snprintf(name, sizeof name, "printer-%02d", i);
+    names.push_back(name);
+  }
+  return names;
+}
 
 TEST_F(Recordings, EveryTableOfEveryPrinterMatchesNetSnmp) {
+  ASSERT_NO_FATAL_FAILURE(serve("127.0.7.1", all_printers()));
+  if (IsSkipped()) return;
   // Two workers: most of the time goes into starting Net-SNMP's tools.
   std::atomic<int> next{1};
   auto work = [&next] {
@@ -536,6 +525,8 @@ TEST_F(Recordings, EveryTableOfEveryPrinterMatchesNetSnmp) {
 }
 
 TEST_F(Recordings, SilentAgentTimesOutLikeNetSnmp) {
+  ASSERT_NO_FATAL_FAILURE(serve("127.0.7.2", {"printer-13"}));
+  if (IsSkipped()) return;
   // printer-13 cannot encode hrDeviceID (the one-arc OID 0): snmpsimd drops
   // every request whose answer reaches 1.3.6.1.2.1.25.3.2.1.4.
   const OurWalk ours = walk_ours("printer-13", {"1.3.6.1.2.1.25.3.2.1.2"});
@@ -545,6 +536,8 @@ TEST_F(Recordings, SilentAgentTimesOutLikeNetSnmp) {
 }
 
 TEST_F(Recordings, SnmpV3WalkFindsTheSameRows) {
+  ASSERT_NO_FATAL_FAILURE(serve("127.0.7.3", {"printer-02"}));
+  if (IsSkipped()) return;
   // snmpsimd's own SNMPv3 user (HMAC-MD5, DES); the context name picks the
   // recording as the community does.
   const KalUsmParams usm{"simulator",  2,          1,           1,
@@ -568,6 +561,8 @@ TEST_F(Recordings, SnmpV3WalkFindsTheSameRows) {
 }
 
 TEST_F(Recordings, IndexesCrossingDigitLengthsAreAllWalked) {
+  ASSERT_NO_FATAL_FAILURE(serve("127.0.7.4", {"index-digits"}));
+  if (IsSkipped()) return;
   size_t rows = 0;
   ViewCache cache{"index-digits", {}};
   compare_walk(&cache, "one index",

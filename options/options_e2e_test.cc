@@ -1,7 +1,7 @@
 // The option refresh end to end: the supported-device recording
 // (options/testdata/supported-device.snmprec) served by Debian's snmpsimd on
-// 127.0.7.40 and read through the real request object, sessions, codec and
-// sockets. The values are those the recording implies.
+// 127.0.7.40 (and .41) and read through the real request object, sessions,
+// codec and sockets. The values are those the recording implies.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -14,35 +14,20 @@
 
 namespace {
 
-const char kAddress[] = "127.0.7.40";
-
 class OptionsEndToEnd : public ::testing::Test {
  protected:
-  static void SetUpTestSuite() {
-    if (!zeltest::have_snmpsimd()) {
-      skip_reason_ = "snmpsimd is not installed";
-      return;
-    }
+  // CTest runs each test in its own process, in parallel: every test serves
+  // the recording on an address of its own.
+  void serve(const char* address) {
+    if (!zeltest::have_snmpsimd()) GTEST_SKIP() << "snmpsimd is not installed";
     const std::string dir = zeltest::make_temp_dir("options-e2e");
     // The option object sends its default community unless told otherwise.
     const std::string recording =
         zeltest::repo_file("options/testdata/supported-device.snmprec");
-    if (!zeltest::write_recording(recording, dir, "vorovo") ||
-        !zeltest::write_recording(recording, dir, "private")) {
-      skip_reason_ = "cannot copy " + recording;
-      return;
-    }
-    agent_ = new zeltest::SnmpsimAgent;
+    ASSERT_TRUE(zeltest::write_recording(recording, dir, "vorovo"));
+    ASSERT_TRUE(zeltest::write_recording(recording, dir, "private"));
     std::string error;
-    if (!agent_->start(kAddress, dir, "vorovo", &error)) start_error_ = error;
-  }
-  static void TearDownTestSuite() {
-    delete agent_;
-    agent_ = nullptr;
-  }
-  void SetUp() override {
-    if (!skip_reason_.empty()) GTEST_SKIP() << skip_reason_;
-    ASSERT_TRUE(start_error_.empty()) << start_error_;
+    ASSERT_TRUE(agent_.start(address, dir, "vorovo", &error)) << error;
     usm_.reset(zel_create_plugin_usm());
     ASSERT_TRUE(usm_);
   }
@@ -64,21 +49,17 @@ class OptionsEndToEnd : public ::testing::Test {
     return v ? v : "<null>";
   }
 
-  static zeltest::SnmpsimAgent* agent_;
-  static std::string skip_reason_;
-  static std::string start_error_;
+  zeltest::SnmpsimAgent agent_;
   CZelSorrel5Option option_;
   KalOwned<IZelPluginUSM> usm_;
 };
 
-zeltest::SnmpsimAgent* OptionsEndToEnd::agent_ = nullptr;
-std::string OptionsEndToEnd::skip_reason_;
-std::string OptionsEndToEnd::start_error_;
-
 TEST_F(OptionsEndToEnd, RefreshReadsEveryGroupFromTheAgent) {
-  ASSERT_EQ(
-      option_.Init(IKalNetworkAddress::IPv4, kAddress, usm_.get(), 1000, 1, 0),
-      kKalOk);
+  ASSERT_NO_FATAL_FAILURE(serve("127.0.7.40"));
+  if (IsSkipped()) return;
+  ASSERT_EQ(option_.Init(IKalNetworkAddress::IPv4, "127.0.7.40", usm_.get(),
+                         1000, 1, 0),
+            kKalOk);
   ASSERT_EQ(option_.refresh_options(), kKalOk);
   EXPECT_STREQ(option_.model_identifier(),
                "1.3.6.1.4.1.61802.1.11.93.1.37.22.4.5.1");
@@ -128,15 +109,17 @@ TEST_F(OptionsEndToEnd, RefreshReadsEveryGroupFromTheAgent) {
 
 TEST_F(OptionsEndToEnd, CommunityReachesTheAgent) {
   // Served under "private" too; an unknown community is never answered.
+  ASSERT_NO_FATAL_FAILURE(serve("127.0.7.41"));
+  if (IsSkipped()) return;
   option_.SetCommunityStr("private");
-  ASSERT_EQ(
-      option_.Init(IKalNetworkAddress::IPv4, kAddress, usm_.get(), 1000, 0, 0),
-      kKalOk);
+  ASSERT_EQ(option_.Init(IKalNetworkAddress::IPv4, "127.0.7.41", usm_.get(),
+                         1000, 0, 0),
+            kKalOk);
   CZelSorrel5Option stranger;
   stranger.SetCommunityStr("nobody-knows-me");
-  EXPECT_EQ(
-      stranger.Init(IKalNetworkAddress::IPv4, kAddress, usm_.get(), 200, 0, 0),
-      kKasErrTimeout);
+  EXPECT_EQ(stranger.Init(IKalNetworkAddress::IPv4, "127.0.7.41", usm_.get(),
+                          200, 0, 0),
+            kKasErrTimeout);
 }
 
 }  // namespace
