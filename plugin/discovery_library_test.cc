@@ -212,6 +212,42 @@ TEST_F(DiscoveryLibrary, ExWithCommunityModesFindsTheSameDevice) {
   }
 }
 
+// Mode 2 sends SNMPv3 with the record's USM settings: snmpsimd's own user
+// (HMAC-MD5, DES); the context name picks the recording.
+TEST_F(DiscoveryLibrary, SnmpV3DiscoveryOfOneAddress) {
+  ZelSnmpV3Settings settings{};
+  std::snprintf(settings.securityName, sizeof settings.securityName, "simulator");
+  settings.securityLevel = 2;
+  settings.authProtocol = 1;
+  settings.privProtocol = 1;
+  std::snprintf(settings.authPassphrase, sizeof settings.authPassphrase, "auctoritas");
+  std::snprintf(settings.privPassphrase, sizeof settings.privPassphrase, "privatus");
+  std::snprintf(settings.contextName, sizeof settings.contextName, "%s",
+                zeltest::kDefaultFindCommunity);
+  int32_t count = -1;
+  int32_t status = -99;
+  const long ms = zeltest::elapsed_ms([&] {
+    status = api().FindDeviceSNMPEx(context_, kSupported, kIPv4, 2, &settings, 1000, 0, &count);
+  });
+  std::printf("SNMPv3 discovery of %s, time-out 1000 ms, retries 0: %ld ms, status %d, %d found\n",
+              kSupported, ms, status, count);
+  ASSERT_EQ(0, status);
+  EXPECT_EQ(1, count);
+  const std::vector<FoundDevice> found = read_found(context_);
+  ASSERT_EQ(1u, found.size());
+  EXPECT_EQ(kSupported, found[0].address);
+  EXPECT_EQ(std::string(zeltest::kSupportedOid) + ".5.1", found[0].oid);
+  // The foreign printer answers SNMPv3 too, and is still left out.
+  ASSERT_EQ(0, api().FindDeviceSNMPEx(context_, kForeign, kIPv4, 2, &settings, 1000, 0, &count));
+  EXPECT_EQ(0, count);
+  // A wrong pass phrase finds nothing, whatever the status says.
+  std::snprintf(settings.authPassphrase, sizeof settings.authPassphrase, "not-the-phrase");
+  count = -1;
+  status = api().FindDeviceSNMPEx(context_, kSupported, kIPv4, 2, &settings, 500, 0, &count);
+  std::printf("SNMPv3 discovery with a wrong pass phrase: status %d, %d found\n", status, count);
+  EXPECT_TRUE(read_found(context_).empty());
+}
+
 TEST_F(DiscoveryLibrary, AddressOfAnotherProtocolAndNonsenseTextsFailWithoutTraffic) {
   int32_t count = 5;
   EXPECT_EQ(-2, api().FindDeviceSNMP(context_, kSupported, 5, 100, 0, &count));
