@@ -25,6 +25,16 @@ cmake --build build/asan -j "$jobs"
 (cd build/asan && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
   ctest -j "$jobs" --output-on-failure)
 
+stage "clang ThreadSanitizer build and threaded tests"
+# The tests that run threads of their own: the trap facility, and the
+# first-use and many-thread cases of the shared services.
+threaded='^(ObserverInvoker|WorkerThread|TrapSession)\.|FirstUseFromManyThreads|EightThreads|FourThreads'
+cmake -S . -B build/tsan -DCMAKE_BUILD_TYPE=Debug -DZEL_TSAN=ON \
+  -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ >/dev/null
+cmake --build build/tsan -j "$jobs"
+(cd build/tsan && TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" \
+  ctest -j "$jobs" --output-on-failure --no-tests=error -R "$threaded")
+
 stage "fuzz targets, ${fuzz_seconds} s each (clang, ASan+UBSan)"
 cmake -S . -B build/fuzz -DCMAKE_BUILD_TYPE=Debug -DZEL_SANITIZE=ON -DZEL_FUZZ=ON \
   -DZEL_TESTS=OFF -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ >/dev/null
