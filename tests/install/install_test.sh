@@ -6,11 +6,12 @@
 # must load the installed diagnostic library.
 #
 # Usage: install_test.sh BUILD_DIR SOURCE_DIR LIBDIR INCLUDEDIR CC CMAKE
-# ZEL_HOST_FLAGS (environment): extra compile and link flags, for sanitizer
-# builds whose library needs the sanitizer runtime in the host.
+# ZEL_HOST_FLAGS, ZEL_HOST_LIBS (environment): extra compile-and-link flags
+# and link-only libraries, for sanitizer builds whose library needs the
+# sanitizer runtime in the host.
 set -euo pipefail
 build=$1 src=$(cd "$2" && pwd) libdir=$3 includedir=$4 cc=$5 cmake=$6
-flags=${ZEL_HOST_FLAGS:-}
+flags=${ZEL_HOST_FLAGS:-} libs=${ZEL_HOST_LIBS:-}
 
 work=$(mktemp -d /tmp/zel-install-test.XXXXXX)
 trap 'rm -rf "$work"' EXIT
@@ -49,7 +50,7 @@ pc_flags=$(PKG_CONFIG_LIBDIR="$lib/pkgconfig" PKG_CONFIG_PATH= pkg-config --cfla
   fail "pkg-config does not find zelprinter"
 # shellcheck disable=SC2086
 "$cc" -std=c11 -Wall -Wextra -Werror -pedantic "$src/tests/install/host.c" \
-  -o "$work/host-pc" $pc_flags $flags || fail "the pkg-config host does not build"
+  -o "$work/host-pc" $pc_flags $flags $libs || fail "the pkg-config host does not build"
 needs_soname "$work/host-pc"
 LD_LIBRARY_PATH="$lib" "$work/host-pc" || fail "the pkg-config host failed"
 
@@ -57,7 +58,7 @@ LD_LIBRARY_PATH="$lib" "$work/host-pc" || fail "the pkg-config host failed"
 "$cmake" -S "$src/tests/install/cmake_host" -B "$work/cmake-host" \
   -DCMAKE_C_COMPILER="$cc" -DCMAKE_PREFIX_PATH="$prefix" \
   -DCMAKE_FIND_USE_PACKAGE_REGISTRY=OFF -DCMAKE_FIND_PACKAGE_NO_PACKAGE_REGISTRY=ON \
-  -DCMAKE_C_FLAGS="$flags" -DCMAKE_EXE_LINKER_FLAGS="$flags" \
+  -DCMAKE_C_FLAGS="$flags" -DCMAKE_EXE_LINKER_FLAGS="$flags $libs" \
   -DZEL_HOST_SOURCE="$src/tests/install/host.c" >"$work/cmake-host.log" 2>&1 ||
   { cat "$work/cmake-host.log" >&2; fail "find_package(zelprinter) failed"; }
 "$cmake" --build "$work/cmake-host" >>"$work/cmake-host.log" 2>&1 ||
