@@ -13,10 +13,12 @@
 #include "snmp/ber_tags.h"
 #include "snmp/binding.h"
 #include "snmp/codec_buffer.h"
+#include "snmp/oid_ber.h"
 #include "snmp/packet.h"
 #include "snmp/pdu.h"
 #include "snmp/target.h"
 #include "snmp/value.h"
+#include "snmp/value_base.h"
 
 namespace {
 
@@ -79,6 +81,8 @@ class CKasBerDecoder final : public IKasBerDecoder,
   int read_raw(IKasSnmpValue* value);
   int read_uint(IKasSnmpValue* value);
   int read_empty();
+  // The visitor entry of the kind `tag`, called directly.
+  int read_value(IKasSnmpValue* value, uint8_t tag);
 
   BerReader* reader_ = nullptr;
   int version_ = -1;
@@ -353,14 +357,20 @@ int CKasBerDecoder::read_binding(IKasVarBind* binding) {
     return kKasErrUndecodable;
   }
   IKasSnmpValue* value = binding->get_value();
-  if (!value || value->tag() != tag) {
+  // A value of this layer tells its kind without a virtual call and is
+  // read without the visitor round trip.
+  const void* base = nullptr;
+  const bool ours = value && value->query(kKasValueBaseQuery, &base) == kKalOk && base;
+  const int held = ours ? static_cast<const CKasValueBase*>(base)->kind()
+                        : (value ? value->tag() : -1);
+  if (held != tag) {
     value = kas_create_value(tag, &rc);
     if (!value) return rc;
     rc = binding->set_value(value);
     if (rc != kKalOk) return rc;
   }
   if (!reader_->read_header(tag, &length_)) return kKasErrUndecodable;
-  rc = value->accept(this);
+  rc = held == tag && ours ? read_value(value, tag) : value->accept(this);
   if (rc != kKalOk) return rc;
   if (reader_->offset() - start != length) {
     log_error("decode error: length of var bind is wrong.");
@@ -370,6 +380,16 @@ int CKasBerDecoder::read_binding(IKasVarBind* binding) {
 }
 
 int CKasBerDecoder::read_oid(IKasSnmpValue* value) {
+  bool ours = false;
+  BerOidResult result = BerOidResult::kOk;
+  int rc = kas_oid_read_ber(value, reader_, length_, &result, &ours);
+  if (ours) {
+    if (rc != kKasErrUndecodable) return rc;
+    if (result == BerOidResult::kOutOfData || result == BerOidResult::kOverflow) {
+      log_error("decode error. oid format is wrong.");
+    }
+    return kKasErrUndecodable;
+  }
   IKasOid* oid = value->as_oid();
   if (!oid) return kKalErrInvalidArg;
   char stack_text[kOidStackText];
@@ -433,7 +453,34 @@ int CKasBerDecoder::read_empty() {
   return length_ == 0 ? kKalOk : kKasErrUndecodable;
 }
 
+int CKasBerDecoder::read_value(IKasSnmpValue* value, uint8_t tag) {
+  switch (tag) {
+    case kKasBerInteger: return visit_integer(value);
+    case kKasBerOctetString:
+    case kKasBerOpaque:
+    case kKasBerIpAddress: return read_raw(value);
+    case kKasBerOid: return read_oid(value);
+    case kKasBerCounter32:
+    case kKasBerGauge32:
+    case kKasBerTimeTicks: return read_uint(value);
+    case kKasBerCounter64: return visit_counter64(value);
+    default: return read_empty();  // NULL and the exceptions
+  }
+}
+
 }  // namespace
+
+int kas_ber_decode(IKasMessageBuffer* buffer, IKasPdu* pdu, IKasSnmpTarget* target, int kind,
+                   bool header_only) {
+  CKasBerDecoder decoder;
+  return decoder.decode(buffer, pdu, target, kind, header_only);
+}
+
+int kas_ber_decode_packet(IKasMessageBuffer* buffer, IKasSnmpPacket* packet, int kind,
+                          bool header_only) {
+  CKasBerDecoder decoder;
+  return decoder.decode_packet(buffer, packet, kind, header_only);
+}
 
 IKasBerDecoder* kas_create_ber_decoder(int* pStatus) {
   IKasBerDecoder* decoder = kal_new<CKasBerDecoder>();

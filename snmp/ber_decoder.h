@@ -1,7 +1,9 @@
 // The BER decoder of SNMPv1 and SNMPv2c messages. It reads forward through
 // BerReader with strict length checks and fills a target and a PDU; each
 // malformation is reported with a fixed line on the "snmp" log module and
-// the status -250. The codec service makes one decoder per call.
+// the status -250. The codec service runs one decoder per call on its stack
+// (kas_ber_decode); kas_create_ber_decoder makes one for the component
+// registry.
 #ifndef SNMP_BER_DECODER_H_
 #define SNMP_BER_DECODER_H_
 
@@ -43,5 +45,13 @@ class IKasBerDecoder {
 
 // A new decoder; caller owns, release() frees. *pStatus: 0, -3.
 IKasBerDecoder* kas_create_ber_decoder(int* pStatus = nullptr);
+
+// IKasBerDecoder::decode and decode_packet with a decoder that lives for
+// the call on the caller's stack: the same results, no allocation of its
+// own. Thread-safe as far as the arguments are not shared.
+int kas_ber_decode(IKasMessageBuffer* buffer, IKasPdu* pdu, IKasSnmpTarget* target, int kind,
+                   bool header_only);
+int kas_ber_decode_packet(IKasMessageBuffer* buffer, IKasSnmpPacket* packet, int kind,
+                          bool header_only);
 
 #endif  // SNMP_BER_DECODER_H_

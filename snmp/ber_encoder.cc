@@ -22,9 +22,11 @@
 #include "snmp/ber_writer.h"
 #include "snmp/binding.h"
 #include "snmp/codec_buffer.h"
+#include "snmp/oid_ber.h"
 #include "snmp/pdu.h"
 #include "snmp/target.h"
 #include "snmp/value.h"
+#include "snmp/value_base.h"
 
 namespace {
 
@@ -93,7 +95,13 @@ class CKasBerEncoder final : public IKasBerEncoder,
     return kKalOk;
   }
   int put_oid_text(const char* text, size_t length);
+  static void log_one_arc() {
+    kal_log(kKalModuleSnmp, kKalLogError, "encode error:oid size is 1.");
+  }
   int put_oid(const IKasSnmpValue* oid);
+  int put_cached_oid(const KasValueView& view, const IKasSnmpValue* value);
+  int put_value(IKasSnmpValue* value);
+  int put_view(const CKasValueBase* value);
   int put_pdu(const IKasPdu* pdu);
   int put_bindings(const IKasVarBindList* list);
   int put_binding(const IKasVarBind* binding);
@@ -159,55 +167,99 @@ int CKasBerEncoder::put_raw(IKasSnmpValue* value) {
   return kKalOk;
 }
 
-// X.690 8.19: the first two arcs x and y travel as x * 40 + y, the rest one
-// by one in base 128. Written backwards straight from the dotted text, last
-// arc first, so no array of arcs is needed.
+// X.690 8.19, written backwards straight from the dotted text.
 int CKasBerEncoder::put_oid_text(const char* text, size_t length) {
   const size_t start = writer_->written();
-  if (length == 0) {
-    writer_->put_header(kKasBerOid, 0);
-    return kKalOk;
+  switch (writer_->put_oid_content(text, length)) {
+    case BerOidText::kOk:
+      writer_->put_header(kKasBerOid, writer_->written() - start);
+      return kKalOk;
+    case BerOidText::kOneArc:
+      log_one_arc();
+      return kKalErrInvalidArg;
+    case BerOidText::kMalformed:
+      break;
   }
-  // One pass from the last character back. The two arcs read last are the
-  // first two of the identifier; they are held back and written as one.
-  uint32_t held[2] = {0, 0};  // held[0]: the arc read last
-  size_t arcs = 0;
-  size_t i = length;
-  while (true) {
-    uint64_t arc = 0;
-    uint64_t scale = 1;
-    size_t digits = 0;
-    while (i > 0 && text[i - 1] != '.') {
-      const char c = text[--i];
-      if (c < '0' || c > '9' || digits == 10) return kKalErrInvalidArg;
-      arc += static_cast<uint64_t>(c - '0') * scale;
-      scale *= 10;
-      ++digits;
-    }
-    if (digits == 0 || arc > UINT32_MAX) return kKalErrInvalidArg;
-    if (arcs >= 2) writer_->put_subid(held[1]);
-    held[1] = held[0];
-    held[0] = static_cast<uint32_t>(arc);
-    ++arcs;
-    if (i == 0) break;
-    --i;  // the dot
-    if (i == 0) return kKalErrInvalidArg;  // leading dot
-  }
-  if (arcs == 1) {
-    kal_log(kKalModuleSnmp, kKalLogError, "encode error:oid size is 1.");
-    return kKalErrInvalidArg;
-  }
-  const uint64_t first = uint64_t{held[0]} * 40 + held[1];
-  if (first > UINT32_MAX) return kKalErrInvalidArg;
-  writer_->put_subid(first);
-  writer_->put_header(kKasBerOid, writer_->written() - start);
-  return kKalOk;
+  return kKalErrInvalidArg;
 }
 
+// Identifiers of this layer lend the content octets they keep beside their
+// text; others are encoded from the text.
 int CKasBerEncoder::put_oid(const IKasSnmpValue* value) {
+  const void* p = nullptr;
+  if (value && value->query(kKasValueBaseQuery, &p) == kKalOk && p) {
+    const CKasValueBase* base = static_cast<const CKasValueBase*>(p);
+    if (base->kind() != kKasTagOid) return kKalErrInvalidArg;
+    KasValueView view;
+    base->view(&view);
+    return put_cached_oid(view, value);
+  }
   const IKasOid* oid = value ? value->as_oid() : nullptr;
   if (!oid) return kKalErrInvalidArg;
   return put_oid_text(oid->text(), oid->text_length());
+}
+
+int CKasBerEncoder::put_cached_oid(const KasValueView& view, const IKasSnmpValue* value) {
+  switch (view.oid) {
+    case KasOidBer::kCached:
+      writer_->put_octets(kKasBerOid, view.octets, view.length);
+      return kKalOk;
+    case KasOidBer::kOneArc:
+      log_one_arc();
+      return kKalErrInvalidArg;
+    case KasOidBer::kMalformed:
+      return kKalErrInvalidArg;
+    case KasOidBer::kUncached:
+      break;
+  }
+  const IKasOid* oid = value->as_oid();
+  return put_oid_text(oid->text(), oid->text_length());
+}
+
+// A value of this layer is read in one call and written here; others go
+// through their visitor entries. Both write the same octets.
+int CKasBerEncoder::put_value(IKasSnmpValue* value) {
+  const void* p = nullptr;
+  if (value->query(kKasValueBaseQuery, &p) == kKalOk && p) {
+    return put_view(static_cast<const CKasValueBase*>(p));
+  }
+  return value->accept(this);
+}
+
+int CKasBerEncoder::put_view(const CKasValueBase* value) {
+  KasValueView view;
+  value->view(&view);
+  const int tag = value->kind();
+  switch (tag) {
+    case kKasTagInteger:
+      writer_->put_integer(kKasBerInteger, static_cast<int32_t>(view.number));
+      return kKalOk;
+    case kKasTagOctetString:
+    case kKasTagOpaque:
+    case kKasTagIpAddress:
+    case kKasTagIpv6Address:
+      writer_->put_octets(static_cast<uint8_t>(tag), view.octets, view.length);
+      return kKalOk;
+    case kKasTagCounter32:
+    case kKasTagGauge32:
+    case kKasTagTimeTicks:
+      writer_->put_unsigned(static_cast<uint8_t>(tag), view.number);
+      return kKalOk;
+    case kKasTagCounter64:
+      writer_->put_unsigned64(kKasBerCounter64, view.high, view.number);
+      return kKalOk;
+    case kKasTagOid:
+      return put_cached_oid(view, value);
+    case kKasTagNull:
+    case kKasTagNoSuchObject:
+    case kKasTagNoSuchInstance:
+    case kKasTagEndOfMibView:
+      writer_->put_header(static_cast<uint8_t>(tag), 0);
+      return kKalOk;
+    default:
+      // Transport addresses have no SNMP syntax.
+      return kKalErrNotSupported;
+  }
 }
 
 int CKasBerEncoder::visit_oid(IKasSnmpValue* value) { return put_oid(value); }
@@ -252,7 +304,7 @@ int CKasBerEncoder::put_binding(const IKasVarBind* binding) {
   IKasSnmpValue* value = binding->get_value();
   if (!name || !value) return kKalErrInvalidArg;
   const size_t start = writer_->written();
-  int rc = value->accept(this);
+  int rc = put_value(value);
   if (rc == kKalOk) rc = put_oid(name);
   if (rc != kKalOk) return rc;
   writer_->put_header(kKasBerSequence, writer_->written() - start);
@@ -308,6 +360,12 @@ int CKasBerEncoder::put_trap_v1_fields(const IKasPdu* pdu) {
 }
 
 }  // namespace
+
+int kas_ber_encode(const IKasPdu* pdu, IKasSnmpTarget* target, IKasMessageBuffer* buffer,
+                   size_t* pCount) {
+  CKasBerEncoder encoder;
+  return encoder.encode(pdu, target, buffer, pCount);
+}
 
 IKasBerEncoder* kas_create_ber_encoder(int* pStatus) {
   IKasBerEncoder* encoder = kal_new<CKasBerEncoder>();

@@ -2,7 +2,9 @@
 // bindings and values (through their visitors) and leaves the octets to
 // BerWriter, writing backwards from the end of a buffer sized to the target's
 // maximum message size, so that the message is produced in place, ready to
-// send. The codec service makes one encoder per call.
+// send. The codec service runs one encoder per call on its stack
+// (kas_ber_encode); kas_create_ber_encoder makes one for the component
+// registry.
 #ifndef SNMP_BER_ENCODER_H_
 #define SNMP_BER_ENCODER_H_
 
@@ -40,5 +42,11 @@ class IKasBerEncoder {
 
 // A new encoder; caller owns, release() frees. *pStatus: 0, -3.
 IKasBerEncoder* kas_create_ber_encoder(int* pStatus = nullptr);
+
+// IKasBerEncoder::encode with an encoder that lives for the call on the
+// caller's stack: the same results, no allocation of its own. Thread-safe as
+// far as the arguments are not shared.
+int kas_ber_encode(const IKasPdu* pdu, IKasSnmpTarget* target, IKasMessageBuffer* buffer,
+                   size_t* pCount);
 
 #endif  // SNMP_BER_ENCODER_H_

@@ -1,34 +1,73 @@
 // The forward BER octet cursor.
 #include "snmp/ber_reader.h"
 
+#include <cstring>
+
 #include "snmp/ber_tags.h"
 
 namespace {
 
-// Writes `v` in decimal at text[*len..cap); false when it does not fit.
-// Arcs are mostly below 100, so those take no division loop.
-bool append_decimal(uint32_t v, char* text, size_t cap, size_t* len) {
-  if (v < 10) {
-    if (cap - *len < 1) return false;
-    text[(*len)++] = static_cast<char>('0' + v);
-    return true;
+// "00".."99": two digits per table look-up.
+constexpr char kDigitPairs[] =
+    "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+    "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+    "8081828384858687888990919293949596979899";
+
+size_t decimal_digits(uint32_t v) {
+  size_t n = 1;
+  while (v >= 100) {
+    v /= 100;
+    n += 2;
   }
-  if (v < 100) {
-    if (cap - *len < 2) return false;
-    text[(*len)++] = static_cast<char>('0' + v / 10);
-    text[(*len)++] = static_cast<char>('0' + v % 10);
-    return true;
-  }
-  char digits[10];
-  size_t n = 0;
-  do {
-    digits[n++] = static_cast<char>('0' + v % 10);
-    v /= 10;
-  } while (v != 0);
-  if (cap - *len < n) return false;
-  while (n != 0) text[(*len)++] = digits[--n];
-  return true;
+  return v >= 10 ? n + 1 : n;
 }
+
+// Writes v in decimal ending just before `end` (digits(v) octets).
+void write_decimal(uint32_t v, char* end) {
+  while (v >= 100) {
+    const uint32_t pair = (v % 100) * 2;
+    v /= 100;
+    *--end = kDigitPairs[pair + 1];
+    *--end = kDigitPairs[pair];
+  }
+  if (v >= 10) {
+    *--end = kDigitPairs[v * 2 + 1];
+    *--end = kDigitPairs[v * 2];
+  } else {
+    *--end = static_cast<char>('0' + v);
+  }
+}
+
+// ".0" to ".127": the text of every one-octet arc, padded to four octets
+// so that it is stored with one write, and its real length.
+struct ArcText {
+  char text[4];
+  uint8_t length;
+};
+constexpr ArcText make_arc_text(uint32_t v) {
+  ArcText a{{'.', 0, 0, 0}, 0};
+  if (v < 10) {
+    a.text[1] = static_cast<char>('0' + v);
+    a.length = 2;
+  } else if (v < 100) {
+    a.text[1] = static_cast<char>('0' + v / 10);
+    a.text[2] = static_cast<char>('0' + v % 10);
+    a.length = 3;
+  } else {
+    a.text[1] = static_cast<char>('0' + v / 100);
+    a.text[2] = static_cast<char>('0' + v / 10 % 10);
+    a.text[3] = static_cast<char>('0' + v % 10);
+    a.length = 4;
+  }
+  return a;
+}
+struct ArcTextTable {
+  ArcText arcs[128];
+  constexpr ArcTextTable() : arcs() {
+    for (uint32_t v = 0; v < 128; ++v) arcs[v] = make_arc_text(v);
+  }
+};
+constexpr ArcTextTable kArcTexts;
 
 }  // namespace
 
@@ -40,27 +79,7 @@ bool BerReader::set_window(size_t n) {
   return true;
 }
 
-bool BerReader::peek_byte(uint8_t* b) const {
-  if (error_ || cur_ == end_) return false;
-  *b = *cur_;
-  return true;
-}
-
-bool BerReader::read_byte(uint8_t* b) {
-  if (error_) return false;
-  if (cur_ == end_) return fail();
-  *b = *cur_++;
-  return true;
-}
-
-bool BerReader::expect_tag(uint8_t tag) {
-  uint8_t b = 0;
-  if (!read_byte(&b)) return false;
-  if (b != tag) return fail();
-  return true;
-}
-
-bool BerReader::read_length(size_t* n, bool within_window) {
+bool BerReader::read_long_length(size_t* n, bool within_window) {
   uint8_t first = 0;
   if (!read_byte(&first)) return false;
   size_t len = 0;
@@ -83,14 +102,6 @@ bool BerReader::read_length(size_t* n, bool within_window) {
   }
   if (within_window && len > remaining()) return fail();
   *n = len;
-  return true;
-}
-
-bool BerReader::read_bytes(size_t n, const uint8_t** data) {
-  if (error_) return false;
-  if (n > remaining()) return fail();
-  *data = cur_;
-  cur_ += n;
   return true;
 }
 
@@ -132,7 +143,52 @@ bool BerReader::read_uint64_content(size_t n, uint32_t* high, uint32_t* low) {
   return true;
 }
 
-BerOidResult BerReader::read_oid_text(size_t n, char* text, size_t cap, size_t* len) {
+namespace {
+
+// One base-128 number of an object identifier at *pp (X.690 8.19.2: top bit
+// set on every octet but the last; the first octet of a minimal number is
+// never 0x80). `end` is the end of the reader's window, which tells a number
+// cut by the end of the data from one running past its content.
+BerOidResult read_number(const uint8_t** pp, const uint8_t* stop, const uint8_t* end,
+                         uint32_t* pValue, bool* pMinimal) {
+  const uint8_t* p = *pp;
+  uint32_t v = *p++;
+  if (v & 0x80) {
+    if (v == 0x80) *pMinimal = false;
+    v &= 0x7f;
+    while (true) {
+      if (p == stop) {
+        return stop == end ? BerOidResult::kOutOfData : BerOidResult::kPastLength;
+      }
+      const uint8_t b = *p++;
+      // nghttp2's rule: refuse before the shift would lose bits.
+      if (v > (UINT32_MAX >> 7)) return BerOidResult::kOverflow;
+      v = (v << 7) | (b & 0x7f);
+      if (!(b & 0x80)) break;
+    }
+  }
+  *pp = p;
+  *pValue = v;
+  return BerOidResult::kOk;
+}
+
+// Writes "." and v at t; answers the new end.
+char* put_arc(char* t, uint32_t v) {
+  if (v < 0x80) {
+    const ArcText& a = kArcTexts.arcs[v];
+    std::memcpy(t, a.text, sizeof a.text);
+    return t + a.length;
+  }
+  *t++ = '.';
+  t += decimal_digits(v);
+  write_decimal(v, t);
+  return t;
+}
+
+}  // namespace
+
+BerOidResult BerReader::read_oid_text(size_t n, char* text, size_t cap, size_t* len,
+                                      BerOidShape* shape) {
   *len = 0;
   if (error_ || n > remaining()) {
     fail();
@@ -140,49 +196,70 @@ BerOidResult BerReader::read_oid_text(size_t n, char* text, size_t cap, size_t* 
   }
   const uint8_t* p = cur_;
   const uint8_t* const stop = cur_ + n;
-  bool first = true;
-  while (p != stop) {
-    // X.690 8.19.2: base 128, top bit set on every octet but the last.
-    uint32_t v = 0;
-    bool done = false;
-    while (p != stop) {
-      const uint8_t b = *p++;
-      // nghttp2's rule: refuse before the shift would lose bits.
-      if (v > (UINT32_MAX >> 7)) {
-        fail();
-        return BerOidResult::kOverflow;
+  char* t = text;
+  size_t arcs = 0;
+  bool minimal = true;
+  BerOidResult result = BerOidResult::kOk;
+  if (cap >= oid_text_bound(n)) {
+    // Room for the longest text these octets can give, and for the
+    // four-octet stores of put_arc: no check per arc.
+    if (p != stop) {
+      uint32_t v = 0;
+      result = read_number(&p, stop, end_, &v, &minimal);
+      if (result == BerOidResult::kOk) {
+        // X.690 8.19.4: the first number is x * 40 + y with x at most 2.
+        const uint32_t x = v < 80 ? v / 40 : 2;
+        *t++ = static_cast<char>('0' + x);
+        t = put_arc(t, v - 40 * x);
+        arcs = 2;
       }
-      v = (v << 7) | (b & 0x7f);
-      if (!(b & 0x80)) {
-        done = true;
+    }
+    while (result == BerOidResult::kOk && p != stop) {
+      uint32_t v = *p;
+      if (v < 0x80) {
+        ++p;  // most arcs after the first are one octet
+      } else {
+        result = read_number(&p, stop, end_, &v, &minimal);
+        if (result != BerOidResult::kOk) break;
+      }
+      t = put_arc(t, v);
+      ++arcs;
+    }
+  } else {
+    while (p != stop) {
+      uint32_t v = 0;
+      result = read_number(&p, stop, end_, &v, &minimal);
+      if (result != BerOidResult::kOk) break;
+      uint32_t x = 0;
+      if (arcs == 0) {
+        x = v < 80 ? v / 40 : 2;
+        v -= 40 * x;
+      }
+      // "x." before the first arc, a dot before every other.
+      const size_t need = (arcs == 0 ? 2 : 1) + decimal_digits(v);
+      if (static_cast<size_t>(text + cap - t) < need) {
+        result = BerOidResult::kNoRoom;
         break;
       }
-    }
-    if (!done) {
-      fail();
-      return stop == end_ ? BerOidResult::kOutOfData : BerOidResult::kPastLength;
-    }
-    bool room = true;
-    if (first) {
-      const uint32_t x = v / 40 < 2 ? v / 40 : 2;
-      room = append_decimal(x, text, cap, len) && *len < cap;
-      if (room) {
-        text[(*len)++] = '.';
-        room = append_decimal(v - 40 * x, text, cap, len);
+      if (arcs == 0) {
+        *t++ = static_cast<char>('0' + x);
+        ++arcs;
       }
-      first = false;
-    } else {
-      room = *len < cap;
-      if (room) {
-        text[(*len)++] = '.';
-        room = append_decimal(v, text, cap, len);
-      }
-    }
-    if (!room) {
-      fail();
-      return BerOidResult::kNoRoom;
+      *t++ = '.';
+      t += decimal_digits(v);
+      write_decimal(v, t);
+      ++arcs;
     }
   }
+  if (result != BerOidResult::kOk) {
+    fail();
+    return result;
+  }
   cur_ = stop;
+  *len = static_cast<size_t>(t - text);
+  if (shape) {
+    shape->arcs = arcs;
+    shape->minimal = minimal;
+  }
   return BerOidResult::kOk;
 }

@@ -23,6 +23,15 @@ enum class BerOidResult {
   kNoRoom,
 };
 
+// What read_oid_text found besides the text.
+struct BerOidShape {
+  size_t arcs = 0;  // sub-identifiers in the text
+  // True when every number is in its minimal form (no leading 0x80 octet,
+  // X.690 8.19.2), so that the content octets are exactly what an encoder
+  // writes for the text.
+  bool minimal = true;
+};
+
 class BerReader {
  public:
   // `data[0..size)` must stay live while the reader is in use.
@@ -48,20 +57,51 @@ class BerReader {
   }
 
   // The next octet, without consuming it.
-  bool peek_byte(uint8_t* b) const;
-  bool read_byte(uint8_t* b);
+  bool peek_byte(uint8_t* b) const {
+    if (error_ || cur_ == end_) return false;
+    *b = *cur_;
+    return true;
+  }
+  bool read_byte(uint8_t* b) {
+    if (error_) return false;
+    if (cur_ == end_) return fail();
+    *b = *cur_++;
+    return true;
+  }
   // The next octet must equal `tag`.
-  bool expect_tag(uint8_t tag);
+  bool expect_tag(uint8_t tag) {
+    uint8_t b = 0;
+    if (!read_byte(&b)) return false;
+    if (b != tag) return fail();
+    return true;
+  }
   // A definite length that fits in the remaining window. The indefinite
   // form 0x80 and lengths running past the window fail. With
   // `within_window` false the length octets must still be there, but the
   // length itself is not compared with the window: the caller compares it
   // and reports the difference.
-  bool read_length(size_t* n, bool within_window = true);
+  bool read_length(size_t* n, bool within_window = true) {
+    // The short form inline; the long form and every failure out of line.
+    if (!error_ && cur_ != end_ && *cur_ < 0x80) {
+      const size_t len = *cur_;
+      if (!within_window || len < static_cast<size_t>(end_ - cur_)) {
+        ++cur_;
+        *n = len;
+        return true;
+      }
+    }
+    return read_long_length(n, within_window);
+  }
   // expect_tag(tag), then read_length.
   bool read_header(uint8_t tag, size_t* n) { return expect_tag(tag) && read_length(n); }
   // Lends the next n octets and consumes them.
-  bool read_bytes(size_t n, const uint8_t** data);
+  bool read_bytes(size_t n, const uint8_t** data) {
+    if (error_) return false;
+    if (n > remaining()) return fail();
+    *data = cur_;
+    cur_ += n;
+    return true;
+  }
 
   // n content octets of an INTEGER or an unsigned 32-bit kind, sign-extended
   // from the first octet; 0 octets read as 0. More than four octets are
@@ -76,12 +116,20 @@ class BerReader {
   // text[0..cap), not NUL-terminated; *len receives its length. The first
   // number n splits into x = min(n / 40, 2) and y = n - 40 * x (X.690
   // 8.19.4). On a result other than kOk the reader is failed.
-  BerOidResult read_oid_text(size_t n, char* text, size_t cap, size_t* len);
+  BerOidResult read_oid_text(size_t n, char* text, size_t cap, size_t* len,
+                             BerOidShape* shape = nullptr);
 
   // Text room that read_oid_text needs at most for n content octets.
   static size_t oid_text_capacity(size_t n) { return 11 * (n + 1); }
+  // The tighter bound it actually needs: no number of m octets has more
+  // than 4m - 1 digits ("x.y" from one octet is at most "2.47"), and the
+  // four-octet stores of one-octet arcs end within 4n + 1 octets. With this
+  // much room no arc checks its room.
+  static size_t oid_text_bound(size_t n) { return 4 * n + 2; }
 
  private:
+  bool read_long_length(size_t* n, bool within_window);
+
   const uint8_t* const start_;
   const uint8_t* cur_;
   const uint8_t* end_;

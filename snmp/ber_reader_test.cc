@@ -5,7 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -260,6 +262,55 @@ TEST(BerTagsTest, PduTagMapping) {
   EXPECT_TRUE(kas_ber_is_value_tag(0x82));
   EXPECT_FALSE(kas_ber_is_value_tag(0x47));
   EXPECT_FALSE(kas_ber_is_value_tag(0x48));
+}
+
+}  // namespace
+
+namespace {
+
+// The decoder writes an identifier's text straight into a buffer of
+// oid_text_bound(n) octets, with four-octet stores for one-octet arcs. Each
+// row reads into a heap block of exactly that size, so AddressSanitizer
+// sees any store past it, and must give the text a roomy buffer gives.
+TEST(BerReaderTest, OidTextFitsTheTightBound) {
+  struct Row {
+    const char* name;
+    Bytes content;
+  };
+  const Row rows[] = {
+      {"first_pair_only_1_3", {0x2b}},
+      {"first_pair_widest_one_octet_2_47", {0x7f}},
+      {"first_pair_two_octets_2_48", {0x81, 0x00}},
+      {"arcs_of_127", {0x7f, 0x7f, 0x7f, 0x7f, 0x7f, 0x7f, 0x7f}},
+      {"arcs_of_0", {0x00, 0x00, 0x00}},
+      {"two_octet_arcs_16383", {0x2b, 0xff, 0x7f, 0xff, 0x7f}},
+      {"widest_32_bit_arcs", {0x2b, 0x8f, 0xff, 0xff, 0xff, 0x7f, 0x8f, 0xff, 0xff, 0xff, 0x7f}},
+      {"first_pair_32_bit", {0x8f, 0xff, 0xff, 0xff, 0x7f}},
+      {"padded_numbers", {0x2b, 0x80, 0x80, 0x01, 0x80, 0x7f}},
+      {"printer_mib_name", {0x2b, 0x06, 0x01, 0x02, 0x01, 0x2b, 0x0b, 0x01, 0x01, 0x06, 0x01, 0x01}},
+  };
+  for (const auto& r : rows) {
+    SCOPED_TRACE(r.name);
+    Exact e(r.content);
+    BerReader roomy(e.data, e.size);
+    std::string want(BerReader::oid_text_capacity(r.content.size()), '\0');
+    size_t want_len = 0;
+    ASSERT_EQ(roomy.read_oid_text(r.content.size(), want.data(), want.size(), &want_len),
+              BerOidResult::kOk);
+    want.resize(want_len);
+
+    const size_t bound = BerReader::oid_text_bound(r.content.size());
+    std::unique_ptr<char[]> tight(new char[bound]);
+    BerReader rd(e.data, e.size);
+    size_t len = 0;
+    BerOidShape shape;
+    ASSERT_EQ(rd.read_oid_text(r.content.size(), tight.get(), bound, &len, &shape),
+              BerOidResult::kOk);
+    EXPECT_EQ(std::string(tight.get(), len), want);
+    EXPECT_LT(len, bound);
+    EXPECT_EQ(shape.arcs, static_cast<size_t>(std::count(want.begin(), want.end(), '.') + 1));
+    EXPECT_EQ(shape.minimal, std::string(r.name) != "padded_numbers");
+  }
 }
 
 }  // namespace

@@ -6,18 +6,15 @@
 #include "snmp/ber_tags.h"
 
 void BerWriter::put_bytes(const uint8_t* data, size_t n) {
-  written_ += n;
-  if (overflow_ || static_cast<size_t>(cur_ - base_) < n) {
-    // The message cannot fit; keep the cursor where it is so that later
-    // writes cannot land in the middle of a half-written element.
-    overflow_ = true;
+  if (!has_room(n)) {
+    drop(n);
     return;
   }
   cur_ -= n;
   if (n) std::memcpy(cur_, data, n);
 }
 
-void BerWriter::put_length(size_t n) {
+void BerWriter::put_long_length(size_t n) {
   if (n < 0x80) {
     put_byte(static_cast<uint8_t>(n));
     return;
@@ -83,4 +80,39 @@ size_t BerWriter::put_subid(uint64_t v) {
     v >>= 7;
   }
   return n;
+}
+
+// One pass from the last character back, so no array of arcs is needed. The
+// two arcs read last are the first two of the identifier; they are held back
+// and written as one.
+BerOidText BerWriter::put_oid_content(const char* text, size_t length) {
+  if (length == 0) return BerOidText::kOk;
+  uint32_t held[2] = {0, 0};  // held[0]: the arc read last
+  size_t arcs = 0;
+  size_t i = length;
+  while (true) {
+    uint64_t arc = 0;
+    uint64_t scale = 1;
+    size_t digits = 0;
+    while (i > 0 && text[i - 1] != '.') {
+      const char c = text[--i];
+      if (c < '0' || c > '9' || digits == 10) return BerOidText::kMalformed;
+      arc += static_cast<uint64_t>(c - '0') * scale;
+      scale *= 10;
+      ++digits;
+    }
+    if (digits == 0 || arc > UINT32_MAX) return BerOidText::kMalformed;
+    if (arcs >= 2) put_subid(held[1]);
+    held[1] = held[0];
+    held[0] = static_cast<uint32_t>(arc);
+    ++arcs;
+    if (i == 0) break;
+    --i;  // the dot
+    if (i == 0) return BerOidText::kMalformed;  // leading dot
+  }
+  if (arcs == 1) return BerOidText::kOneArc;
+  const uint64_t first = uint64_t{held[0]} * 40 + held[1];
+  if (first > UINT32_MAX) return BerOidText::kMalformed;
+  put_subid(first);
+  return BerOidText::kOk;
 }

@@ -28,6 +28,13 @@ int register_codec() {
 
 [[maybe_unused]] const int kRegisteredAtLoad = register_codec();
 
+// True when the BER codec of this layer is the current component: it then
+// runs on the stack, with no object made per call. Another component's
+// objects come from the registry.
+bool builtin_current() {
+  return kal_component_registry().current_name() == kKasCodecComponentName;
+}
+
 class CKasCodecService final : public IKasCodecService {
  public:
   int select(const char* name) override {
@@ -39,6 +46,7 @@ class CKasCodecService final : public IKasCodecService {
   int encode(const IKasPdu* pdu, IKasSnmpTarget* target, IKasMessageBuffer* buffer,
              size_t* pCount) override {
     if (pCount) *pCount = 0;
+    if (builtin_current()) return kas_ber_encode(pdu, target, buffer, pCount);
     int rc = kKalOk;
     KalOwned<IKasBerEncoder> encoder(
         static_cast<IKasBerEncoder*>(kal_component_registry().create_first(&rc)));
@@ -48,6 +56,10 @@ class CKasCodecService final : public IKasCodecService {
 
   int encode_packet(IKasSnmpPacket* packet, IKasMessageBuffer* buffer, size_t* pCount) override {
     if (pCount) *pCount = 0;
+    if (builtin_current()) {
+      if (!packet || !buffer) return kKalErrInvalidArg;
+      return kas_ber_encode(packet->get_pdu(), packet->get_target(), buffer, pCount);
+    }
     int rc = kKalOk;
     KalOwned<IKasBerEncoder> encoder(
         static_cast<IKasBerEncoder*>(kal_component_registry().create_first(&rc)));
@@ -58,10 +70,15 @@ class CKasCodecService final : public IKasCodecService {
 
   int decode(IKasMessageBuffer* buffer, IKasPdu* pdu, IKasSnmpTarget* target,
              int kind) override {
+    if (builtin_current()) return kas_ber_decode(buffer, pdu, target, kind, false);
     return run_decoder([&](IKasBerDecoder* d) { return d->decode(buffer, pdu, target, kind, false); });
   }
 
   int decode_packet(IKasMessageBuffer* buffer, IKasSnmpPacket* packet, int kind) override {
+    if (builtin_current()) {
+      if (!buffer || !packet) return kKalErrInvalidArg;
+      return kas_ber_decode_packet(buffer, packet, kind, false);
+    }
     return run_decoder([&](IKasBerDecoder* d) -> int {
       if (!buffer || !packet) return kKalErrInvalidArg;
       return d->decode_packet(buffer, packet, kind, false);
@@ -75,8 +92,12 @@ class CKasCodecService final : public IKasCodecService {
     int rc = kKalOk;
     KalOwned<IKasPdu> pdu(kas_create_pdu(&rc));
     if (!pdu) return rc;
-    rc = run_decoder(
-        [&](IKasBerDecoder* d) { return d->decode(buffer, pdu.get(), nullptr, kind, true); });
+    if (builtin_current()) {
+      rc = kas_ber_decode(buffer, pdu.get(), nullptr, kind, true);
+    } else {
+      rc = run_decoder(
+          [&](IKasBerDecoder* d) { return d->decode(buffer, pdu.get(), nullptr, kind, true); });
+    }
     if (rc != kKalOk) return rc;
     *pErrorStatus = pdu->get_error_status();
     *pRequestId = pdu->get_request_id();

@@ -1,9 +1,10 @@
 // The codec service: the one process-wide entry to the BER codec of SNMPv1
 // and SNMPv2c messages. The request sessions call it to encode every
 // request, decode every answer and peek at the request-id and error-status
-// of a received datagram. It makes the encoder and decoder of the current
-// component of the component registry ("VedivUzirav", registered when the
-// module loads) for each call and releases them at its end.
+// of a received datagram. Each call runs an encoder or decoder of the
+// current component of the component registry ("VedivUzirav", registered
+// when the module loads): that codec's run on the caller's stack, another
+// component's are made for the call and released at its end.
 //
 // Thread-safe: every call works on its own encoder or decoder and on the
 // caller's buffer, PDU, target and packet. select() changes the component for

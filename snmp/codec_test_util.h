@@ -141,8 +141,13 @@ inline std::string dump(const IKasPdu* pdu, const IKasSnmpTarget* target = nullp
   std::string s;
   if (target) {
     const IKasCommunityTarget* c = target->as_community();
-    s += "v" + std::to_string(target->get_version()) + " community=" +
-         (c && c->get_community() ? c->get_community() : "") + " ";
+    // Appended piece by piece: g++ 12 at -O3 warns (-Wrestrict, a false
+    // positive) on "literal" + std::string.
+    s += 'v';
+    s += std::to_string(target->get_version());
+    s += " community=";
+    s += c && c->get_community() ? c->get_community() : "";
+    s += ' ';
   }
   s += "type=" + std::to_string(pdu->get_type());
   if (pdu->get_type() == kKasPduTrap) {

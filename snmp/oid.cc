@@ -1,15 +1,24 @@
 // The object identifier: dotted decimal text in a growable buffer plus a
-// cached sub-identifier count (-1 when unknown). Sub-identifiers are read
-// from the text only when asked for, without copies. The text is stored
-// unchecked; is_valid applies the syntax check.
+// cached sub-identifier count (-1 when unknown) and cached BER content
+// octets (snmp/oid_ber.h). Sub-identifiers are read from the text only when
+// asked for, without copies. The text is stored unchecked; is_valid applies
+// the syntax check. Every change of the text goes through set_count(), which
+// also drops the BER octets.
 #include <cstring>
 
 #include "common/owned.h"
 #include "common/text_buffer.h"
+#include "snmp/ber_reader.h"
+#include "snmp/ber_writer.h"
+#include "snmp/oid_ber.h"
 #include "snmp/oid_text.h"
 #include "snmp/value_base.h"
 
 namespace {
+
+// The query() tag under which an identifier of this file lends itself to
+// the codec's functions below. No kind has a negative tag.
+constexpr int kOidBerQuery = -kKasTagOid;
 
 class CKasOid final : public CKasValueBase, public IKasOid {
  public:
@@ -26,17 +35,33 @@ class CKasOid final : public CKasValueBase, public IKasOid {
       return kal_fail<IKasSnmpValue>(pStatus, rc);
     }
     copy->count_ = count_;
+    copy->copy_ber_from(*this);
     kal_set_status(pStatus, kKalOk);
     return copy.detach();
   }
   int assign(const IKasSnmpValue* other) override {
     if (!other || other->tag() != kKasTagOid) return kKalErrInvalidArg;
     const IKasOid* o = other->as_oid();
-    return set_text_bytes(o->text(), o->text_length());
+    if (o == this) return kKalOk;
+    if (int rc = set_text_bytes(o->text(), o->text_length())) return rc;
+    const void* p = nullptr;
+    if (other->query(kOidBerQuery, &p) == kKalOk && p) {
+      const CKasOid* same = static_cast<const CKasOid*>(p);
+      count_ = same->count_;
+      copy_ber_from(*same);
+    }
+    return kKalOk;
   }
   void clear() override {
     buf_.clear();
-    count_ = 0;
+    set_count(0);
+  }
+  int query(int tag, const void** ppStorage) const override {
+    if (tag == kOidBerQuery && ppStorage) {
+      *ppStorage = this;
+      return kKalOk;
+    }
+    return CKasValueBase::query(tag, ppStorage);
   }
   bool equals(const IKasSnmpValue* other) const override {
     if (!other || other->tag() != kKasTagOid) return false;
@@ -62,7 +87,7 @@ class CKasOid final : public CKasValueBase, public IKasOid {
     char digits[10];
     const size_t n = kas_format_uint32(static_cast<uint32_t>(v), digits);
     if (int rc = buf_.assign(digits, n)) return rc;
-    count_ = 1;
+    set_count(1);
     return kKalOk;
   }
   int set_text(const char* text) override {
@@ -113,7 +138,7 @@ class CKasOid final : public CKasValueBase, public IKasOid {
     if (int rc = buf_.reserve(buf_.size() + n + 1)) return rc;
     if (!buf_.empty()) buf_.append_char('.');
     buf_.append(text, n);
-    count_ = -1;
+    set_count(-1);
     return kKalOk;
   }
   int append_number(uint32_t subid) override {
@@ -122,7 +147,7 @@ class CKasOid final : public CKasValueBase, public IKasOid {
     if (!buf_.empty()) digits[n++] = '.';
     n += kas_format_uint32(subid, digits + n);
     if (int rc = buf_.append(digits, n)) return rc;
-    if (count_ >= 0) ++count_;
+    set_count(count_ >= 0 ? count_ + 1 : -1);
     return kKalOk;
   }
   int append_oid(const IKasOid* other) override {
@@ -133,7 +158,7 @@ class CKasOid final : public CKasValueBase, public IKasOid {
     if (int rc = buf_.reserve(buf_.size() + n + 1)) return rc;
     if (!buf_.empty()) buf_.append_char('.');
     buf_.append(other->text(), n);
-    count_ = other_count >= 0 ? 2 * other_count : -1;
+    set_count(other_count >= 0 ? 2 * other_count : -1);
     return kKalOk;
   }
   int append_text_as_index(const char* text, int tag, bool implied) override {
@@ -252,7 +277,48 @@ class CKasOid final : public CKasValueBase, public IKasOid {
   int set_text_bytes(const char* text, size_t length) override {
     if (!text && length) return kKalErrInvalidArg;
     if (int rc = buf_.assign(text, length)) return rc;
-    count_ = -1;
+    set_count(-1);
+    return kKalOk;
+  }
+
+  // --- The codec's side (snmp/oid_ber.h, KasValueView).
+  void view(KasValueView* view) const override {
+    view->oid = ber_content(&view->octets, &view->length);
+  }
+  KasOidBer ber_content(const uint8_t** ppContent, size_t* pLength) const {
+    if (ber_state_ == BerState::kUnknown) fill_ber();
+    switch (ber_state_) {
+      case BerState::kCached:
+        *ppContent = ber_;
+        *pLength = ber_length_;
+        return KasOidBer::kCached;
+      case BerState::kOneArc: return KasOidBer::kOneArc;
+      case BerState::kMalformed: return KasOidBer::kMalformed;
+      default: return KasOidBer::kUncached;
+    }
+  }
+  // The text is written straight into the buffer; a failure leaves the
+  // identifier empty.
+  int read_ber(BerReader* reader, size_t n, BerOidResult* pResult) {
+    *pResult = BerOidResult::kOk;
+    if (int rc = buf_.reserve(BerReader::oid_text_bound(n))) return rc;
+    const uint8_t* const content = reader->position();
+    size_t length = 0;
+    BerOidShape shape;
+    *pResult = reader->read_oid_text(n, buf_.data(), buf_.capacity(), &length, &shape);
+    if (*pResult != BerOidResult::kOk) {
+      clear();
+      return kKasErrUndecodable;
+    }
+    buf_.assign(buf_.data(), length);  // sets the size and the NUL; no growth
+    set_count(static_cast<long>(shape.arcs));
+    // Minimal octets are what the encoder would write for the text: keep
+    // them, so that sending the identifier again costs a copy.
+    if (shape.minimal && n <= sizeof ber_) {
+      if (n) std::memcpy(ber_, content, n);
+      ber_length_ = static_cast<uint8_t>(n);
+      ber_state_ = BerState::kCached;
+    }
     return kKalOk;
   }
 
@@ -268,7 +334,7 @@ class CKasOid final : public CKasValueBase, public IKasOid {
       return;
     }
     buf_.erase(0, end + 1);
-    if (count_ >= 0) count_ -= static_cast<long>(n);
+    set_count(count_ >= 0 ? count_ - static_cast<long>(n) : -1);
   }
   int remove_prefix_bytes(const char* prefix, size_t length) {
     const int rel = kas_oid_compare_text(buf_.c_str(), buf_.size(), prefix, length);
@@ -280,12 +346,55 @@ class CKasOid final : public CKasValueBase, public IKasOid {
     // An empty prefix is no ancestor by text, so `length` is at least 1
     // and text[length] is the dot after the prefix.
     buf_.erase(0, length + 1);
-    count_ = -1;
+    set_count(-1);
     return kKalOk;
   }
 
+  // Every change of the text ends here: the new count (-1: unknown) and the
+  // BER octets of the old text dropped.
+  void set_count(long count) {
+    count_ = count;
+    ber_state_ = BerState::kUnknown;
+  }
+  void copy_ber_from(const CKasOid& other) {
+    ber_state_ = other.ber_state_;
+    ber_length_ = other.ber_length_;
+    if (ber_state_ == BerState::kCached && ber_length_) {
+      std::memcpy(ber_, other.ber_, ber_length_);
+    }
+  }
+  // Encodes the text once into a writer over the cache itself; the verdict
+  // on the text is kept with the octets, so a malformed text is judged once.
+  void fill_ber() const {
+    BerWriter writer(ber_, sizeof ber_);
+    switch (writer.put_oid_content(buf_.c_str(), buf_.size())) {
+      case BerOidText::kOk:
+        if (writer.overflowed()) {
+          ber_state_ = BerState::kLong;
+          return;
+        }
+        // The writer ends its octets at the end of the cache: move them to
+        // the front.
+        ber_length_ = static_cast<uint8_t>(writer.written());
+        std::memmove(ber_, writer.data(), ber_length_);
+        ber_state_ = BerState::kCached;
+        return;
+      case BerOidText::kOneArc:
+        ber_state_ = BerState::kOneArc;
+        return;
+      case BerOidText::kMalformed:
+        ber_state_ = BerState::kMalformed;
+        return;
+    }
+  }
+
+  enum class BerState : uint8_t { kUnknown, kCached, kLong, kOneArc, kMalformed };
+
   KalBuffer buf_;
   mutable long count_ = 0;
+  mutable BerState ber_state_ = BerState::kUnknown;
+  mutable uint8_t ber_length_ = 0;
+  mutable uint8_t ber_[kKasOidBerCache];
 };
 
 uint32_t CKasOid::element_at(size_t index, int* pStatus) const {
@@ -361,7 +470,7 @@ int CKasOid::set_from_index(const IKasOid* oid, bool implied, size_t length) {
     out->append(digits, len);
   }
   if (out == &aside) buf_.swap(aside);
-  count_ = static_cast<long>(n);
+  set_count(static_cast<long>(n));
   return kKalOk;
 }
 
@@ -394,16 +503,34 @@ int CKasOid::erase(size_t start, size_t n) {
   if (n == kKasAll || n >= total - start) {
     // Cut from the dot before `start` (or everything).
     buf_.truncate(start == 0 ? 0 : kas_oid_text_prefix_end(t, len, start));
-    count_ = static_cast<long>(start);
+    set_count(static_cast<long>(start));
     return kKalOk;
   }
   const size_t from = start == 0 ? 0 : kas_oid_text_prefix_end(t, len, start) + 1;
   const size_t to = kas_oid_text_prefix_end(t, len, start + n) + 1;
   buf_.erase(from, to - from);
-  count_ = static_cast<long>(total - n);
+  set_count(static_cast<long>(total - n));
   return kKalOk;
 }
 
 }  // namespace
 
 CKasValueBase* kas_new_oid_value() { return kal_new<CKasOid>(); }
+
+KasOidBer kas_oid_ber_content(const IKasSnmpValue* oid, const uint8_t** ppContent,
+                              size_t* pLength) {
+  const void* p = nullptr;
+  if (!oid || oid->query(kOidBerQuery, &p) != kKalOk || !p) return KasOidBer::kUncached;
+  return static_cast<const CKasOid*>(p)->ber_content(ppContent, pLength);
+}
+
+int kas_oid_read_ber(IKasSnmpValue* oid, BerReader* reader, size_t n, BerOidResult* pResult,
+                     bool* pOurs) {
+  *pOurs = false;
+  *pResult = BerOidResult::kOk;
+  const void* p = nullptr;
+  if (!oid || oid->query(kOidBerQuery, &p) != kKalOk || !p) return kKalOk;
+  *pOurs = true;
+  // The object lent itself through its const query; it is ours to change.
+  return const_cast<CKasOid*>(static_cast<const CKasOid*>(p))->read_ber(reader, n, pResult);
+}

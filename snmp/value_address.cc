@@ -210,6 +210,10 @@ class CKasAddressValue final : public CKasValueBase {
     kal_set_status(pStatus, kKalOk);
     return a_;
   }
+  void view(KasValueView* view) const override {
+    view->octets = a_;
+    view->length = n_;
+  }
   int set_text(const char* text) override {
     if (!text) return kKalErrInvalidArg;
     uint8_t parsed[16];

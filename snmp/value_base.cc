@@ -9,7 +9,7 @@
 
 int CKasValueBase::query(int tag, const void** ppStorage) const {
   if (!ppStorage) return kKalErrInvalidArg;
-  if (tag != tag_) {
+  if (tag != tag_ && tag != kKasValueBaseQuery) {
     *ppStorage = nullptr;
     return kKalErrInvalidArg;
   }

@@ -9,7 +9,26 @@
 #include <cstdint>
 
 #include "common/text.h"
+#include "snmp/oid_ber.h"
 #include "snmp/value.h"
+
+// query() with this tag (no kind has a negative tag) lends a value of this
+// layer as its CKasValueBase; values implemented elsewhere answer -2. The
+// codec uses it to read a value in one call (view) instead of a visitor
+// round trip and a getter.
+inline constexpr int kKasValueBaseQuery = -1;
+
+// What the encoder writes of a value, filled by CKasValueBase::view.
+struct KasValueView {
+  // OCTET STRING, Opaque and the address kinds: the stored octets (lent);
+  // object identifier: its BER content octets when `oid` is kCached.
+  const uint8_t* octets = nullptr;
+  size_t length = 0;
+  // INTEGER (its bits), Counter32, Gauge32, TimeTicks; Counter64's low half.
+  uint32_t number = 0;
+  uint32_t high = 0;  // Counter64's high half
+  KasOidBer oid = KasOidBer::kUncached;  // object identifier
+};
 
 class CKasValueBase : public IKasSnmpValue {
  public:
@@ -45,6 +64,12 @@ class CKasValueBase : public IKasSnmpValue {
   int append_to_index(IKasOid* oid, bool implied) const override;
   int set_oid_to_index(IKasOid* oid, bool implied) const override;
   int set_from_index(const IKasOid* oid, bool implied, size_t length) override;
+
+  // The kind's tag without a virtual call.
+  int kind() const { return tag_; }
+  // Fills `view` with the content (see KasValueView); the markers leave it
+  // empty. Lent pointers are good until the value changes or is released.
+  virtual void view(KasValueView* view) const { (void)view; }
 
  protected:
   ~CKasValueBase() override = default;

@@ -47,6 +47,7 @@ class CKasIntegerValue final : public CKasValueBase {
     kal_set_status(pStatus, kKalOk);
     return v_;
   }
+  void view(KasValueView* view) const override { view->number = static_cast<uint32_t>(v_); }
   int to_text_into(IKalText* text) const override {
     char buf[24];
     return write_text(text, buf, kas_format_int32(v_, buf));
@@ -112,6 +113,7 @@ class CKasUnsignedValue final : public CKasValueBase {
     kal_set_status(pStatus, kKalOk);
     return v_;
   }
+  void view(KasValueView* view) const override { view->number = v_; }
   int to_text_into(IKalText* text) const override {
     char buf[24];
     return write_text(text, buf, kas_format_uint64(v_, buf));
@@ -173,6 +175,10 @@ class CKasCounter64Value final : public CKasValueBase {
     return o->high_ == high_ && o->low_ == low_;
   }
   uint32_t get_uint(int* pStatus) const override { return get_low(pStatus); }
+  void view(KasValueView* view) const override {
+    view->high = high_;
+    view->number = low_;
+  }
   uint32_t get_high(int* pStatus) const override {
     kal_set_status(pStatus, kKalOk);
     return high_;

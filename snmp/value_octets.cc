@@ -45,6 +45,10 @@ class CKasOctetValue final : public CKasValueBase {
     kal_set_status(pStatus, kKalOk);
     return buf_.bytes();
   }
+  void view(KasValueView* view) const override {
+    view->octets = buf_.bytes();
+    view->length = buf_.size();
+  }
   int set_text(const char* text) override {
     if (!text) {
       buf_.clear();
