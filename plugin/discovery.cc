@@ -10,13 +10,13 @@
 #include "common/text.h"
 #include "common/text_copy.h"
 #include "log/log.h"
+#include "plugin/plugin_usm.h"
 #include "snmp/binding.h"
 #include "snmp/list.h"
 #include "snmp/packet.h"
 #include "snmp/pdu.h"
 #include "snmp/target.h"
 #include "snmp/value.h"
-#include "plugin/plugin_usm.h"
 
 CZelFoundDeviceList::~CZelFoundDeviceList() {
   while (m_pHead) {
@@ -112,7 +112,8 @@ int CZelDiscovery::find(const char* address, int protocol, int32_t mode,
 
   usm.set(mode, settings);
   // An empty context field keeps the community of the last discovery.
-  if (community && community[0] != '\0') kal_copy_text(m_szCommunity, community);
+  if (community && community[0] != '\0')
+    kal_copy_text(m_szCommunity, community);
 
   int rc = prepare_finder(destination, protocol, timeoutMs, retries, usm);
   if (rc != kKalOk) return rc;
@@ -139,12 +140,13 @@ int CZelDiscovery::prepare_finder(const char* destination, int protocol,
   // IPX without an address ends here: the default text is an IPv4 text.
   if (found != protocol) return kKalErrInvalidArg;
 
-  const KalUsmParams params{usm.get_security_name(),  usm.get_security_level(),
-                            usm.get_auth_protocol(),  usm.get_priv_protocol(),
-                            usm.get_auth_passphrase(), usm.get_priv_passphrase(),
-                            usm.get_context_name()};
-  const uint16_t port = protocol == IKalNetworkAddress::IPX ? kZelSnmpPortIpx
-                                                            : kZelSnmpPortUdp;
+  const KalUsmParams params{
+      usm.get_security_name(),   usm.get_security_level(),
+      usm.get_auth_protocol(),   usm.get_priv_protocol(),
+      usm.get_auth_passphrase(), usm.get_priv_passphrase(),
+      usm.get_context_name()};
+  const uint16_t port =
+      protocol == IKalNetworkAddress::IPX ? kZelSnmpPortIpx : kZelSnmpPortUdp;
   if (m_szCommunity[0] != '\0') m_pFindDeviceSnmp->set_community(m_szCommunity);
   // A negative time-out would read as some 49 days once unsigned; 0 makes
   // each window a single look at what has already arrived.
@@ -172,8 +174,7 @@ int CZelDiscovery::collect(int32_t* pCount) noexcept {
   IKasSnmpPacketList* raw = nullptr;
   rc = m_pFindDeviceSnmp->send_broad_cast(&raw);
   if (rc != kKalOk) {
-    zel_log(kKalLogError, "%s: %d", "m_pFindDeviceSnmp->send_broad_cast()",
-            rc);
+    zel_log(kKalLogError, "%s: %d", "m_pFindDeviceSnmp->send_broad_cast()", rc);
     return rc;
   }
   KalOwned<IKasSnmpPacketList> responses(raw);

@@ -90,8 +90,8 @@ IKasSnmpPacket* make_packet(const Answer& answer) {
         if (value) value->set_bytes(answer.value.data(), answer.value.size());
         break;
       case 'i':
-        value = kas_create_value_from_int(std::stoi(answer.value),
-                                          kKasTagInteger);
+        value =
+            kas_create_value_from_int(std::stoi(answer.value), kKasTagInteger);
         break;
       default:
         value = kas_create_value(kKasTagNull);
@@ -191,10 +191,9 @@ class DiscoveryFind : public testing::Test {
   void TearDown() override { g_script = nullptr; }
 
   int find(const char* address, int protocol, int32_t timeout = 1000,
-           int32_t retries = 1, const char* community = "",
-           int32_t mode = 0) {
-    return discovery_.find(address, protocol, mode, settings_, timeout,
-                           retries, *usm_.get(), community, &count_);
+           int32_t retries = 1, const char* community = "", int32_t mode = 0) {
+    return discovery_.find(address, protocol, mode, settings_, timeout, retries,
+                           *usm_.get(), community, &count_);
   }
 
   std::vector<Read> read_all() {
@@ -219,9 +218,8 @@ class DiscoveryFind : public testing::Test {
 
 TEST_F(DiscoveryFind, StepsInOrderWithSysObjectIdAndTheHostsBudget) {
   ASSERT_EQ(kKalOk, find("127.0.11.9", IKalNetworkAddress::IPv4, 750, 2));
-  const std::vector<std::string> expected = {"get_protocol", "init",
-                                             "add_oid_string",
-                                             "send_broad_cast"};
+  const std::vector<std::string> expected = {
+      "get_protocol", "init", "add_oid_string", "send_broad_cast"};
   EXPECT_EQ(expected, script_.calls);
   EXPECT_EQ("127.0.11.9", script_.destination);
   EXPECT_EQ(IKalNetworkAddress::IPv4, script_.protocol);
@@ -244,9 +242,9 @@ struct DestinationRow {
   uint16_t port;
 };
 
-class DiscoveryDestination : public DiscoveryFind,
-                             public testing::WithParamInterface<DestinationRow> {
-};
+class DiscoveryDestination
+    : public DiscoveryFind,
+      public testing::WithParamInterface<DestinationRow> {};
 
 TEST_P(DiscoveryDestination, DefaultsPortsAndProtocolChecks) {
   const DestinationRow& row = GetParam();
@@ -263,23 +261,23 @@ TEST_P(DiscoveryDestination, DefaultsPortsAndProtocolChecks) {
 
 INSTANTIATE_TEST_SUITE_P(
     Rows, DiscoveryDestination,
-    testing::Values(
-        DestinationRow{"ipv4_default_broadcast", nullptr, 1, kKalOk,
-                       "255.255.255.255", 161},
-        DestinationRow{"ipv6_default_multicast", nullptr, 4, kKalOk, "ff02::1",
-                       161},
-        DestinationRow{"ipv4_unicast", "127.0.11.3", 1, kKalOk, "127.0.11.3",
-                       161},
-        DestinationRow{"ipv6_unicast", "::1", 4, kKalOk, "::1", 161},
-        DestinationRow{"ipx_given", "00000001:0000c0ffee01", 2, kKalOk,
-                       "00000001:0000c0ffee01", 36879},
-        // The default text is an IPv4 text.
-        DestinationRow{"ipx_without_address", nullptr, 2, kKalErrInvalidArg,
-                       "", 0},
-        DestinationRow{"ipv4_with_ipv6_text", "::1", 1, kKalErrInvalidArg, "",
-                       0},
-        DestinationRow{"ipv6_with_ipv4_text", "127.0.11.3", 4,
-                       kKalErrInvalidArg, "", 0}),
+    testing::Values(DestinationRow{"ipv4_default_broadcast", nullptr, 1, kKalOk,
+                                   "255.255.255.255", 161},
+                    DestinationRow{"ipv6_default_multicast", nullptr, 4, kKalOk,
+                                   "ff02::1", 161},
+                    DestinationRow{"ipv4_unicast", "127.0.11.3", 1, kKalOk,
+                                   "127.0.11.3", 161},
+                    DestinationRow{"ipv6_unicast", "::1", 4, kKalOk, "::1",
+                                   161},
+                    DestinationRow{"ipx_given", "00000001:0000c0ffee01", 2,
+                                   kKalOk, "00000001:0000c0ffee01", 36879},
+                    // The default text is an IPv4 text.
+                    DestinationRow{"ipx_without_address", nullptr, 2,
+                                   kKalErrInvalidArg, "", 0},
+                    DestinationRow{"ipv4_with_ipv6_text", "::1", 1,
+                                   kKalErrInvalidArg, "", 0},
+                    DestinationRow{"ipv6_with_ipv4_text", "127.0.11.3", 4,
+                                   kKalErrInvalidArg, "", 0}),
     [](const testing::TestParamInfo<DestinationRow>& info) {
       return info.param.name;
     });
@@ -290,8 +288,7 @@ TEST_F(DiscoveryFind, UnservedProtocolDoesNothingElse) {
   usm_->set(2, settings_);
   for (int protocol : {0, 3, 5, -1}) {
     count_ = 42;
-    EXPECT_EQ(kKalErrNotSupported,
-              find(nullptr, protocol, 1000, 1, "other", 1))
+    EXPECT_EQ(kKalErrNotSupported, find(nullptr, protocol, 1000, 1, "other", 1))
         << protocol;
     EXPECT_EQ(42, count_);
   }
@@ -327,14 +324,14 @@ TEST_F(DiscoveryFind, KeepsSupportedAnswersAndReadsThemNewestFirst) {
 TEST_F(DiscoveryFind, AnswersWithoutAUsableIdentifierAreDropped) {
   Answer no_binding{"10.9.0.9", "", 'o', true};
   script_.answers = {
-      {"10.9.0.2", "", 'n'},                           // NULL value
-      {"10.9.0.3", "5", 'i'},                          // an integer
-      {"10.9.0.4", "", 's'},                           // NUL inside
+      {"10.9.0.2", "", 'n'},   // NULL value
+      {"10.9.0.3", "5", 'i'},  // an integer
+      {"10.9.0.4", "", 's'},   // NUL inside
       no_binding,
       {"10.9.0.5", kModel, 's'},  // the identifier's text as a string
   };
-  script_.answers[2].value = std::string(kModel) + ".1" + std::string(1, '\0') +
-                             "x";
+  script_.answers[2].value =
+      std::string(kModel) + ".1" + std::string(1, '\0') + "x";
   ASSERT_EQ(kKalOk, find(nullptr, 1));
   // The text form is what is matched, whatever the value's kind.
   EXPECT_EQ(1, count_);
@@ -354,7 +351,8 @@ TEST_F(DiscoveryFind, LongIdentifierIsMatchedWholeAndCutTo63) {
 }
 
 TEST_F(DiscoveryFind, FiltersApplyToEveryDiscovery) {
-  script_.answers = {{"10.9.0.2", kModel}, {"10.9.0.3", kModel + std::string(".7")}};
+  script_.answers = {{"10.9.0.2", kModel},
+                     {"10.9.0.3", kModel + std::string(".7")}};
   discovery_.add_filter("1.3.6.1.4.1.61802.1.11");
   ASSERT_EQ(kKalOk, find(nullptr, 1));
   EXPECT_EQ(2, count_);
@@ -483,15 +481,16 @@ TEST_P(DiscoveryFailure, StatusGoesUpUnchangedAndIsLoggedOnce) {
 
 INSTANTIATE_TEST_SUITE_P(
     Rows, DiscoveryFailure,
-    testing::Values(
-        FailureRow{"create", &Script::create_status, kKalErrNoMemory,
-                   "kal_create_find_device_snmp()", false},
-        FailureRow{"init", &Script::init_status, kKalErrInvalidArg,
-                   "m_pFindDeviceSnmp->init()", false},
-        FailureRow{"add_oid", &Script::add_status, kKalErrInvalidArg,
-                   "m_pFindDeviceSnmp->add_oid_string()", true},
-        FailureRow{"send", &Script::send_status, kKasErrSend,
-                   "m_pFindDeviceSnmp->send_broad_cast()", true}),
+    testing::Values(FailureRow{"create", &Script::create_status,
+                               kKalErrNoMemory, "kal_create_find_device_snmp()",
+                               false},
+                    FailureRow{"init", &Script::init_status, kKalErrInvalidArg,
+                               "m_pFindDeviceSnmp->init()", false},
+                    FailureRow{"add_oid", &Script::add_status,
+                               kKalErrInvalidArg,
+                               "m_pFindDeviceSnmp->add_oid_string()", true},
+                    FailureRow{"send", &Script::send_status, kKasErrSend,
+                               "m_pFindDeviceSnmp->send_broad_cast()", true}),
     [](const testing::TestParamInfo<FailureRow>& info) {
       return info.param.name;
     });
@@ -511,8 +510,8 @@ TEST_F(DiscoveryFind, EveryAllocationFailsOnceWithoutLeaks) {
     discovery.set_finder_factory(make_scripted_finder);
     int32_t count = -1;
     kal_alloc_hook::g_fail_countdown = n;
-    const int rc = discovery.find(nullptr, 1, 0, settings_, 10, 0, *usm_.get(), "",
-                                  &count);
+    const int rc = discovery.find(nullptr, 1, 0, settings_, 10, 0, *usm_.get(),
+                                  "", &count);
     const bool fired = kal_alloc_hook::g_fail_countdown < 0;
     kal_alloc_hook::g_fail_countdown = -1;
     if (!fired) {

@@ -20,10 +20,11 @@ using zeltest::FoundDevice;
 using zeltest::read_found;
 using zeltest::ZelDiscoveryApi;
 
-constexpr char kSupported[] = "127.0.11.1";     // the project's supported device
-constexpr char kForeign[] = "127.0.11.2";       // a real printer, unchanged
-constexpr char kLanCommunity[] = "127.0.11.3";  // supported, community "lan" only
-constexpr char kSilent[] = "127.0.11.254";      // nobody answers here
+constexpr char kSupported[] = "127.0.11.1";  // the project's supported device
+constexpr char kForeign[] = "127.0.11.2";    // a real printer, unchanged
+constexpr char kLanCommunity[] =
+    "127.0.11.3";                           // supported, community "lan" only
+constexpr char kSilent[] = "127.0.11.254";  // nobody answers here
 constexpr int kIPv4 = 1;
 
 // The agents, started once for the suite (snmpsimd takes seconds to start).
@@ -37,7 +38,8 @@ struct Agents {
       error = "snmpsimd is not installed";
       return;
     }
-    const std::string foreign_src = zeltest::shared_recording("printer-01.snmprec");
+    const std::string foreign_src =
+        zeltest::shared_recording("printer-01.snmprec");
     const std::string lan_src = zeltest::shared_recording("printer-04.snmprec");
     if (foreign_src.empty() || lan_src.empty()) {
       error = "no shared recordings";
@@ -51,14 +53,15 @@ struct Agents {
       std::string oid;
     };
     const Plan plans[] = {
-        {&supported, kSupported, zeltest::repo_file("options/testdata/supported-device.snmprec"),
+        {&supported, kSupported,
+         zeltest::repo_file("options/testdata/supported-device.snmprec"),
          zeltest::kDefaultFindCommunity, ""},
         {&foreign, kForeign, foreign_src, zeltest::kDefaultFindCommunity, ""},
         {&lan, kLanCommunity, lan_src, "lan", zeltest::kSupportedOid},
     };
     for (const Plan& plan : plans) {
-      const std::string dir =
-          zeltest::agent_folder("discovery-unicast", plan.src, plan.community, plan.oid);
+      const std::string dir = zeltest::agent_folder(
+          "discovery-unicast", plan.src, plan.community, plan.oid);
       if (dir.empty()) {
         error = "cannot lay out " + plan.src;
         return;
@@ -71,7 +74,8 @@ struct Agents {
     supported.stop();
     foreign.stop();
     lan.stop();
-    for (const std::string& dir : folders) zeltest::run_command({"rm", "-rf", dir});
+    for (const std::string& dir : folders)
+      zeltest::run_command({"rm", "-rf", dir});
   }
 };
 
@@ -101,7 +105,8 @@ class DiscoveryLibrary : public testing::Test {
   int32_t find(const char* address, int32_t* count, int32_t timeout_ms = 300,
                int32_t retries = 0) {
     *count = -1;
-    return api().FindDeviceSNMP(context_, address, kIPv4, timeout_ms, retries, count);
+    return api().FindDeviceSNMP(context_, address, kIPv4, timeout_ms, retries,
+                                count);
   }
 
   static Agents* agents_;
@@ -173,16 +178,22 @@ TEST_F(DiscoveryLibrary, FiltersSelectBySysObjectIdPrefix) {
       {"vendor branch", {"1.3.6.1.4.1.61802"}, 1},
       {"character prefix", {"1.3.6.1.4.1.6180"}, 1},
       {"other vendor", {"1.3.6.1.4.1.9"}, 0},
-      {"longer than the identifier", {"1.3.6.1.4.1.61802.1.11.93.1.37.22.4.5.1.9"}, 0},
-      {"second slot matches", {"1.3.6.1.4.1.9", "1.3.6.1.4.1.61802.1.11.93.1.37.22.4.5"}, 1},
+      {"longer than the identifier",
+       {"1.3.6.1.4.1.61802.1.11.93.1.37.22.4.5.1.9"},
+       0},
+      {"second slot matches",
+       {"1.3.6.1.4.1.9", "1.3.6.1.4.1.61802.1.11.93.1.37.22.4.5"},
+       1},
   };
   for (const Row& row : rows) {
     api().FindClearFilter(context_);
-    for (const char* filter : row.filters) ASSERT_EQ(0, api().FindAddFilter(context_, filter));
+    for (const char* filter : row.filters)
+      ASSERT_EQ(0, api().FindAddFilter(context_, filter));
     int32_t count = 0;
     ASSERT_EQ(0, find(kSupported, &count)) << row.name;
     EXPECT_EQ(row.count, count) << row.name;
-    EXPECT_EQ(static_cast<size_t>(row.count), read_found(context_).size()) << row.name;
+    EXPECT_EQ(static_cast<size_t>(row.count), read_found(context_).size())
+        << row.name;
   }
 }
 
@@ -205,8 +216,8 @@ TEST_F(DiscoveryLibrary, ExWithCommunityModesFindsTheSameDevice) {
   ZelSnmpV3Settings settings{};
   for (int32_t mode : {0, 1, -7}) {
     int32_t count = -1;
-    ASSERT_EQ(0, api().FindDeviceSNMPEx(context_, kSupported, kIPv4, mode, &settings, 300, 0,
-                                        &count))
+    ASSERT_EQ(0, api().FindDeviceSNMPEx(context_, kSupported, kIPv4, mode,
+                                        &settings, 300, 0, &count))
         << mode;
     EXPECT_EQ(1, count) << mode;
   }
@@ -216,21 +227,27 @@ TEST_F(DiscoveryLibrary, ExWithCommunityModesFindsTheSameDevice) {
 // (HMAC-MD5, DES); the context name picks the recording.
 TEST_F(DiscoveryLibrary, SnmpV3DiscoveryOfOneAddress) {
   ZelSnmpV3Settings settings{};
-  std::snprintf(settings.securityName, sizeof settings.securityName, "simulator");
+  std::snprintf(settings.securityName, sizeof settings.securityName,
+                "simulator");
   settings.securityLevel = 2;
   settings.authProtocol = 1;
   settings.privProtocol = 1;
-  std::snprintf(settings.authPassphrase, sizeof settings.authPassphrase, "auctoritas");
-  std::snprintf(settings.privPassphrase, sizeof settings.privPassphrase, "privatus");
+  std::snprintf(settings.authPassphrase, sizeof settings.authPassphrase,
+                "auctoritas");
+  std::snprintf(settings.privPassphrase, sizeof settings.privPassphrase,
+                "privatus");
   std::snprintf(settings.contextName, sizeof settings.contextName, "%s",
                 zeltest::kDefaultFindCommunity);
   int32_t count = -1;
   int32_t status = -99;
   const long ms = zeltest::elapsed_ms([&] {
-    status = api().FindDeviceSNMPEx(context_, kSupported, kIPv4, 2, &settings, 1000, 0, &count);
+    status = api().FindDeviceSNMPEx(context_, kSupported, kIPv4, 2, &settings,
+                                    1000, 0, &count);
   });
-  std::printf("SNMPv3 discovery of %s, time-out 1000 ms, retries 0: %ld ms, status %d, %d found\n",
-              kSupported, ms, status, count);
+  std::printf(
+      "SNMPv3 discovery of %s, time-out 1000 ms, retries 0: %ld ms, status %d, "
+      "%d found\n",
+      kSupported, ms, status, count);
   ASSERT_EQ(0, status);
   EXPECT_EQ(1, count);
   const std::vector<FoundDevice> found = read_found(context_);
@@ -238,24 +255,32 @@ TEST_F(DiscoveryLibrary, SnmpV3DiscoveryOfOneAddress) {
   EXPECT_EQ(kSupported, found[0].address);
   EXPECT_EQ(std::string(zeltest::kSupportedOid) + ".5.1", found[0].oid);
   // The foreign printer answers SNMPv3 too, and is still left out.
-  ASSERT_EQ(0, api().FindDeviceSNMPEx(context_, kForeign, kIPv4, 2, &settings, 1000, 0, &count));
+  ASSERT_EQ(0, api().FindDeviceSNMPEx(context_, kForeign, kIPv4, 2, &settings,
+                                      1000, 0, &count));
   EXPECT_EQ(0, count);
   // A wrong pass phrase finds nothing, whatever the status says.
-  std::snprintf(settings.authPassphrase, sizeof settings.authPassphrase, "not-the-phrase");
+  std::snprintf(settings.authPassphrase, sizeof settings.authPassphrase,
+                "not-the-phrase");
   count = -1;
-  status = api().FindDeviceSNMPEx(context_, kSupported, kIPv4, 2, &settings, 500, 0, &count);
-  std::printf("SNMPv3 discovery with a wrong pass phrase: status %d, %d found\n", status, count);
+  status = api().FindDeviceSNMPEx(context_, kSupported, kIPv4, 2, &settings,
+                                  500, 0, &count);
+  std::printf(
+      "SNMPv3 discovery with a wrong pass phrase: status %d, %d found\n",
+      status, count);
   EXPECT_TRUE(read_found(context_).empty());
 }
 
-TEST_F(DiscoveryLibrary, AddressOfAnotherProtocolAndNonsenseTextsFailWithoutTraffic) {
+TEST_F(DiscoveryLibrary,
+       AddressOfAnotherProtocolAndNonsenseTextsFailWithoutTraffic) {
   int32_t count = 5;
   EXPECT_EQ(-2, api().FindDeviceSNMP(context_, kSupported, 5, 100, 0, &count));
   EXPECT_EQ(-2, api().FindDeviceSNMP(context_, "::1", kIPv4, 100, 0, &count));
   EXPECT_EQ(5, count);
   const std::string huge(10000, '7');
-  EXPECT_NE(0, api().FindDeviceSNMP(context_, huge.c_str(), kIPv4, 100, 0, &count));
-  EXPECT_NE(0, api().FindDeviceSNMP(context_, "printer.example", kIPv4, 100, 0, &count));
+  EXPECT_NE(
+      0, api().FindDeviceSNMP(context_, huge.c_str(), kIPv4, 100, 0, &count));
+  EXPECT_NE(0, api().FindDeviceSNMP(context_, "printer.example", kIPv4, 100, 0,
+                                    &count));
   EXPECT_TRUE(read_found(context_).empty());
 }
 
@@ -270,16 +295,22 @@ TEST_F(DiscoveryLibrary, CallLastsItsWholeBudget) {
     int32_t retries;
   };
   const Row rows[] = {
-      {kSilent, 200, 0}, {kSilent, 200, 2}, {kSupported, 200, 0}, {kSupported, 200, 2},
+      {kSilent, 200, 0},
+      {kSilent, 200, 2},
+      {kSupported, 200, 0},
+      {kSupported, 200, 2},
   };
   for (const Row& row : rows) {
     int32_t count = 0;
     int32_t status = -99;
-    const long ms =
-        zeltest::elapsed_ms([&] { status = find(row.address, &count, row.timeout_ms, row.retries); });
+    const long ms = zeltest::elapsed_ms([&] {
+      status = find(row.address, &count, row.timeout_ms, row.retries);
+    });
     const long budget = static_cast<long>(row.timeout_ms) * (row.retries + 1);
-    std::printf("discovery of %s, time-out %d ms, retries %d: %ld ms (budget %ld ms), %d found\n",
-                row.address, row.timeout_ms, row.retries, ms, budget, count);
+    std::printf(
+        "discovery of %s, time-out %d ms, retries %d: %ld ms (budget %ld ms), "
+        "%d found\n",
+        row.address, row.timeout_ms, row.retries, ms, budget, count);
     EXPECT_EQ(0, status);
     EXPECT_GE(ms, budget - 5) << row.address;
     EXPECT_LT(ms, budget + 1000) << row.address;

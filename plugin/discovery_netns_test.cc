@@ -49,7 +49,8 @@ struct Printer {
 
 // Rewrites sysObjectID.0 of dir/COMMUNITY.snmprec to `oid`, answered after
 // `wait_ms` by snmpsimd's delay variation. False when the line is missing.
-bool delay_sys_object_id(const std::string& file, const std::string& oid, int wait_ms) {
+bool delay_sys_object_id(const std::string& file, const std::string& oid,
+                         int wait_ms) {
   std::ifstream in(file);
   std::stringstream out;
   std::string line;
@@ -58,7 +59,8 @@ bool delay_sys_object_id(const std::string& file, const std::string& oid, int wa
     if (line.rfind("1.3.6.1.2.1.1.2.0|", 0) == 0) {
       std::string value = oid;
       if (value.empty()) value = line.substr(line.rfind('|') + 1);
-      line = "1.3.6.1.2.1.1.2.0|6:delay|value=" + value + ",wait=" + std::to_string(wait_ms);
+      line = "1.3.6.1.2.1.1.2.0|6:delay|value=" + value +
+             ",wait=" + std::to_string(wait_ms);
       done = true;
     }
     out << line << "\n";
@@ -77,21 +79,26 @@ class Lan {
     for (auto& agent : agents_) agent->stop();
     agents_.clear();
     nodes_.clear();
-    for (const std::string& dir : folders_) zeltest::run_command({"rm", "-rf", dir});
+    for (const std::string& dir : folders_)
+      zeltest::run_command({"rm", "-rf", dir});
   }
 
   // "" or what failed.
   std::string start(const std::vector<Printer>& printers, bool ipv6) {
     // Addresses usable at once: no duplicate address detection here or in
     // any node made after this (they inherit "default").
-    for (const char* key : {"net.ipv6.conf.all.accept_dad=0", "net.ipv6.conf.default.accept_dad=0"})
+    for (const char* key : {"net.ipv6.conf.all.accept_dad=0",
+                            "net.ipv6.conf.default.accept_dad=0"})
       if (zeltest::run_command({"sysctl", "-qw", key}) != 0)
         return std::string("sysctl ") + key + " failed";
-    if (std::string e = zeltest::add_bridge("br0", "10.9.0.1/24"); !e.empty()) return e;
+    if (std::string e = zeltest::add_bridge("br0", "10.9.0.1/24"); !e.empty())
+      return e;
     // The limited broadcast 255.255.255.255 leaves through the default route.
-    if (std::string e = zeltest::ip("route add default dev br0"); !e.empty()) return e;
+    if (std::string e = zeltest::ip("route add default dev br0"); !e.empty())
+      return e;
     if (ipv6) {
-      if (std::string e = zeltest::ip("-6 addr add fe80::9:1/64 dev br0 nodad"); !e.empty())
+      if (std::string e = zeltest::ip("-6 addr add fe80::9:1/64 dev br0 nodad");
+          !e.empty())
         return e;
     }
     for (const Printer& p : printers) {
@@ -103,12 +110,13 @@ class Lan {
  private:
   std::string add_printer(const Printer& p, bool ipv6) {
     const std::string n = std::to_string(p.host);
-    const std::string dir = zeltest::agent_folder("discovery-lan", p.source,
-                                                  zeltest::kDefaultFindCommunity, p.oid);
+    const std::string dir = zeltest::agent_folder(
+        "discovery-lan", p.source, zeltest::kDefaultFindCommunity, p.oid);
     if (dir.empty()) return "cannot lay out " + p.source;
     folders_.push_back(dir);
-    if (!delay_sys_object_id(dir + "/" + zeltest::kDefaultFindCommunity + ".snmprec", p.oid,
-                             p.wait_ms))
+    if (!delay_sys_object_id(
+            dir + "/" + zeltest::kDefaultFindCommunity + ".snmprec", p.oid,
+            p.wait_ms))
       return "no sysObjectID in " + p.source;
     // The start-up probes ask another community that answers at once: an
     // agent works off its requests one after another, and probes queued
@@ -118,12 +126,18 @@ class Lan {
     nodes_.push_back(std::make_unique<zeltest::NetNsNode>());
     zeltest::NetNsNode& node = *nodes_.back();
     if (std::string e = node.create(); !e.empty()) return e;
-    if (std::string e = node.attach("br0", "veth" + n, "eth0", p.ipv4() + "/24"); !e.empty())
+    if (std::string e =
+            node.attach("br0", "veth" + n, "eth0", p.ipv4() + "/24");
+        !e.empty())
       return e;
     if (ipv6) {
       // One known link-local address per node, so answers name it.
-      if (std::string e = node.ip("-6 addr flush dev eth0 scope link"); !e.empty()) return e;
-      if (std::string e = node.ip("-6 addr add " + p.ipv6() + "/64 dev eth0 nodad"); !e.empty())
+      if (std::string e = node.ip("-6 addr flush dev eth0 scope link");
+          !e.empty())
+        return e;
+      if (std::string e =
+              node.ip("-6 addr add " + p.ipv6() + "/64 dev eth0 nodad");
+          !e.empty())
         return e;
     }
     agents_.push_back(std::make_unique<zeltest::SnmpsimAgent>());
@@ -132,7 +146,8 @@ class Lan {
     std::string error;
     // The wildcard address: a socket bound to the node's own address would
     // never see a broadcast.
-    if (!agents_.back()->start(ipv6 ? "::" : "0.0.0.0", dir, kProbeCommunity, &error))
+    if (!agents_.back()->start(ipv6 ? "::" : "0.0.0.0", dir, kProbeCommunity,
+                               &error))
       return error;
     return "";
   }
@@ -149,7 +164,8 @@ class Lan {
 // apart so that a loaded machine keeps the order, and all within the
 // discovery's 1000 ms window.
 std::vector<Printer> six_printers(std::string* why) {
-  const std::string own = zeltest::repo_file("options/testdata/supported-device.snmprec");
+  const std::string own =
+      zeltest::repo_file("options/testdata/supported-device.snmprec");
   const std::string p2 = zeltest::shared_recording("printer-02.snmprec");
   const std::string p3 = zeltest::shared_recording("printer-03.snmprec");
   const std::string p5 = zeltest::shared_recording("printer-05.snmprec");
@@ -172,12 +188,14 @@ std::vector<Printer> six_printers(std::string* why) {
 
 // The supported printers' addresses in the order the host must read them:
 // the reverse of the order they answer in.
-std::vector<std::string> expected_order(const std::vector<Printer>& printers, bool ipv6) {
+std::vector<std::string> expected_order(const std::vector<Printer>& printers,
+                                        bool ipv6) {
   std::vector<Printer> supported;
   for (const Printer& p : printers)
     if (p.supported) supported.push_back(p);
-  std::sort(supported.begin(), supported.end(),
-            [](const Printer& a, const Printer& b) { return a.wait_ms > b.wait_ms; });
+  std::sort(
+      supported.begin(), supported.end(),
+      [](const Printer& a, const Printer& b) { return a.wait_ms > b.wait_ms; });
   std::vector<std::string> out;
   for (const Printer& p : supported) out.push_back(ipv6 ? p.ipv6() : p.ipv4());
   return out;
@@ -191,7 +209,9 @@ std::vector<std::string> addresses(const std::vector<FoundDevice>& found) {
 
 // Link-local answers may carry their scope ("fe80::9:2%br0"): compare the
 // address part.
-std::string without_scope(const std::string& text) { return text.substr(0, text.find('%')); }
+std::string without_scope(const std::string& text) {
+  return text.substr(0, text.find('%'));
+}
 
 class DiscoveryLan : public testing::Test {
  protected:
@@ -200,7 +220,8 @@ class DiscoveryLan : public testing::Test {
     if (!zeltest::have_snmpsimd()) GTEST_SKIP() << "snmpsimd is not installed";
     // snmpsimd started as root drops to nobody, which a rootless user
     // namespace (one mapped id) does not have.
-    if (getuid() != 0) GTEST_SKIP() << "snmpsimd in a namespace needs real root";
+    if (getuid() != 0)
+      GTEST_SKIP() << "snmpsimd in a namespace needs real root";
     std::string why;
     printers_ = six_printers(&why);
     if (printers_.empty()) GTEST_SKIP() << why;
@@ -221,12 +242,16 @@ TEST_F(DiscoveryLan, BroadcastFindsEverySupportedPrinterOnceNewestFirst) {
     for (int32_t retries : {0, 1}) {
       int32_t count = -1;
       int32_t status = -99;
-      const long ms = zeltest::elapsed_ms(
-          [&] { status = api.FindDeviceSNMP(context, nullptr, kHostIPv4, 1000, retries, &count); });
-      std::printf("IPv4 broadcast, time-out 1000 ms, retries %d: %ld ms, %d found\n", retries, ms,
-                  count);
+      const long ms = zeltest::elapsed_ms([&] {
+        status = api.FindDeviceSNMP(context, nullptr, kHostIPv4, 1000, retries,
+                                    &count);
+      });
+      std::printf(
+          "IPv4 broadcast, time-out 1000 ms, retries %d: %ld ms, %d found\n",
+          retries, ms, count);
       ASSERT_EQ(0, status) << "retries " << retries;
-      EXPECT_EQ(static_cast<int32_t>(expected.size()), count) << "retries " << retries;
+      EXPECT_EQ(static_cast<int32_t>(expected.size()), count)
+          << "retries " << retries;
       EXPECT_GE(ms, 1000L * (retries + 1) - 5);
       EXPECT_LT(ms, 1000L * (retries + 1) + 1000);
       const std::vector<FoundDevice> found = read_found(context);
@@ -234,7 +259,8 @@ TEST_F(DiscoveryLan, BroadcastFindsEverySupportedPrinterOnceNewestFirst) {
       for (const FoundDevice& d : found) {
         EXPECT_EQ(zeltest::kSupportedModel, d.model) << d.address;
         EXPECT_EQ(0, d.flag) << d.address;
-        EXPECT_EQ(0u, d.oid.rfind(kSupportedOid, 0)) << d.address << " " << d.oid;
+        EXPECT_EQ(0u, d.oid.rfind(kSupportedOid, 0))
+            << d.address << " " << d.oid;
       }
       // The identifiers are each printer's own.
       for (const Printer& p : printers_) {
@@ -251,20 +277,26 @@ TEST_F(DiscoveryLan, BroadcastFindsEverySupportedPrinterOnceNewestFirst) {
 
     // The directed broadcast of the LAN finds the same printers.
     int32_t count = -1;
-    ASSERT_EQ(0, api.FindDeviceSNMP(context, "10.9.0.255", kHostIPv4, 1000, 0, &count));
+    ASSERT_EQ(0, api.FindDeviceSNMP(context, "10.9.0.255", kHostIPv4, 1000, 0,
+                                    &count));
     EXPECT_EQ(expected, addresses(read_found(context)));
 
     // A filter keeps only the printers under one branch; the next discovery
     // replaces the list.
-    ASSERT_EQ(0, api.FindAddFilter(context, (std::string(kSupportedOid) + ".9").c_str()));
-    ASSERT_EQ(0, api.FindDeviceSNMP(context, nullptr, kHostIPv4, 1000, 0, &count));
+    ASSERT_EQ(0, api.FindAddFilter(
+                     context, (std::string(kSupportedOid) + ".9").c_str()));
+    ASSERT_EQ(0,
+              api.FindDeviceSNMP(context, nullptr, kHostIPv4, 1000, 0, &count));
     EXPECT_EQ(1, count);
-    EXPECT_EQ(std::vector<std::string>{"10.9.0.5"}, addresses(read_found(context)));
+    EXPECT_EQ(std::vector<std::string>{"10.9.0.5"},
+              addresses(read_found(context)));
     api.FindClearFilter(context);
 
     // A community no agent serves: the network stays silent.
-    ASSERT_EQ(0, api.CommandString(context, "CmdSetCommunityFind", "nobody-here"));
-    ASSERT_EQ(0, api.FindDeviceSNMP(context, nullptr, kHostIPv4, 500, 0, &count));
+    ASSERT_EQ(0,
+              api.CommandString(context, "CmdSetCommunityFind", "nobody-here"));
+    ASSERT_EQ(0,
+              api.FindDeviceSNMP(context, nullptr, kHostIPv4, 500, 0, &count));
     EXPECT_EQ(0, count);
     EXPECT_TRUE(read_found(context).empty());
     api.UnInit(context);
@@ -282,10 +314,14 @@ TEST_F(DiscoveryLan, MulticastToAllNodesFindsEverySupportedPrinter) {
     for (int32_t retries : {0, 1}) {
       int32_t count = -1;
       int32_t status = -99;
-      const long ms = zeltest::elapsed_ms(
-          [&] { status = api.FindDeviceSNMP(context, nullptr, kHostIPv6, 1000, retries, &count); });
-      std::printf("IPv6 multicast ff02::1, time-out 1000 ms, retries %d: %ld ms, %d found\n",
-                  retries, ms, count);
+      const long ms = zeltest::elapsed_ms([&] {
+        status = api.FindDeviceSNMP(context, nullptr, kHostIPv6, 1000, retries,
+                                    &count);
+      });
+      std::printf(
+          "IPv6 multicast ff02::1, time-out 1000 ms, retries %d: %ld ms, %d "
+          "found\n",
+          retries, ms, count);
       ASSERT_EQ(0, status) << "retries " << retries;
       EXPECT_EQ(static_cast<int32_t>(expected.size()), count);
       EXPECT_GE(ms, 1000L * (retries + 1) - 5);

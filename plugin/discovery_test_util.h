@@ -42,7 +42,8 @@ struct ZelDiscoveryApi {
 
  private:
   template <class F>
-  static void bind(void* library, const char* name, F* out, std::string* error) {
+  static void bind(void* library, const char* name, F* out,
+                   std::string* error) {
     *out = reinterpret_cast<F>(dlsym(library, name));
     if (!*out) *error += std::string("missing export ") + name + "; ";
   }
@@ -77,11 +78,13 @@ struct FoundDevice {
 
 // Reads with ZelGetDeviceNext until it answers 0 (at most `limit` devices,
 // so that a list that never ends fails the test instead of hanging it).
-inline std::vector<FoundDevice> read_found(ZelContext* context, size_t limit = 1000) {
+inline std::vector<FoundDevice> read_found(ZelContext* context,
+                                           size_t limit = 1000) {
   const ZelDiscoveryApi& api = ZelDiscoveryApi::get();
   std::vector<FoundDevice> out;
   while (out.size() < limit) {
-    char address[ZEL_ADDRESS_SIZE], model[ZEL_MODEL_NAME_SIZE], oid[ZEL_OID_TEXT_SIZE];
+    char address[ZEL_ADDRESS_SIZE], model[ZEL_MODEL_NAME_SIZE],
+        oid[ZEL_OID_TEXT_SIZE];
     uint8_t flag = 0x5a;
     if (api.GetDeviceNext(context, address, model, &flag, oid) != 1) break;
     out.push_back({address, model, oid, flag});
@@ -92,7 +95,8 @@ inline std::vector<FoundDevice> read_found(ZelContext* context, size_t limit = 1
 // A folder for one agent holding `src` as COMMUNITY.snmprec, sysObjectID.0
 // rewritten to `oid` unless it is empty. "" when the recording is missing.
 inline std::string agent_folder(const std::string& tag, const std::string& src,
-                                const std::string& community, const std::string& oid) {
+                                const std::string& community,
+                                const std::string& oid) {
   if (src.empty()) return "";
   const std::string dir = make_temp_dir(tag);
   if (dir.empty() || !write_recording(src, dir, community, oid)) return "";
@@ -104,9 +108,10 @@ template <class F>
 long elapsed_ms(F&& body) {
   const auto start = std::chrono::steady_clock::now();
   body();
-  return static_cast<long>(std::chrono::duration_cast<std::chrono::milliseconds>(
-                               std::chrono::steady_clock::now() - start)
-                               .count());
+  return static_cast<long>(
+      std::chrono::duration_cast<std::chrono::milliseconds>(
+          std::chrono::steady_clock::now() - start)
+          .count());
 }
 
 }  // namespace zeltest
