@@ -503,8 +503,12 @@ TEST_F(DiscoveryFind, NullResponseListCountsNothing) {
 
 TEST_F(DiscoveryFind, EveryAllocationFailsOnceWithoutLeaks) {
   script_.answers = {{"10.9.0.2", kModel}, {"10.9.0.3", kModel}};
-  // Count the allocations of one discovery (scripted finder's own excluded:
-  // it allocates with plain new).
+  // The process-wide services (address service, loggers) are made on first
+  // use and may fall back to another form when that fails; make them first,
+  // so that every run below fails an allocation of the discovery itself.
+  ASSERT_EQ(kKalOk, find(nullptr, 1));
+  // Fails the n-th allocation of one discovery (the scripted finder object
+  // itself is made with plain new; its packets count).
   for (int n = 0;; ++n) {
     CZelDiscovery discovery;
     discovery.set_finder_factory(make_scripted_finder);
