@@ -131,7 +131,8 @@ bool wait_for_agent(const std::string& address, const std::string& community,
 bool have_snmpsimd() { return std::system("command -v snmpsimd >/dev/null 2>&1") == 0; }
 
 bool SnmpsimAgent::start(const std::string& address, const std::string& data_dir,
-                         const std::string& probe_community, std::string* error) {
+                         const std::string& probe_community, std::string* error,
+                         const std::vector<std::string>& extra_args) {
   stop();
   const bool v6 = address.find(':') != std::string::npos;
   std::string endpoint = v6 ? "--agent-udpv6-endpoint=[" + address + "]:161"
@@ -143,6 +144,16 @@ bool SnmpsimAgent::start(const std::string& address, const std::string& data_dir
   chmod(cache_dir.c_str(), 0777);
   std::string cache = "--cache-dir=" + cache_dir;
   const bool root = geteuid() == 0;
+  // The command line is built before the fork: the child only execs.
+  std::vector<std::string> args = {"snmpsimd", data, endpoint, cache};
+  if (root) {
+    args.push_back("--process-user=nobody");
+    args.push_back("--process-group=nogroup");
+  }
+  args.insert(args.end(), extra_args.begin(), extra_args.end());
+  std::vector<char*> argv;
+  for (std::string& a : args) argv.push_back(a.data());
+  argv.push_back(nullptr);
   pid_ = fork();
   if (pid_ == 0) {
     FILE* f = std::fopen(log_path_.c_str(), "w");
@@ -150,13 +161,7 @@ bool SnmpsimAgent::start(const std::string& address, const std::string& data_dir
       dup2(fileno(f), 1);
       dup2(fileno(f), 2);
     }
-    if (root) {
-      execlp("snmpsimd", "snmpsimd", data.c_str(), endpoint.c_str(), cache.c_str(),
-             "--process-user=nobody", "--process-group=nogroup", (char*)nullptr);
-    } else {
-      execlp("snmpsimd", "snmpsimd", data.c_str(), endpoint.c_str(), cache.c_str(),
-             (char*)nullptr);
-    }
+    execvp("snmpsimd", argv.data());
     _exit(127);
   }
   if (pid_ < 0) {

@@ -8,6 +8,7 @@
 #include <sys/types.h>
 
 #include <string>
+#include <vector>
 
 namespace zeltest {
 
@@ -42,9 +43,11 @@ class SnmpsimAgent {
 
   // Serves every recording in `data_dir` on address:161 (an IPv4 or IPv6
   // literal) and waits until it answers `probe_community`. On failure the
-  // reason goes to *error.
+  // reason goes to *error. `extra_args` are added to snmpsimd's command line
+  // (for example its SNMPv3 users: "--v3-user=NAME", "--v3-auth-key=...").
   bool start(const std::string& address, const std::string& data_dir,
-             const std::string& probe_community, std::string* error);
+             const std::string& probe_community, std::string* error,
+             const std::vector<std::string>& extra_args = {});
   void stop();
   bool running() const { return pid_ > 0; }
 

@@ -1,0 +1,295 @@
+// A full device read through the built library in SNMPv3 mode: snmpsimd
+// serves the supported-device recording to SNMPv3 users (the context name
+// picks the recording), and open, option refresh, every count call and every
+// record equal what the same calls give in community mode on the same agent.
+#include <dlfcn.h>
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "plugin/zel_api.h"
+#include "testing/snmpsim_agent.h"
+
+namespace {
+
+constexpr char kRecording[] = "supported";
+constexpr char kShaAesUser[] = "zel-sha-aes";
+constexpr char kShaAesAuth[] = "zel-auth-phrase";
+constexpr char kShaAesPriv[] = "zel-priv-phrase";
+constexpr char kPlainUser[] = "zel-plain";
+constexpr int kTimeoutMs = 3000;
+
+// ctest runs each case in its own process, possibly in parallel: each case
+// serves its agent on an address of its own.
+const char* const kCaseOrder[] = {
+    "AuthPrivShaAesReadsWhatCommunityModeReads",
+    "NoAuthNoPrivReadsWhatCommunityModeReads",
+    "WrongPassPhrasesOpenNoDevice",
+};
+
+std::string agent_address_for(const std::string& testName) {
+  int octet = 9;
+  for (size_t i = 0; i < sizeof(kCaseOrder) / sizeof(kCaseOrder[0]); ++i) {
+    if (testName == kCaseOrder[i]) octet = 10 + static_cast<int>(i);
+  }
+  return "127.0.14." + std::to_string(octet);
+}
+
+#define ZEL_FUNCTIONS(X)                                                       \
+  X(ZelInit)                                                                   \
+  X(ZelUnInit) X(ZelCommandString) X(ZelInitDevice) X(ZelInitDeviceEx)         \
+      X(ZelRefreshOptions) X(ZelGetOptionValueString) X(                       \
+          ZelGetOptionValueInteger) X(ZelGetNumberOfStorageInfo)               \
+          X(ZelGetStorageInfo) X(ZelGetNumberOfDeviceInfo) X(ZelGetDeviceInfo) \
+              X(ZelGetPrinterInfo) X(ZelGetNumberOfInputTrayInfo)              \
+                  X(ZelGetInputTrayInfo) X(ZelGetNumberOfInputTrayInfoEx)      \
+                      X(ZelGetInputTrayInfoEx) X(ZelGetNumberOfOutputTrayInfo) \
+                          X(ZelGetOutputTrayInfo) X(ZelGetNumberOfTonerInfo)   \
+                              X(ZelGetTonerInfo) X(ZelGetNumberOfAlertInfo)    \
+                                  X(ZelGetAlertInfo) X(ZelGetNumberOfJobInfo)  \
+                                      X(ZelGetJobInfo) X(ZelGetCharSet)
+
+struct Api {
+#define ZEL_MEMBER(name) decltype(&::name) name = nullptr;
+  ZEL_FUNCTIONS(ZEL_MEMBER)
+#undef ZEL_MEMBER
+  bool load(std::string* error) {
+    static void* const library =
+        dlopen(ZEL_LIBRARY_PATH, RTLD_NOW | RTLD_LOCAL);
+    if (!library) {
+      *error = dlerror();
+      return false;
+    }
+#define ZEL_BIND(name)                                               \
+  name = reinterpret_cast<decltype(&::name)>(dlsym(library, #name)); \
+  if (!name) {                                                       \
+    *error = "missing " #name;                                       \
+    return false;                                                    \
+  }
+    ZEL_FUNCTIONS(ZEL_BIND)
+#undef ZEL_BIND
+    return true;
+  }
+};
+
+// The text of a fixed field up to its first NUL.
+template <size_t N>
+std::string text(const char (&field)[N]) {
+  return std::string(field, strnlen(field, N));
+}
+
+// Everything a host can read from an open device, flattened to text lines so
+// that two reads compare line by line with a readable difference.
+struct DeviceRead {
+  std::vector<std::string> lines;
+
+  void add(const std::string& line) { lines.push_back(line); }
+  void add(const char* what, int status, int count) {
+    add(std::string(what) + ": status " + std::to_string(status) + ", count " +
+        std::to_string(count));
+  }
+};
+
+std::string n(long long v) { return std::to_string(v) + " "; }
+
+std::string row(const ZelStorageInfo& r) {
+  return n(r.type) + n(r.allocationUnits) + n(r.size) + text(r.description);
+}
+std::string row(const ZelDeviceInfo& r) {
+  return n(r.type) + n(r.status) + text(r.description);
+}
+std::string row(const ZelInputTrayInfo& r) {
+  return n(r.type) + n(r.dimensionUnit) + n(r.mediaDimFeedDeclared) +
+         n(r.mediaDimXFeedDeclared) + n(r.mediaDimFeedChosen) +
+         n(r.mediaDimXFeedChosen) + n(r.capacityUnit) + n(r.maxCapacity) +
+         n(r.currentLevel) + n(r.status) + text(r.mediaName) + "|" +
+         text(r.name) + "|" + text(r.description) + "|" + text(r.mediaType) +
+         "|" + text(r.mediaColor);
+}
+std::string row(const ZelInputTrayInfoEx& r) {
+  return row(r.tray) + " vendor " + n(r.vendorTrayNumber);
+}
+std::string row(const ZelOutputTrayInfo& r) {
+  return n(r.type) + n(r.status) + text(r.name) + "|" + text(r.description);
+}
+std::string row(const ZelTonerInfo& r) {
+  return n(r.supplyUnit) + n(r.maxCapacity) + n(r.level) + text(r.description);
+}
+std::string row(const ZelAlertInfo& r) {
+  return n(r.severityLevel) + n(r.group) + n(r.groupIndex) + n(r.location) +
+         n(r.code) + text(r.description);
+}
+std::string row(const ZelDateTime& t) {
+  return n(t.year) + n(t.month) + n(t.day) + n(t.hour) + n(t.minute) +
+         n(t.second);
+}
+std::string row(const ZelJobInfo& r) {
+  return n(r.jobType) + n(r.jobState) + n(r.jobInteger2) + n(r.jobCounter1) +
+         n(r.jobCounter2) + text(r.jobText1) + "|" + text(r.jobText2) + "|" +
+         text(r.jobText3) + "|" + text(r.jobId) + "|" + text(r.jobTextDirect) +
+         "|" + row(r.time1) + row(r.time2) + row(r.time3);
+}
+
+class V3DeviceLibrary : public testing::Test {
+ protected:
+  void SetUp() override {
+    std::string error;
+    ASSERT_TRUE(api_.load(&error)) << error;
+    if (!zeltest::have_snmpsimd()) GTEST_SKIP() << "no snmpsimd";
+    address_ = agent_address_for(
+        testing::UnitTest::GetInstance()->current_test_info()->name());
+    const std::string dir = zeltest::make_temp_dir("v3-device-library");
+    ASSERT_TRUE(zeltest::write_recording(
+        zeltest::repo_file("options/testdata/supported-device.snmprec"), dir,
+        kRecording));
+    const std::vector<std::string> users = {
+        std::string("--v3-user=") + kShaAesUser,
+        std::string("--v3-auth-key=") + kShaAesAuth,
+        "--v3-auth-proto=SHA",
+        std::string("--v3-priv-key=") + kShaAesPriv,
+        "--v3-priv-proto=AES",
+        std::string("--v3-user=") + kPlainUser,
+    };
+    ASSERT_TRUE(agent_.start(address_, dir, kRecording, &error, users))
+        << error;
+    ASSERT_EQ(0, api_.ZelInit(&handle_));
+  }
+  void TearDown() override {
+    if (handle_) api_.ZelUnInit(handle_);
+  }
+
+  template <class Record, class Count, class Get>
+  void read_table(const char* what, Count count, Get get, DeviceRead* read) {
+    int32_t c = -1;
+    const int rc = count(handle_, &c);
+    read->add(what, rc, c);
+    for (int32_t i = 0; rc == 0 && i < c; ++i) {
+      Record r;
+      std::memset(&r, 0, sizeof(r));
+      const int got = get(handle_, static_cast<uint32_t>(i), &r);
+      read->add(std::string(what) + " " + n(i) + n(got) + row(r));
+    }
+  }
+
+  // Reads the open device as a host does after ZelInitDevice(Ex).
+  DeviceRead read_device() {
+    DeviceRead read;
+    read.add("refresh " + n(api_.ZelRefreshOptions(handle_)));
+    char value[ZEL_OPTION_TEXT_SIZE] = {};
+    read.add("SysName " +
+             n(api_.ZelGetOptionValueString(handle_, "SysName", 0, value)) +
+             value);
+    int32_t memory = -1;
+    read.add("MemorySizeInKByte " +
+             n(api_.ZelGetOptionValueInteger(handle_, "MemorySizeInKByte", 0,
+                                             &memory)) +
+             n(memory));
+    read_table<ZelStorageInfo>("storage", api_.ZelGetNumberOfStorageInfo,
+                               api_.ZelGetStorageInfo, &read);
+    read_table<ZelDeviceInfo>("device", api_.ZelGetNumberOfDeviceInfo,
+                              api_.ZelGetDeviceInfo, &read);
+    ZelPrinterInfo printer{};
+    read.add("printer " + n(api_.ZelGetPrinterInfo(handle_, &printer)) +
+             n(printer.printerStatus) + n(printer.detectedErrorState));
+    read_table<ZelInputTrayInfo>("input", api_.ZelGetNumberOfInputTrayInfo,
+                                 api_.ZelGetInputTrayInfo, &read);
+    read_table<ZelInputTrayInfoEx>("inputEx",
+                                   api_.ZelGetNumberOfInputTrayInfoEx,
+                                   api_.ZelGetInputTrayInfoEx, &read);
+    read_table<ZelOutputTrayInfo>("output", api_.ZelGetNumberOfOutputTrayInfo,
+                                  api_.ZelGetOutputTrayInfo, &read);
+    read_table<ZelTonerInfo>("toner", api_.ZelGetNumberOfTonerInfo,
+                             api_.ZelGetTonerInfo, &read);
+    read_table<ZelAlertInfo>("alert", api_.ZelGetNumberOfAlertInfo,
+                             api_.ZelGetAlertInfo, &read);
+    for (uint32_t selector = 0; selector <= 2; ++selector) {
+      const std::string what = "job/" + std::to_string(selector);
+      read_table<ZelJobInfo>(
+          what.c_str(),
+          [&](ZelContext* h, int32_t* c) {
+            return api_.ZelGetNumberOfJobInfo(h, selector, c);
+          },
+          api_.ZelGetJobInfo, &read);
+    }
+    for (uint32_t selector = 0; selector <= 1; ++selector) {
+      int32_t charset = -1;
+      read.add("charset " + n(api_.ZelGetCharSet(handle_, selector, &charset)) +
+               n(charset));
+    }
+    return read;
+  }
+
+  DeviceRead read_in_community_mode() {
+    EXPECT_EQ(0, api_.ZelCommandString(handle_, "CmdSetCommunityGetOption",
+                                       kRecording));
+    EXPECT_EQ(0,
+              api_.ZelInitDevice(handle_, address_.c_str(), 1, kTimeoutMs, 1));
+    return read_device();
+  }
+
+  static ZelSnmpV3Settings settings(const char* user, int level, int auth,
+                                    int priv, const char* authPass,
+                                    const char* privPass) {
+    ZelSnmpV3Settings s;
+    std::memset(&s, 0, sizeof(s));
+    std::snprintf(s.securityName, sizeof(s.securityName), "%s", user);
+    s.securityLevel = level;
+    s.authProtocol = auth;
+    s.privProtocol = priv;
+    std::snprintf(s.authPassphrase, sizeof(s.authPassphrase), "%s", authPass);
+    std::snprintf(s.privPassphrase, sizeof(s.privPassphrase), "%s", privPass);
+    std::snprintf(s.contextName, sizeof(s.contextName), "%s", kRecording);
+    return s;
+  }
+
+  void expect_same_read(const DeviceRead& want, const DeviceRead& got) {
+    // A read that found nothing would compare equal to another empty read.
+    ASSERT_GT(want.lines.size(), 40u);
+    ASSERT_EQ(want.lines.size(), got.lines.size());
+    for (size_t i = 0; i < want.lines.size(); ++i)
+      EXPECT_EQ(want.lines[i], got.lines[i]);
+  }
+
+  Api api_;
+  ZelContext* handle_ = nullptr;
+  std::string address_;
+  zeltest::SnmpsimAgent agent_;
+};
+
+TEST_F(V3DeviceLibrary, AuthPrivShaAesReadsWhatCommunityModeReads) {
+  const DeviceRead community = read_in_community_mode();
+  EXPECT_EQ("refresh 0 ", community.lines[0]);
+  const ZelSnmpV3Settings s =
+      settings(kShaAesUser, 2, 2, 2, kShaAesAuth, kShaAesPriv);
+  ASSERT_EQ(0, api_.ZelInitDeviceEx(handle_, address_.c_str(), 1, 2, &s,
+                                    kTimeoutMs, 1));
+  expect_same_read(community, read_device());
+}
+
+TEST_F(V3DeviceLibrary, NoAuthNoPrivReadsWhatCommunityModeReads) {
+  const DeviceRead community = read_in_community_mode();
+  const ZelSnmpV3Settings s = settings(kPlainUser, 0, 0, 0, "", "");
+  ASSERT_EQ(0, api_.ZelInitDeviceEx(handle_, address_.c_str(), 1, 2, &s,
+                                    kTimeoutMs, 1));
+  expect_same_read(community, read_device());
+}
+
+TEST_F(V3DeviceLibrary, WrongPassPhrasesOpenNoDevice) {
+  // The agent cannot decrypt the request and drops it: the open times out.
+  ZelSnmpV3Settings s =
+      settings(kShaAesUser, 2, 2, 2, kShaAesAuth, "another-phrase");
+  EXPECT_EQ(-203,
+            api_.ZelInitDeviceEx(handle_, address_.c_str(), 1, 2, &s, 500, 0));
+  int32_t count = -1;
+  EXPECT_EQ(-8, api_.ZelGetNumberOfStorageInfo(handle_, &count));
+  // snmpsimd sends no report for a wrong digest either: a time-out too.
+  s = settings(kShaAesUser, 2, 2, 2, "another-phrase", kShaAesPriv);
+  EXPECT_EQ(-203,
+            api_.ZelInitDeviceEx(handle_, address_.c_str(), 1, 2, &s, 500, 0));
+  EXPECT_EQ(-8, api_.ZelGetNumberOfStorageInfo(handle_, &count));
+}
+
+}  // namespace
