@@ -148,7 +148,7 @@ int CZelDiscovery::prepare_finder(const char* destination, int protocol,
   const uint16_t port =
       protocol == IKalNetworkAddress::IPX ? kZelSnmpPortIpx : kZelSnmpPortUdp;
   if (m_szCommunity[0] != '\0') m_pFindDeviceSnmp->set_community(m_szCommunity);
-  // A negative time-out would read as some 49 days once unsigned; 0 makes
+  // A negative time-out would read as weeks once made unsigned; 0 makes
   // each window a single look at what has already arrived.
   const uint32_t timeout = timeoutMs > 0 ? static_cast<uint32_t>(timeoutMs) : 0;
   // The retry count goes through as it is: -1 sends nothing at all.

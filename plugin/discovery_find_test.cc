@@ -428,7 +428,7 @@ TEST_F(DiscoveryFind, ModeAndUsmSettingsReachTheFinder) {
   EXPECT_EQ("", script_.context_name);
 }
 
-TEST_F(DiscoveryFind, NegativeTimeOutBecomesOneLookNotSevenWeeks) {
+TEST_F(DiscoveryFind, NegativeTimeOutBecomesOneLookNotWeeks) {
   ASSERT_EQ(kKalOk, find(nullptr, 1, -1, 0));
   EXPECT_EQ(0u, script_.timeout);
   ASSERT_EQ(kKalOk, find(nullptr, 1, INT32_MIN, 0));
