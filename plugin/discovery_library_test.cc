@@ -284,6 +284,18 @@ TEST_F(DiscoveryLibrary,
   EXPECT_TRUE(read_found(context_).empty());
 }
 
+// A negative time-out is no wait of weeks: each try looks once at what has
+// arrived. Without that the call would block the host's thread for weeks.
+TEST_F(DiscoveryLibrary, NegativeTimeOutReturnsAtOnce) {
+  int32_t count = -1;
+  int32_t status = -99;
+  const long ms =
+      zeltest::elapsed_ms([&] { status = find(kSilent, &count, -1, 1); });
+  EXPECT_EQ(0, status);
+  EXPECT_EQ(0, count);
+  EXPECT_LT(ms, 1000);
+}
+
 // A discovery lasts (retries + 1) x time-out whether or not anyone answers:
 // the exchange collects answers from every device until the last window
 // closes. Measured, and printed for the record; the upper bound only catches
