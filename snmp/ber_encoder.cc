@@ -186,14 +186,9 @@ int CKasBerEncoder::put_oid_text(const char* text, size_t length) {
 // Identifiers of this layer lend the content octets they keep beside their
 // text; others are encoded from the text.
 int CKasBerEncoder::put_oid(const IKasSnmpValue* value) {
-  const void* p = nullptr;
-  if (value && value->query(kKasValueBaseQuery, &p) == kKalOk && p) {
-    const CKasValueBase* base = static_cast<const CKasValueBase*>(p);
-    if (base->kind() != kKasTagOid) return kKalErrInvalidArg;
-    KasValueView view;
-    base->view(&view);
-    return put_cached_oid(view, value);
-  }
+  KasValueView view;
+  view.oid = kas_oid_ber_content(value, &view.octets, &view.length);
+  if (view.oid != KasOidBer::kUncached) return put_cached_oid(view, value);
   const IKasOid* oid = value ? value->as_oid() : nullptr;
   if (!oid) return kKalErrInvalidArg;
   return put_oid_text(oid->text(), oid->text_length());

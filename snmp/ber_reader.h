@@ -107,7 +107,18 @@ class BerReader {
   // from the first octet; 0 octets read as 0. More than four octets are
   // accepted only when every octet before the last four is 0x00 (a positive
   // number that needs 32 bits); the 32 bits are then taken as they are.
-  bool read_int32_content(size_t n, uint32_t* bits);
+  bool read_int32_content(size_t n, uint32_t* bits) {
+    if (n - 1 < 4 && !error_ && n <= remaining()) {
+      // One to four octets, the usual case, inline.
+      const uint8_t* p = cur_;
+      cur_ += n;
+      uint32_t v = (p[0] & 0x80) ? 0xffffffffu : 0u;  // sign extension
+      for (size_t i = 0; i < n; ++i) v = (v << 8) | p[i];
+      *bits = v;
+      return true;
+    }
+    return read_long_int32_content(n, bits);
+  }
   // n content octets of a Counter64: the last four are the low half, those
   // before them the high half; octets before the last eight must be 0x00.
   // n = 0 reads as 0.
@@ -118,6 +129,9 @@ class BerReader {
   // 8.19.4). On a result other than kOk the reader is failed.
   BerOidResult read_oid_text(size_t n, char* text, size_t cap, size_t* len,
                              BerOidShape* shape = nullptr);
+  // The same checks and shape without writing the text: read_oid_text on
+  // these octets later answers kOk.
+  BerOidResult scan_oid(size_t n, BerOidShape* shape);
 
   // Text room that read_oid_text needs at most for n content octets.
   static size_t oid_text_capacity(size_t n) { return 11 * (n + 1); }
@@ -129,6 +143,7 @@ class BerReader {
 
  private:
   bool read_long_length(size_t* n, bool within_window);
+  bool read_long_int32_content(size_t n, uint32_t* bits);
 
   const uint8_t* const start_;
   const uint8_t* cur_;

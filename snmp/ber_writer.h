@@ -105,12 +105,34 @@ class BerWriter {
       uint8_t* c = cur_ - n - 2;
       c[0] = tag;
       c[1] = static_cast<uint8_t>(n);
-      if (n) std::memcpy(c + 2, data, n);
+      copy_short(c + 2, data, n);
       cur_ = c;
       return;
     }
     put_bytes(data, n);
     put_header(tag, n);
+  }
+
+  // Copies n octets (distinct areas). Most contents (identifiers, short strings) are
+  // under 32 octets: two overlapping fixed-size moves each, inline, instead
+  // of a library call.
+  static void copy_short(uint8_t* to, const uint8_t* from, size_t n) {
+    if (n >= 8 && n <= 32) {
+      if (n >= 16) {
+        std::memcpy(to, from, 16);
+        std::memcpy(to + n - 16, from + n - 16, 16);
+      } else {
+        std::memcpy(to, from, 8);
+        std::memcpy(to + n - 8, from + n - 8, 8);
+      }
+    } else if (n >= 4 && n < 8) {
+      std::memcpy(to, from, 4);
+      std::memcpy(to + n - 4, from + n - 4, 4);
+    } else if (n > 32) {
+      std::memcpy(to, from, n);
+    } else {
+      for (size_t i = 0; i < n; ++i) to[i] = from[i];
+    }
   }
 
   bool overflowed() const { return overflow_; }
@@ -133,6 +155,7 @@ class BerWriter {
     dropped_ += n;
   }
   void put_long_length(size_t n);
+
   // Tag, length n and the low n octets of bits, most significant first.
   void put_small_number(uint8_t tag, uint32_t bits, size_t n) {
     if (!has_room(n + 2)) {

@@ -31,7 +31,7 @@ class CKasOid final : public CKasValueBase, public IKasOid {
   IKasSnmpValue* clone(int* pStatus) const override {
     KalOwned<CKasOid> copy(kal_new<CKasOid>());
     if (!copy) return kal_fail<IKasSnmpValue>(pStatus, kKalErrNoMemory);
-    if (int rc = copy->set_text_bytes(buf_.c_str(), buf_.size())) {
+    if (int rc = copy->set_text_bytes(text_buf().c_str(), text_buf().size())) {
       return kal_fail<IKasSnmpValue>(pStatus, rc);
     }
     copy->count_ = count_;
@@ -53,7 +53,7 @@ class CKasOid final : public CKasValueBase, public IKasOid {
     return kKalOk;
   }
   void clear() override {
-    buf_.clear();
+    buf_.clear();  // no need to write a pending text first
     set_count(0);
   }
   int query(int tag, const void** ppStorage) const override {
@@ -66,27 +66,27 @@ class CKasOid final : public CKasValueBase, public IKasOid {
   bool equals(const IKasSnmpValue* other) const override {
     if (!other || other->tag() != kKasTagOid) return false;
     const IKasOid* o = other->as_oid();
-    return o->text_length() == buf_.size() &&
-           std::memcmp(o->text(), buf_.c_str(), buf_.size()) == 0;
+    return o->text_length() == text_buf().size() &&
+           std::memcmp(o->text(), text_buf().c_str(), text_buf().size()) == 0;
   }
   IKasOid* as_oid() override { return this; }
   const IKasOid* as_oid() const override { return this; }
-  bool is_valid() const override { return kas_oid_text_is_valid(buf_.c_str(), buf_.size()); }
+  bool is_valid() const override { return kas_oid_text_is_valid(text_buf().c_str(), text_buf().size()); }
   int32_t get_int(int* pStatus) const override {
     return static_cast<int32_t>(element_at(0, pStatus));
   }
   int to_text_into(IKalText* text) const override {
-    return text ? text->assign(buf_.c_str(), buf_.size()) : kKalErrInvalidArg;
+    return text ? text->assign(text_buf().c_str(), text_buf().size()) : kKalErrInvalidArg;
   }
   const uint8_t* get_bytes(size_t* pLength, int* pStatus) const override {
-    if (pLength) *pLength = buf_.size();
+    if (pLength) *pLength = text_buf().size();
     kal_set_status(pStatus, kKalOk);
-    return buf_.bytes();
+    return text_buf().bytes();
   }
   int set_int(int32_t v) override {
     char digits[10];
     const size_t n = kas_format_uint32(static_cast<uint32_t>(v), digits);
-    if (int rc = buf_.assign(digits, n)) return rc;
+    if (int rc = text_buf().assign(digits, n)) return rc;
     set_count(1);
     return kKalOk;
   }
@@ -114,7 +114,7 @@ class CKasOid final : public CKasValueBase, public IKasOid {
       return -1;
     }
     kal_set_status(pStatus, kKalOk);
-    return kas_oid_compare_text(buf_.c_str(), buf_.size(), text, std::strlen(text));
+    return kas_oid_compare_text(text_buf().c_str(), text_buf().size(), text, std::strlen(text));
   }
   int compare(const IKasOid* other, int* pStatus) const override {
     if (!other) {
@@ -122,7 +122,7 @@ class CKasOid final : public CKasValueBase, public IKasOid {
       return -1;
     }
     kal_set_status(pStatus, kKalOk);
-    return kas_oid_compare_text(buf_.c_str(), buf_.size(), other->text(), other->text_length());
+    return kas_oid_compare_text(text_buf().c_str(), text_buf().size(), other->text(), other->text_length());
   }
   int remove_prefix_text(const char* prefix) override {
     if (!prefix) return kKalErrInvalidArg;
@@ -135,18 +135,18 @@ class CKasOid final : public CKasValueBase, public IKasOid {
   int append_text(const char* text) override {
     if (!text || !*text) return kKalOk;
     const size_t n = std::strlen(text);
-    if (int rc = buf_.reserve(buf_.size() + n + 1)) return rc;
-    if (!buf_.empty()) buf_.append_char('.');
-    buf_.append(text, n);
+    if (int rc = text_buf().reserve(text_buf().size() + n + 1)) return rc;
+    if (!text_buf().empty()) text_buf().append_char('.');
+    text_buf().append(text, n);
     set_count(-1);
     return kKalOk;
   }
   int append_number(uint32_t subid) override {
     char digits[11];
     size_t n = 0;
-    if (!buf_.empty()) digits[n++] = '.';
+    if (!text_buf().empty()) digits[n++] = '.';
     n += kas_format_uint32(subid, digits + n);
-    if (int rc = buf_.append(digits, n)) return rc;
+    if (int rc = text_buf().append(digits, n)) return rc;
     set_count(count_ >= 0 ? count_ + 1 : -1);
     return kKalOk;
   }
@@ -155,9 +155,9 @@ class CKasOid final : public CKasValueBase, public IKasOid {
     const size_t n = other->text_length();
     const long other_count = other == this ? count_ : -1;
     // Reserve first: `other` may be this identifier, whose text moves.
-    if (int rc = buf_.reserve(buf_.size() + n + 1)) return rc;
-    if (!buf_.empty()) buf_.append_char('.');
-    buf_.append(other->text(), n);
+    if (int rc = text_buf().reserve(text_buf().size() + n + 1)) return rc;
+    if (!text_buf().empty()) text_buf().append_char('.');
+    text_buf().append(other->text(), n);
     set_count(other_count >= 0 ? 2 * other_count : -1);
     return kKalOk;
   }
@@ -180,8 +180,8 @@ class CKasOid final : public CKasValueBase, public IKasOid {
   IKasSnmpValue* new_prefix(size_t n, int* pStatus) override {
     KalOwned<CKasOid> prefix(kal_new<CKasOid>());
     if (!prefix) return kal_fail<IKasSnmpValue>(pStatus, kKalErrNoMemory);
-    const size_t end = kas_oid_text_prefix_end(buf_.c_str(), buf_.size(), n);
-    if (int rc = prefix->set_text_bytes(buf_.c_str(), end)) {
+    const size_t end = kas_oid_text_prefix_end(text_buf().c_str(), text_buf().size(), n);
+    if (int rc = prefix->set_text_bytes(text_buf().c_str(), end)) {
       return kal_fail<IKasSnmpValue>(pStatus, rc);
     }
     remove_front(end, n);
@@ -191,8 +191,8 @@ class CKasOid final : public CKasValueBase, public IKasOid {
   int move_prefix_to_value(size_t n, IKasSnmpValue* value) override;
   uint32_t pop_first(int* pStatus) override {
     const uint32_t v = element_at(0, pStatus);
-    if (!buf_.empty()) {
-      remove_front(kas_oid_text_prefix_end(buf_.c_str(), buf_.size(), 1), 1);
+    if (!text_buf().empty()) {
+      remove_front(kas_oid_text_prefix_end(text_buf().c_str(), text_buf().size(), 1), 1);
     }
     return v;
   }
@@ -204,8 +204,8 @@ class CKasOid final : public CKasValueBase, public IKasOid {
   }
   int move_prefix_to_text(size_t n, IKalText* text) override {
     if (!text) return kKalErrInvalidArg;
-    const size_t end = kas_oid_text_prefix_end(buf_.c_str(), buf_.size(), n);
-    if (int rc = text->assign(buf_.c_str(), end)) return rc;
+    const size_t end = kas_oid_text_prefix_end(text_buf().c_str(), text_buf().size(), n);
+    if (int rc = text->assign(text_buf().c_str(), end)) return rc;
     remove_front(end, n);
     return kKalOk;
   }
@@ -243,10 +243,10 @@ class CKasOid final : public CKasValueBase, public IKasOid {
     if (!value) return kKalErrInvalidArg;
     return value->set_oid_to_index(this, implied);
   }
-  const char* text() const override { return buf_.c_str(); }
-  size_t text_length() const override { return buf_.size(); }
+  const char* text() const override { return text_buf().c_str(); }
+  size_t text_length() const override { return text_buf().size(); }
   size_t count() const override {
-    if (count_ < 0) count_ = static_cast<long>(kas_oid_text_count(buf_.c_str(), buf_.size()));
+    if (count_ < 0) count_ = static_cast<long>(kas_oid_text_count(text_buf().c_str(), text_buf().size()));
     return static_cast<size_t>(count_);
   }
   IKasSnmpValue* value() override { return this; }
@@ -257,7 +257,7 @@ class CKasOid final : public CKasValueBase, public IKasOid {
       return -1;
     }
     kal_set_status(pStatus, kKalOk);
-    return kas_oid_compare_numeric(buf_.c_str(), buf_.size(), other->text(),
+    return kas_oid_compare_numeric(text_buf().c_str(), text_buf().size(), other->text(),
                                    other->text_length());
   }
   int compare_numeric_text(const char* text, int* pStatus) const override {
@@ -266,17 +266,17 @@ class CKasOid final : public CKasValueBase, public IKasOid {
       return -1;
     }
     kal_set_status(pStatus, kKalOk);
-    return kas_oid_compare_numeric(buf_.c_str(), buf_.size(), text, std::strlen(text));
+    return kas_oid_compare_numeric(text_buf().c_str(), text_buf().size(), text, std::strlen(text));
   }
   bool is_within(const IKasOid* root) const override {
     if (!root) return false;
     const int rel =
-        kas_oid_compare_numeric(buf_.c_str(), buf_.size(), root->text(), root->text_length());
+        kas_oid_compare_numeric(text_buf().c_str(), text_buf().size(), root->text(), root->text_length());
     return rel == kKasOidEqual || rel == kKasOidDescendant;
   }
   int set_text_bytes(const char* text, size_t length) override {
     if (!text && length) return kKalErrInvalidArg;
-    if (int rc = buf_.assign(text, length)) return rc;
+    if (int rc = text_buf().assign(text, length)) return rc;
     set_count(-1);
     return kKalOk;
   }
@@ -297,28 +297,34 @@ class CKasOid final : public CKasValueBase, public IKasOid {
       default: return KasOidBer::kUncached;
     }
   }
-  // The text is written straight into the buffer; a failure leaves the
-  // identifier empty.
+  // Reads a received identifier. Minimal octets that fit the cache are
+  // only checked and kept: the text is written from them when first asked
+  // for (room for it is made now, so that cannot fail later). Others are
+  // written at once. A failure leaves the identifier empty.
   int read_ber(BerReader* reader, size_t n, BerOidResult* pResult) {
     *pResult = BerOidResult::kOk;
     if (int rc = buf_.reserve(BerReader::oid_text_bound(n))) return rc;
     const uint8_t* const content = reader->position();
-    size_t length = 0;
     BerOidShape shape;
-    *pResult = reader->read_oid_text(n, buf_.data(), buf_.capacity(), &length, &shape);
+    *pResult = reader->scan_oid(n, &shape);
     if (*pResult != BerOidResult::kOk) {
-      clear();
+      buf_.clear();
+      set_count(0);
       return kKasErrUndecodable;
     }
-    buf_.assign(buf_.data(), length);  // sets the size and the NUL; no growth
-    set_count(static_cast<long>(shape.arcs));
-    // Minimal octets are what the encoder would write for the text: keep
-    // them, so that sending the identifier again costs a copy.
-    if (shape.minimal && n <= sizeof ber_) {
-      if (n) std::memcpy(ber_, content, n);
+    if (n != 0 && shape.minimal && n <= sizeof ber_) {
+      BerWriter::copy_short(ber_, content, n);
       ber_length_ = static_cast<uint8_t>(n);
       ber_state_ = BerState::kCached;
+      count_ = static_cast<long>(shape.arcs);
+      pending_ = true;
+      return kKalOk;
     }
+    BerReader again(content, n);
+    size_t length = 0;
+    again.read_oid_text(n, buf_.data(), buf_.capacity(), &length);
+    buf_.assign(buf_.data(), length);  // sets the size and the NUL; no growth
+    set_count(static_cast<long>(shape.arcs));
     return kKalOk;
   }
 
@@ -329,15 +335,15 @@ class CKasOid final : public CKasValueBase, public IKasOid {
   // Removes the text [0, end) that holds the first n sub-identifiers, and
   // the dot after it.
   void remove_front(size_t end, size_t n) {
-    if (end >= buf_.size()) {
+    if (end >= text_buf().size()) {
       clear();
       return;
     }
-    buf_.erase(0, end + 1);
+    text_buf().erase(0, end + 1);
     set_count(count_ >= 0 ? count_ - static_cast<long>(n) : -1);
   }
   int remove_prefix_bytes(const char* prefix, size_t length) {
-    const int rel = kas_oid_compare_text(buf_.c_str(), buf_.size(), prefix, length);
+    const int rel = kas_oid_compare_text(text_buf().c_str(), text_buf().size(), prefix, length);
     if (rel == kKasOidEqual) {
       clear();
       return kKalOk;
@@ -345,9 +351,24 @@ class CKasOid final : public CKasValueBase, public IKasOid {
     if (rel != kKasOidDescendant) return kKalErrInvalidArg;
     // An empty prefix is no ancestor by text, so `length` is at least 1
     // and text[length] is the dot after the prefix.
-    buf_.erase(0, length + 1);
+    text_buf().erase(0, length + 1);
     set_count(-1);
     return kKalOk;
+  }
+
+  KalBuffer& text_buf() const {
+    if (pending_) settle();
+    return buf_;
+  }
+  // Writes the text of the kept octets into the room made for it when they
+  // were received (oid_text_bound): they were checked then, and nothing has
+  // changed since, so this cannot fail or grow the buffer.
+  void settle() const {
+    pending_ = false;
+    BerReader reader(ber_, ber_length_);
+    size_t length = 0;
+    reader.read_oid_text(ber_length_, buf_.data(), buf_.capacity(), &length);
+    buf_.assign(buf_.data(), length);
   }
 
   // Every change of the text ends here: the new count (-1: unknown) and the
@@ -355,6 +376,7 @@ class CKasOid final : public CKasValueBase, public IKasOid {
   void set_count(long count) {
     count_ = count;
     ber_state_ = BerState::kUnknown;
+    pending_ = false;
   }
   void copy_ber_from(const CKasOid& other) {
     ber_state_ = other.ber_state_;
@@ -367,7 +389,7 @@ class CKasOid final : public CKasValueBase, public IKasOid {
   // on the text is kept with the octets, so a malformed text is judged once.
   void fill_ber() const {
     BerWriter writer(ber_, sizeof ber_);
-    switch (writer.put_oid_content(buf_.c_str(), buf_.size())) {
+    switch (writer.put_oid_content(text_buf().c_str(), text_buf().size())) {
       case BerOidText::kOk:
         if (writer.overflowed()) {
           ber_state_ = BerState::kLong;
@@ -390,7 +412,11 @@ class CKasOid final : public CKasValueBase, public IKasOid {
 
   enum class BerState : uint8_t { kUnknown, kCached, kLong, kOneArc, kMalformed };
 
-  KalBuffer buf_;
+  // The text, or while pending_ the room for it: a received identifier
+  // keeps only its BER octets until its text is first asked for. Every use
+  // goes through text_buf(), which writes the text first.
+  mutable KalBuffer buf_;
+  mutable bool pending_ = false;
   mutable long count_ = 0;
   mutable BerState ber_state_ = BerState::kUnknown;
   mutable uint8_t ber_length_ = 0;
@@ -398,11 +424,11 @@ class CKasOid final : public CKasValueBase, public IKasOid {
 };
 
 uint32_t CKasOid::element_at(size_t index, int* pStatus) const {
-  if (buf_.empty()) {
+  if (text_buf().empty()) {
     kal_set_status(pStatus, kKalErrNotReady);
     return 0xFFFFFFFFu;
   }
-  KasArcCursor cursor(buf_.c_str(), buf_.size());
+  KasArcCursor cursor(text_buf().c_str(), text_buf().size());
   uint32_t v = 0;
   for (size_t i = 0; i <= index; ++i) {
     if (!cursor.next(&v)) {
@@ -455,7 +481,7 @@ int CKasOid::set_from_index(const IKasOid* oid, bool implied, size_t length) {
   }
   // Reading our own text: build aside, then take it over.
   KalBuffer aside;
-  KalBuffer* out = oid == static_cast<const IKasOid*>(this) ? &aside : &buf_;
+  KalBuffer* out = oid == static_cast<const IKasOid*>(this) ? &aside : &text_buf();
   // At most 10 digits and a dot each: with room made first, the appends
   // below cannot fail and a failure leaves this identifier unchanged.
   if (int rc = out->reserve(n * 11)) return rc;
@@ -469,21 +495,21 @@ int CKasOid::set_from_index(const IKasOid* oid, bool implied, size_t length) {
     len += kas_format_uint32(v, digits + len);
     out->append(digits, len);
   }
-  if (out == &aside) buf_.swap(aside);
+  if (out == &aside) text_buf().swap(aside);
   set_count(static_cast<long>(n));
   return kKalOk;
 }
 
 int CKasOid::move_prefix_to_value(size_t n, IKasSnmpValue* value) {
   if (!value || value == static_cast<IKasSnmpValue*>(this)) return kKalErrInvalidArg;
-  const size_t end = kas_oid_text_prefix_end(buf_.c_str(), buf_.size(), n);
+  const size_t end = kas_oid_text_prefix_end(text_buf().c_str(), text_buf().size(), n);
   if (IKasOid* oid = value->as_oid()) {
-    if (int rc = oid->set_text_bytes(buf_.c_str(), end)) return rc;
-  } else if (end == buf_.size()) {
-    if (int rc = value->set_text(buf_.c_str())) return rc;
+    if (int rc = oid->set_text_bytes(text_buf().c_str(), end)) return rc;
+  } else if (end == text_buf().size()) {
+    if (int rc = value->set_text(text_buf().c_str())) return rc;
   } else {
     // Lend the prefix as a C string by ending it in place for the call.
-    char* p = buf_.data();
+    char* p = text_buf().data();
     const char saved = p[end];
     p[end] = '\0';
     const int rc = value->set_text(p);
@@ -498,17 +524,17 @@ int CKasOid::erase(size_t start, size_t n) {
   const size_t total = count();
   if (start >= total) return kKalErrInvalidArg;
   if (n == 0) return kKalOk;
-  const char* t = buf_.c_str();
-  const size_t len = buf_.size();
+  const char* t = text_buf().c_str();
+  const size_t len = text_buf().size();
   if (n == kKasAll || n >= total - start) {
     // Cut from the dot before `start` (or everything).
-    buf_.truncate(start == 0 ? 0 : kas_oid_text_prefix_end(t, len, start));
+    text_buf().truncate(start == 0 ? 0 : kas_oid_text_prefix_end(t, len, start));
     set_count(static_cast<long>(start));
     return kKalOk;
   }
   const size_t from = start == 0 ? 0 : kas_oid_text_prefix_end(t, len, start) + 1;
   const size_t to = kas_oid_text_prefix_end(t, len, start + n) + 1;
-  buf_.erase(from, to - from);
+  text_buf().erase(from, to - from);
   set_count(static_cast<long>(total - n));
   return kKalOk;
 }
