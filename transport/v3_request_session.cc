@@ -3,8 +3,11 @@
 #include <net-snmp/net-snmp-config.h>
 #include <net-snmp/net-snmp-includes.h>
 
+#include <chrono>
 #include <cstring>
 #include <memory>
+#include <utility>
+#include <vector>
 
 #include "common/network_address.h"
 #include "common/owned.h"
@@ -16,6 +19,7 @@
 #include "transport/netsnmp_errors.h"
 #include "transport/netsnmp_library.h"
 #include "transport/netsnmp_request.h"
+#include "transport/datagram_socket.h"
 #include "transport/request_id.h"
 
 namespace {
@@ -89,10 +93,11 @@ void collect_agent(IKasSnmpPacketList* collector, const snmp_pdu* pdu) {
   collector->push_back(packet.detach());
 }
 
-// The response callback of the engine-ID discovery. `magic` is the
-// library's synchronous-loop state; the collector rides on the session.
-// Answers are kept pending (0) so that every agent's Report reaches here
-// until the request times out.
+// The response callback of the engine-ID probe of one agent. `magic` is
+// the library's synchronous-loop state; the collector rides on the session.
+// The library hands a callback one answer per request and then forgets the
+// request, so the probe goes to one agent at a time: its Report ends the
+// wait.
 int broadcast_callback(int operation, snmp_session* session, int request_id, snmp_pdu* pdu,
                        void* magic) {
   TraceScope trace(kBroadcastCallback);
@@ -103,15 +108,13 @@ int broadcast_callback(int operation, snmp_session* session, int request_id, snm
   switch (operation) {
     case NETSNMP_CALLBACK_OP_RECEIVED_MESSAGE:
       if (pdu && collector) collect_agent(collector, pdu);
+      state->waiting = 0;
+      state->status = STAT_SUCCESS;
       break;
     case NETSNMP_CALLBACK_OP_TIMED_OUT:
       state->waiting = 0;
-      if (!collector || collector->count() == 0) {
-        state->status = STAT_TIMEOUT;
-        session->s_snmp_errno = SNMPERR_TIMEOUT;
-      } else {
-        state->status = STAT_SUCCESS;
-      }
+      state->status = STAT_TIMEOUT;
+      session->s_snmp_errno = SNMPERR_TIMEOUT;
       break;
     case NETSNMP_CALLBACK_OP_DISCONNECT:
       state->waiting = 0;
@@ -121,7 +124,93 @@ int broadcast_callback(int operation, snmp_session* session, int request_id, snm
     default:
       break;
   }
-  return 0;
+  return 1;
+}
+
+}  // namespace
+
+void kas_v3::write_engine_id_probe(uint32_t message_id, uint32_t request_id,
+                                   uint8_t (&out)[kas_v3::kProbeSize]) {
+  message_id &= 0x7fffffffu;  // positive INTEGERs in four octets
+  request_id &= 0x7fffffffu;
+  const uint8_t probe[kas_v3::kProbeSize] = {
+      0x30, 0x3e,                                      // SNMPv3Message
+      0x02, 0x01, 0x03,                                // msgVersion 3
+      0x30, 0x11,                                      // msgGlobalData
+      0x02, 0x04, 0, 0, 0, 0,                          // msgID (offset 9)
+      0x02, 0x03, 0x00, 0xff, 0xe3,                    // msgMaxSize 65507
+      0x04, 0x01, 0x04,                                // msgFlags: reportable
+      0x02, 0x01, 0x03,                                // msgSecurityModel USM
+      0x04, 0x10, 0x30, 0x0e,                          // msgSecurityParameters
+      0x04, 0x00, 0x02, 0x01, 0x00, 0x02, 0x01, 0x00,  // engine ID, boots, time
+      0x04, 0x00, 0x04, 0x00, 0x04, 0x00,              // user, auth, privacy
+      0x30, 0x14,                                      // ScopedPDU
+      0x04, 0x00, 0x04, 0x00,                          // context engine ID, name
+      0xa0, 0x0e,                                      // GetRequest
+      0x02, 0x04, 0, 0, 0, 0,                          // request-id (offset 52)
+      0x02, 0x01, 0x00, 0x02, 0x01, 0x00,              // error status, index
+      0x30, 0x00};                                     // no bindings
+  memcpy(out, probe, kas_v3::kProbeSize);
+  for (int i = 0; i < 4; ++i) {
+    out[9 + i] = static_cast<uint8_t>(message_id >> (24 - 8 * i));
+    out[52 + i] = static_cast<uint8_t>(request_id >> (24 - 8 * i));
+  }
+}
+
+namespace {
+
+// Sends the probe to the target's destination (a broadcast address or one
+// agent) and notes the source of every SNMP message that comes back within
+// the target's time-out, once per address, in order of arrival. The probe
+// is sent again for each retry.
+int collect_answering_agents(const IKasSnmpTarget* target,
+                             std::vector<KalOwned<IKalNetworkAddress>>* answered) {
+  const IKalNetworkAddress* destination = target->get_address();
+  if (!destination) return kKalErrInvalidArg;
+  IKalNetworkAddress* copy = nullptr;
+  int rc = destination->clone(&copy);
+  if (rc != kKalOk) return rc;
+  KalOwned<IKalNetworkAddress> to(copy);
+  if (to->get_port() == 0) {
+    to->set_port(target->get_local_port() != 0 ? target->get_local_port() : 161);
+  }
+  DataGramSocket* raw_socket = nullptr;
+  rc = DataGramSocket::create(to->get_protocol(), &raw_socket);
+  if (rc != kKalOk) return rc;
+  std::unique_ptr<DataGramSocket, void (*)(DataGramSocket*)> socket(
+      raw_socket, [](DataGramSocket* s) { s->release(); });
+  socket->set_broadcast(true);
+  const int timeout_ms = target->get_timeout() > 0 ? target->get_timeout() : 1000;
+  const int sends = 1 + (target->get_retries() > 0 ? target->get_retries() : 0);
+  for (int attempt = 0; attempt < sends; ++attempt) {
+    uint8_t probe[kas_v3::kProbeSize];
+    kas_v3::write_engine_id_probe(kas_draw_request_id(), kas_draw_request_id(), probe);
+    rc = socket->send(probe, sizeof probe, to.get());
+    if (rc != kKalOk) return rc;
+    const auto deadline =
+        std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
+    for (;;) {
+      const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                            deadline - std::chrono::steady_clock::now())
+                            .count();
+      if (left <= 0) break;
+      uint8_t buffer[1500];
+      size_t received = 0;
+      IKalNetworkAddress* from = nullptr;
+      rc = socket->receive(buffer, sizeof buffer, static_cast<int>(left), &received, &from);
+      KalOwned<IKalNetworkAddress> source(from);
+      if (rc == kKasErrTimeout) break;
+      if (rc != kKalOk) return rc;
+      // Only an SNMP message (a SEQUENCE) counts as an answer.
+      if (received < 2 || buffer[0] != 0x30 || !source) continue;
+      bool known = false;
+      for (const auto& a : *answered) known = known || a->equals(source.get());
+      if (known) continue;
+      kal_log(kKalModuleSnmp, kKalLogDebug, "v3 broad cast: answer from %s", source->text());
+      answered->push_back(std::move(source));
+    }
+  }
+  return kKalOk;
 }
 
 // Queries one discovered agent with copies of the request; a packet for
@@ -254,18 +343,41 @@ int get_engine_id_broad_cast(IKasSnmpTarget* target, IKasSnmpPacketList* collect
   if (!target || !collector) return kKalErrInvalidArg;
   const IKasUsmTarget* usm = target->as_usm();
   if (!usm) return kKalErrInvalidArg;
-  std::unique_ptr<NetSnmpRequest> request(kal_new<NetSnmpRequest>());
-  if (!request) return kKalErrNoMemory;
-  int rc = request->open(usm, true, collector);
-  if (rc == kKalOk) rc = request->build_probe();
+  // The settings are checked before anything goes out.
+  int rc = kKalOk;
+  {
+    std::unique_ptr<NetSnmpRequest> check(kal_new<NetSnmpRequest>());
+    if (!check) return kKalErrNoMemory;
+    rc = check->open(usm, true, nullptr);
+    if (rc != kKalOk) return rc;
+  }
+  std::vector<KalOwned<IKalNetworkAddress>> answered;
+  rc = collect_answering_agents(target, &answered);
   if (rc != kKalOk) return rc;
-  const int library_status = request->exchange(&broadcast_callback);
-  if (library_status == STAT_SUCCESS) return kKalOk;
-  const int snmp_errno = kas_netsnmp_log_error("snmp_sess_synch_response_cb", request->session());
-  rc = kas_netsnmp_map_result(library_status, snmp_errno);
-  // Nobody answered: an empty collector.
-  if (rc == kKasErrTimeout) return kKalOk;
-  return rc == kKalOk ? kKasErrV3Unmapped : rc;
+  // Each answering agent is probed alone through the library, which reads
+  // its engine ID from the Report.
+  for (const auto& address : answered) {
+    KalOwned<IKasSnmpTarget> copy(target->clone(&rc));
+    if (!copy) return rc;
+    IKasUsmTarget* copy_usm = copy->as_usm();
+    if (!copy_usm) return kKalErrInvalidArg;
+    rc = copy->set_address(address.get());
+    if (rc != kKalOk) return rc;
+    std::unique_ptr<NetSnmpRequest> request(kal_new<NetSnmpRequest>());
+    if (!request) return kKalErrNoMemory;
+    rc = request->open(copy_usm, true, collector);
+    if (rc == kKalOk) rc = request->build_probe();
+    if (rc != kKalOk) return rc;
+    const int library_status = request->exchange(&broadcast_callback);
+    if (library_status == STAT_SUCCESS) continue;
+    const int snmp_errno =
+        kas_netsnmp_log_error("snmp_sess_synch_response_cb", request->session());
+    rc = kas_netsnmp_map_result(library_status, snmp_errno);
+    // An agent that stays silent now is left out.
+    if (rc == kKasErrTimeout || skips_agent(rc)) continue;
+    return rc == kKalOk ? kKasErrV3Unmapped : rc;
+  }
+  return kKalOk;
 }
 
 }  // namespace kas_v3

@@ -17,6 +17,9 @@
 #ifndef TRANSPORT_V3_REQUEST_SESSION_H_
 #define TRANSPORT_V3_REQUEST_SESSION_H_
 
+#include <cstddef>
+#include <cstdint>
+
 #include "common/status.h"
 #include "transport/request_session_base.h"
 
@@ -38,12 +41,27 @@ namespace kas_v3 {
 int send_sync_internal(IKasPdu* pdu, IKasSnmpTarget* target);
 
 // Discovers the engine IDs of the agents that answer an engine-ID probe to
-// the target's destination (a broadcast address or one agent) within the
-// target's time-out and retries. Appends to `collector` one packet per
-// answering address, in order of arrival, holding an SNMPv3 target with that
-// address and the agent's security engine ID (no PDU). Nobody answering is
-// a success with nothing appended. 0, -2, -3, or the mapped library error.
+// the target's destination (a broadcast address or one agent). The library
+// hands its callback one answer per request and then forgets the request,
+// so the probe to the destination goes out through a socket of our own
+// (again for each retry), which notes the source of every SNMP message that
+// comes back within the target's time-out; each of these agents is then
+// probed alone through the library, which reads its engine ID from the
+// Report (an agent silent then is left out). Appends to `collector` one
+// packet per answering address, in order of arrival, holding an SNMPv3
+// target with that address and the agent's security engine ID (no PDU).
+// Nobody answering is a success with nothing appended. 0, -2 (also for USM
+// settings outside the table, before anything is sent), -3, a socket error
+// (-205 send failed), or the mapped library error.
 int get_engine_id_broad_cast(IKasSnmpTarget* target, IKasSnmpPacketList* collector);
+
+// The engine-ID probe as it goes on the wire (RFC 3414 section 4): an
+// SNMPv3 message from the empty user at noAuthNoPriv, reportable, with an
+// empty engine ID and a get without bindings, which every agent answers with
+// a Report. The IDs are cut to 31 bits (positive four-octet INTEGERs).
+constexpr size_t kProbeSize = 64;
+void write_engine_id_probe(uint32_t message_id, uint32_t request_id,
+                           uint8_t (&out)[kProbeSize]);
 
 }  // namespace kas_v3
 
