@@ -3,14 +3,18 @@
 // picks the recording), and open, option refresh, every count call and every
 // record equal what the same calls give in community mode on the same agent.
 #include <dlfcn.h>
+#include <unistd.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "plugin/zel_api.h"
+#include "testing/netns.h"
 #include "testing/snmpsim_agent.h"
 
 namespace {
@@ -38,19 +42,18 @@ std::string agent_address_for(const std::string& testName) {
   return "127.0.14." + std::to_string(octet);
 }
 
-#define ZEL_FUNCTIONS(X)                                                       \
-  X(ZelInit)                                                                   \
-  X(ZelUnInit) X(ZelCommandString) X(ZelInitDevice) X(ZelInitDeviceEx)         \
-      X(ZelRefreshOptions) X(ZelGetOptionValueString) X(                       \
-          ZelGetOptionValueInteger) X(ZelGetNumberOfStorageInfo)               \
-          X(ZelGetStorageInfo) X(ZelGetNumberOfDeviceInfo) X(ZelGetDeviceInfo) \
-              X(ZelGetPrinterInfo) X(ZelGetNumberOfInputTrayInfo)              \
-                  X(ZelGetInputTrayInfo) X(ZelGetNumberOfInputTrayInfoEx)      \
-                      X(ZelGetInputTrayInfoEx) X(ZelGetNumberOfOutputTrayInfo) \
-                          X(ZelGetOutputTrayInfo) X(ZelGetNumberOfTonerInfo)   \
-                              X(ZelGetTonerInfo) X(ZelGetNumberOfAlertInfo)    \
-                                  X(ZelGetAlertInfo) X(ZelGetNumberOfJobInfo)  \
-                                      X(ZelGetJobInfo) X(ZelGetCharSet)
+// clang-format off
+#define ZEL_FUNCTIONS(X)                                                             \
+  X(ZelInit) X(ZelUnInit) X(ZelCommandString) X(ZelInitDevice) X(ZelInitDeviceEx)    \
+  X(ZelRefreshOptions) X(ZelGetOptionValueString) X(ZelGetOptionValueInteger)        \
+  X(ZelGetNumberOfStorageInfo) X(ZelGetStorageInfo) X(ZelGetNumberOfDeviceInfo)      \
+  X(ZelGetDeviceInfo) X(ZelGetPrinterInfo) X(ZelGetNumberOfInputTrayInfo)           \
+  X(ZelGetInputTrayInfo) X(ZelGetNumberOfInputTrayInfoEx) X(ZelGetInputTrayInfoEx)  \
+  X(ZelGetNumberOfOutputTrayInfo) X(ZelGetOutputTrayInfo) X(ZelGetNumberOfTonerInfo) \
+  X(ZelGetTonerInfo) X(ZelGetNumberOfAlertInfo) X(ZelGetAlertInfo)                   \
+  X(ZelGetNumberOfJobInfo) X(ZelGetJobInfo) X(ZelGetCharSet) X(ZelFindDeviceSNMPEx)  \
+  X(ZelGetDeviceNext)
+// clang-format on
 
 struct Api {
 #define ZEL_MEMBER(name) decltype(&::name) name = nullptr;
@@ -290,6 +293,75 @@ TEST_F(V3DeviceLibrary, WrongPassPhrasesOpenNoDevice) {
   EXPECT_EQ(-203,
             api_.ZelInitDeviceEx(handle_, address_.c_str(), 1, 2, &s, 500, 0));
   EXPECT_EQ(-8, api_.ZelGetNumberOfStorageInfo(handle_, &count));
+}
+
+// SNMPv3 discovery on a private namespace LAN through the built library:
+// three printers of the supported model (snmpsimd on 0.0.0.0 in a node of
+// its own, so that it hears broadcasts), the third knowing the user with
+// another authentication pass phrase. The directed and the limited
+// broadcast find the first two and leave the third out.
+TEST(V3DiscoveryNetns, BroadcastFindsThePrintersThatAcceptTheUser) {
+  if (!zeltest::have_snmpsimd()) GTEST_SKIP() << "no snmpsimd";
+  // snmpsimd started as root drops to nobody, which a rootless user
+  // namespace (one mapped id) does not have.
+  if (getuid() != 0) GTEST_SKIP() << "snmpsimd in a namespace needs real root";
+  Api api;
+  std::string error;
+  ASSERT_TRUE(api.load(&error)) << error;
+  ZEL_RUN_IN_PRIVATE_NETNS([&] {
+    ASSERT_EQ(zeltest::add_bridge("br0", "10.9.0.1/24"), "");
+    // The limited broadcast 255.255.255.255 leaves through the default route.
+    ASSERT_EQ(zeltest::ip("route add default dev br0"), "");
+    std::vector<std::unique_ptr<zeltest::NetNsNode>> nodes;
+    std::vector<std::unique_ptr<zeltest::SnmpsimAgent>> agents;
+    for (int host = 2; host <= 4; ++host) {
+      const std::string n = std::to_string(host);
+      const std::string dir = zeltest::make_temp_dir("v3-discovery-lan");
+      ASSERT_TRUE(zeltest::write_recording(
+          zeltest::repo_file("options/testdata/supported-device.snmprec"), dir, kRecording));
+      nodes.push_back(std::make_unique<zeltest::NetNsNode>());
+      ASSERT_EQ(nodes.back()->create(), "");
+      ASSERT_EQ(nodes.back()->attach("br0", "veth" + n, "eth0", "10.9.0." + n + "/24"), "");
+      const std::string auth = host == 4 ? "another-auth-phrase" : kShaAesAuth;
+      agents.push_back(std::make_unique<zeltest::SnmpsimAgent>());
+      zeltest::ScopedNetNsEnter enter(*nodes.back());
+      ASSERT_TRUE(enter.ok());
+      ASSERT_TRUE(agents.back()->start("0.0.0.0", dir, kRecording, &error,
+                                       {std::string("--v3-user=") + kShaAesUser,
+                                        "--v3-auth-key=" + auth, "--v3-auth-proto=SHA",
+                                        std::string("--v3-priv-key=") + kShaAesPriv,
+                                        "--v3-priv-proto=AES"}))
+          << error;
+    }
+    ZelContext* context = nullptr;
+    ASSERT_EQ(0, api.ZelInit(&context));
+    ZelSnmpV3Settings s;
+    std::memset(&s, 0, sizeof(s));
+    std::snprintf(s.securityName, sizeof(s.securityName), "%s", kShaAesUser);
+    s.securityLevel = 2;
+    s.authProtocol = 2;
+    s.privProtocol = 2;
+    std::snprintf(s.authPassphrase, sizeof(s.authPassphrase), "%s", kShaAesAuth);
+    std::snprintf(s.privPassphrase, sizeof(s.privPassphrase), "%s", kShaAesPriv);
+    std::snprintf(s.contextName, sizeof(s.contextName), "%s", kRecording);
+    for (const char* address : {"10.9.0.255", static_cast<const char*>(nullptr)}) {
+      SCOPED_TRACE(address ? address : "limited broadcast");
+      int32_t count = -1;
+      ASSERT_EQ(0, api.ZelFindDeviceSNMPEx(context, address, 1, 2, &s, 1000, 0, &count));
+      std::vector<std::string> found;
+      char found_address[ZEL_ADDRESS_SIZE];
+      char model[ZEL_MODEL_NAME_SIZE];
+      char oid[ZEL_OID_TEXT_SIZE];
+      uint8_t flag = 1;
+      while (api.ZelGetDeviceNext(context, found_address, model, &flag, oid) == 1) {
+        found.push_back(found_address);
+      }
+      std::sort(found.begin(), found.end());
+      EXPECT_EQ(found, (std::vector<std::string>{"10.9.0.2", "10.9.0.3"}));
+      EXPECT_EQ(count, 2);
+    }
+    api.ZelUnInit(context);
+  });
 }
 
 }  // namespace
