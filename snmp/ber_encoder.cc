@@ -186,9 +186,20 @@ int CKasBerEncoder::put_oid_text(const char* text, size_t length) {
 // Identifiers of this layer lend the content octets they keep beside their
 // text; others are encoded from the text.
 int CKasBerEncoder::put_oid(const IKasSnmpValue* value) {
-  KasValueView view;
-  view.oid = kas_oid_ber_content(value, &view.octets, &view.length);
-  if (view.oid != KasOidBer::kUncached) return put_cached_oid(view, value);
+  if (const KasOidBerCache* kept = kas_oid_ber_cache(value)) {
+    switch (kept->verdict) {
+      case KasOidBer::kCached:
+        writer_->put_octets(kKasBerOid, kept->octets, kept->length);
+        return kKalOk;
+      case KasOidBer::kOneArc:
+        log_one_arc();
+        return kKalErrInvalidArg;
+      case KasOidBer::kMalformed:
+        return kKalErrInvalidArg;
+      case KasOidBer::kUncached:
+        break;
+    }
+  }
   const IKasOid* oid = value ? value->as_oid() : nullptr;
   if (!oid) return kKalErrInvalidArg;
   return put_oid_text(oid->text(), oid->text_length());

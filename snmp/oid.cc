@@ -61,6 +61,11 @@ class CKasOid final : public CKasValueBase, public IKasOid {
       *ppStorage = this;
       return kKalOk;
     }
+    if (tag == kKasOidBerQuery && ppStorage) {
+      if (!ber_known_) fill_ber();
+      *ppStorage = &ber_;
+      return kKalOk;
+    }
     return CKasValueBase::query(tag, ppStorage);
   }
   bool equals(const IKasSnmpValue* other) const override {
@@ -286,16 +291,12 @@ class CKasOid final : public CKasValueBase, public IKasOid {
     view->oid = ber_content(&view->octets, &view->length);
   }
   KasOidBer ber_content(const uint8_t** ppContent, size_t* pLength) const {
-    if (ber_state_ == BerState::kUnknown) fill_ber();
-    switch (ber_state_) {
-      case BerState::kCached:
-        *ppContent = ber_;
-        *pLength = ber_length_;
-        return KasOidBer::kCached;
-      case BerState::kOneArc: return KasOidBer::kOneArc;
-      case BerState::kMalformed: return KasOidBer::kMalformed;
-      default: return KasOidBer::kUncached;
+    if (!ber_known_) fill_ber();
+    if (ber_.verdict == KasOidBer::kCached) {
+      *ppContent = ber_.octets;
+      *pLength = ber_.length;
     }
+    return ber_.verdict;
   }
   // Reads a received identifier. Minimal octets that fit the cache are
   // only checked and kept: the text is written from them when first asked
@@ -312,10 +313,11 @@ class CKasOid final : public CKasValueBase, public IKasOid {
       set_count(0);
       return kKasErrUndecodable;
     }
-    if (n != 0 && shape.minimal && n <= sizeof ber_) {
-      BerWriter::copy_short(ber_, content, n);
-      ber_length_ = static_cast<uint8_t>(n);
-      ber_state_ = BerState::kCached;
+    if (n != 0 && shape.minimal && n <= sizeof ber_.octets) {
+      BerWriter::copy_short(ber_.octets, content, n);
+      ber_.length = static_cast<uint8_t>(n);
+      ber_.verdict = KasOidBer::kCached;
+      ber_known_ = true;
       count_ = static_cast<long>(shape.arcs);
       pending_ = true;
       return kKalOk;
@@ -365,9 +367,9 @@ class CKasOid final : public CKasValueBase, public IKasOid {
   // changed since, so this cannot fail or grow the buffer.
   void settle() const {
     pending_ = false;
-    BerReader reader(ber_, ber_length_);
+    BerReader reader(ber_.octets, ber_.length);
     size_t length = 0;
-    reader.read_oid_text(ber_length_, buf_.data(), buf_.capacity(), &length);
+    reader.read_oid_text(ber_.length, buf_.data(), buf_.capacity(), &length);
     buf_.assign(buf_.data(), length);
   }
 
@@ -375,42 +377,42 @@ class CKasOid final : public CKasValueBase, public IKasOid {
   // BER octets of the old text dropped.
   void set_count(long count) {
     count_ = count;
-    ber_state_ = BerState::kUnknown;
+    ber_known_ = false;
     pending_ = false;
   }
   void copy_ber_from(const CKasOid& other) {
-    ber_state_ = other.ber_state_;
-    ber_length_ = other.ber_length_;
-    if (ber_state_ == BerState::kCached && ber_length_) {
-      std::memcpy(ber_, other.ber_, ber_length_);
+    ber_known_ = other.ber_known_;
+    ber_.verdict = other.ber_.verdict;
+    ber_.length = other.ber_.length;
+    if (ber_known_ && ber_.verdict == KasOidBer::kCached && ber_.length) {
+      std::memcpy(ber_.octets, other.ber_.octets, ber_.length);
     }
   }
   // Encodes the text once into a writer over the cache itself; the verdict
   // on the text is kept with the octets, so a malformed text is judged once.
   void fill_ber() const {
-    BerWriter writer(ber_, sizeof ber_);
+    ber_known_ = true;
+    BerWriter writer(ber_.octets, sizeof ber_.octets);
     switch (writer.put_oid_content(text_buf().c_str(), text_buf().size())) {
       case BerOidText::kOk:
         if (writer.overflowed()) {
-          ber_state_ = BerState::kLong;
+          ber_.verdict = KasOidBer::kUncached;  // too long to keep
           return;
         }
         // The writer ends its octets at the end of the cache: move them to
         // the front.
-        ber_length_ = static_cast<uint8_t>(writer.written());
-        std::memmove(ber_, writer.data(), ber_length_);
-        ber_state_ = BerState::kCached;
+        ber_.length = static_cast<uint8_t>(writer.written());
+        std::memmove(ber_.octets, writer.data(), ber_.length);
+        ber_.verdict = KasOidBer::kCached;
         return;
       case BerOidText::kOneArc:
-        ber_state_ = BerState::kOneArc;
+        ber_.verdict = KasOidBer::kOneArc;
         return;
       case BerOidText::kMalformed:
-        ber_state_ = BerState::kMalformed;
+        ber_.verdict = KasOidBer::kMalformed;
         return;
     }
   }
-
-  enum class BerState : uint8_t { kUnknown, kCached, kLong, kOneArc, kMalformed };
 
   // The text, or while pending_ the room for it: a received identifier
   // keeps only its BER octets until its text is first asked for. Every use
@@ -418,9 +420,9 @@ class CKasOid final : public CKasValueBase, public IKasOid {
   mutable KalBuffer buf_;
   mutable bool pending_ = false;
   mutable long count_ = 0;
-  mutable BerState ber_state_ = BerState::kUnknown;
-  mutable uint8_t ber_length_ = 0;
-  mutable uint8_t ber_[kKasOidBerCache];
+  // The BER octets and the verdict on the text, once known.
+  mutable bool ber_known_ = false;
+  mutable KasOidBerCache ber_;
 };
 
 uint32_t CKasOid::element_at(size_t index, int* pStatus) const {

@@ -12,8 +12,9 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "snmp/value.h"
+
 class BerReader;
-class IKasSnmpValue;
 enum class BerOidResult;
 
 // Content octets longer than this are not kept; the encoder then writes
@@ -26,6 +27,27 @@ enum class KasOidBer {
   kOneArc,     // the text has a single sub-identifier: no encoding
   kMalformed,  // the text is not dotted numbers of 32 bits (or x * 40 + y is not)
 };
+
+// What an identifier of this layer lends through query(kKasOidBerQuery):
+// the verdict on its text and, for kCached, its content octets. Computed
+// from the text on first use; lent until the identifier changes or is
+// released.
+struct KasOidBerCache {
+  KasOidBer verdict = KasOidBer::kUncached;
+  uint8_t length = 0;
+  uint8_t octets[kKasOidBerCache] = {};
+};
+// The query() tag for it (no kind has a negative tag; see also
+// kKasValueBaseQuery in snmp/value_base.h).
+inline constexpr int kKasOidBerQuery = -2;
+
+// The cache of `oid`, or null for a value that is not an identifier of this
+// layer. One virtual call; the encoder reads the rest inline.
+inline const KasOidBerCache* kas_oid_ber_cache(const IKasSnmpValue* oid) {
+  const void* p = nullptr;
+  if (!oid || oid->query(kKasOidBerQuery, &p) != kKalOk) return nullptr;
+  return static_cast<const KasOidBerCache*>(p);
+}
 
 // The content octets of `oid` (an object identifier value), computed from
 // its text on first use. *ppContent is lent: good until the identifier
