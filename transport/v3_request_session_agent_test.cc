@@ -1,4 +1,4 @@
-// The SNMPv3 session against Net-SNMP's own agent (snmpd) on 127.0.8.1:161
+// The SNMPv3 session against Net-SNMP's own agent (snmpd) on a loopback address of
 // with one user per security level and protocol: gets, walks, a set, the
 // failures the agent answers (wrong pass phrase, unknown user), a silent
 // agent, settings refused before anything is sent, engine-ID discovery and
@@ -35,7 +35,26 @@ using zeltest::oid_at;
 using zeltest::text_at;
 using zeltest::UsmSettings;
 
-constexpr char kAgent[] = "127.0.8.1";
+// ctest runs every test case in its own process, possibly in parallel, and
+// two snmpd on one address would fight over the port: each process serves
+// its agent on an address of its own, from the position (among all
+// registered tests) of the first test it runs.
+const char* agent_address() {
+  static const std::string address = [] {
+    const ::testing::UnitTest& unit = *::testing::UnitTest::GetInstance();
+    int position = 0;
+    for (int i = 0; i < unit.total_test_suite_count(); ++i) {
+      const ::testing::TestSuite& suite = *unit.GetTestSuite(i);
+      for (int j = 0; j < suite.total_test_count(); ++j, ++position) {
+        if (suite.GetTestInfo(j)->should_run()) {
+          return "127.0.8." + std::to_string(10 + position % 240);
+        }
+      }
+    }
+    return std::string("127.0.8.1");
+  }();
+  return address.c_str();
+}
 constexpr char kSysDescr[] = "1.3.6.1.2.1.1.1.0";
 constexpr char kSysObjectId[] = "1.3.6.1.2.1.1.2.0";
 constexpr char kSysContact[] = "1.3.6.1.2.1.1.4.0";
@@ -92,7 +111,7 @@ class V3AgentTest : public ::testing::Test {
         {"aesuser", "SHA", "aespassphrase", "AES", "aesprivpass1", false},
         {"writer", "SHA", "writerpassphrase", "AES", "writerprivpass", true},
     };
-    if (!agent_->start(kAgent, users, &error_)) {
+    if (!agent_->start(agent_address(), users, &error_)) {
       delete agent_;
       agent_ = nullptr;
     }
@@ -124,7 +143,7 @@ struct GetRow {
 class V3GetTest : public V3AgentTest, public ::testing::WithParamInterface<GetRow> {};
 
 TEST_P(V3GetTest, GetsSystemScalars) {
-  KalOwned<IKasUsmTarget> target(make_usm_target(GetParam().settings, kAgent));
+  KalOwned<IKasUsmTarget> target(make_usm_target(GetParam().settings, agent_address()));
   KalOwned<IKasPdu> pdu(make_request(0, {kSysDescr, kSysObjectId}));
   ASSERT_EQ(session_->send_sync(pdu.get(), target.get()), kKalOk);
   EXPECT_EQ(pdu->get_type(), 2);
@@ -141,7 +160,7 @@ TEST_P(V3GetTest, GetsSystemScalars) {
 // Walks the system group with GetNext, as the request object does: each
 // answer is the next request, until the first answer leaves the subtree.
 TEST_P(V3GetTest, WalksSystemGroup) {
-  KalOwned<IKasUsmTarget> target(make_usm_target(GetParam().settings, kAgent));
+  KalOwned<IKasUsmTarget> target(make_usm_target(GetParam().settings, agent_address()));
   KalOwned<IKasPdu> pdu(make_request(1, {kSystem}));
   std::vector<std::string> seen;
   for (int step = 0; step < 200; ++step) {
@@ -165,7 +184,7 @@ INSTANTIATE_TEST_SUITE_P(
     [](const ::testing::TestParamInfo<GetRow>& info) { return std::string(info.param.name); });
 
 TEST_F(V3AgentTest, SetThenGetRoundTripsAnOctetString) {
-  KalOwned<IKasUsmTarget> target(make_usm_target(kWriter, kAgent));
+  KalOwned<IKasUsmTarget> target(make_usm_target(kWriter, agent_address()));
   KalOwned<IKasPdu> set(kas_create_pdu());
   set->set_type(3);
   KalOwned<IKasSnmpValue> text(kas_create_value_from_text("zel v3 contact", kKasTagOctetString));
@@ -179,7 +198,7 @@ TEST_F(V3AgentTest, SetThenGetRoundTripsAnOctetString) {
 }
 
 TEST_F(V3AgentTest, ReadOnlyUserSetAnswersTheAgentsErrorStatus) {
-  KalOwned<IKasUsmTarget> target(make_usm_target(kShaAes, kAgent));
+  KalOwned<IKasUsmTarget> target(make_usm_target(kShaAes, agent_address()));
   KalOwned<IKasPdu> set(kas_create_pdu());
   set->set_type(3);
   set->append_pair(kas_create_oid_from_text(kSysContact),
@@ -191,7 +210,7 @@ TEST_F(V3AgentTest, ReadOnlyUserSetAnswersTheAgentsErrorStatus) {
 }
 
 TEST_F(V3AgentTest, MissingInstanceComesBackAsNoSuchInstance) {
-  KalOwned<IKasUsmTarget> target(make_usm_target(kSha, kAgent));
+  KalOwned<IKasUsmTarget> target(make_usm_target(kSha, agent_address()));
   KalOwned<IKasPdu> pdu(make_request(0, {"1.3.6.1.2.1.1.1.99"}));
   ASSERT_EQ(session_->send_sync(pdu.get(), target.get()), kKalOk);
   ASSERT_EQ(pdu->binding_count(), 1u);
@@ -201,7 +220,7 @@ TEST_F(V3AgentTest, MissingInstanceComesBackAsNoSuchInstance) {
 TEST_F(V3AgentTest, WrongPassPhraseIsASecurityFailure) {
   UsmSettings wrong = kMd5;
   wrong.auth_pass = "not-the-passphrase";
-  KalOwned<IKasUsmTarget> target(make_usm_target(wrong, kAgent));
+  KalOwned<IKasUsmTarget> target(make_usm_target(wrong, agent_address()));
   KalOwned<IKasPdu> pdu(make_request(0, {kSysDescr}));
   EXPECT_EQ(session_->send_sync(pdu.get(), target.get()), kKasErrV3Security);
 }
@@ -209,7 +228,7 @@ TEST_F(V3AgentTest, WrongPassPhraseIsASecurityFailure) {
 TEST_F(V3AgentTest, WrongPrivacyPassPhraseIsASecurityFailure) {
   UsmSettings wrong = kShaAes;
   wrong.priv_pass = "not-the-privpass";
-  KalOwned<IKasUsmTarget> target(make_usm_target(wrong, kAgent, 161, 300, 0));
+  KalOwned<IKasUsmTarget> target(make_usm_target(wrong, agent_address(), 161, 300, 0));
   KalOwned<IKasPdu> pdu(make_request(0, {kSysDescr}));
   // The agent cannot decrypt and answers with a Report (decryptionErrors),
   // or drops the message: a security failure or a time-out, never success.
@@ -220,7 +239,7 @@ TEST_F(V3AgentTest, WrongPrivacyPassPhraseIsASecurityFailure) {
 TEST_F(V3AgentTest, UnknownUserIsASecurityFailure) {
   UsmSettings unknown = kSha;
   unknown.name = "nobodyhere";
-  KalOwned<IKasUsmTarget> target(make_usm_target(unknown, kAgent));
+  KalOwned<IKasUsmTarget> target(make_usm_target(unknown, agent_address()));
   KalOwned<IKasPdu> pdu(make_request(0, {kSysDescr}));
   EXPECT_EQ(session_->send_sync(pdu.get(), target.get()), kKasErrV3Security);
 }
@@ -244,10 +263,10 @@ class V3RefusedTest : public ::testing::TestWithParam<RefusedRow> {};
 
 // Settings outside the table are refused before any datagram leaves.
 TEST_P(V3RefusedTest, AnswersInvalidArgumentBeforeSending) {
-  SilentAgent silent("127.0.8.3");
+  SilentAgent silent(agent_address());
   ASSERT_TRUE(silent.ok());
   KalOwned<IKasRequestSession> session(kas_create_v3_request_session());
-  KalOwned<IKasUsmTarget> target(make_usm_target(GetParam().settings, "127.0.8.3", 161, 100, 0));
+  KalOwned<IKasUsmTarget> target(make_usm_target(GetParam().settings, agent_address(), 161, 100, 0));
   KalOwned<IKasPdu> pdu(make_request(0, {kSysDescr}));
   EXPECT_EQ(session->send_sync(pdu.get(), target.get()), kKalErrInvalidArg);
   EXPECT_EQ(silent.datagrams(), 0);
@@ -269,7 +288,7 @@ TEST_F(V3AgentTest, AuthNoPrivIgnoresThePrivacySettings) {
   UsmSettings s = kSha;
   s.priv = 7;
   s.priv_pass = "x";
-  KalOwned<IKasUsmTarget> target(make_usm_target(s, kAgent));
+  KalOwned<IKasUsmTarget> target(make_usm_target(s, agent_address()));
   KalOwned<IKasPdu> pdu(make_request(0, {kSysDescr}));
   EXPECT_EQ(session_->send_sync(pdu.get(), target.get()), kKalOk);
 }
@@ -279,7 +298,7 @@ TEST_F(V3AgentTest, CommunityTargetAndMissingArgumentsAreRefused) {
   community->set_version(kKasVersion3);
   KalOwned<IKasPdu> pdu(make_request(0, {kSysDescr}));
   EXPECT_EQ(session_->send_sync(pdu.get(), community.get()), kKalErrInvalidArg);
-  KalOwned<IKasUsmTarget> target(make_usm_target(kSha, kAgent));
+  KalOwned<IKasUsmTarget> target(make_usm_target(kSha, agent_address()));
   EXPECT_EQ(session_->send_sync(nullptr, target.get()), kKalErrInvalidArg);
   EXPECT_EQ(session_->send_sync(pdu.get(), nullptr), kKalErrInvalidArg);
   EXPECT_EQ(session_->send_sync(static_cast<IKasSnmpPacket*>(nullptr)), kKalErrInvalidArg);
@@ -290,7 +309,7 @@ TEST_F(V3AgentTest, CommunityTargetAndMissingArgumentsAreRefused) {
 
 TEST_F(V3AgentTest, PacketFormPutsPduAndTargetBack) {
   KalOwned<IKasSnmpPacket> packet(kas_create_packet());
-  packet->set_target(make_usm_target(kMd5Des, kAgent));
+  packet->set_target(make_usm_target(kMd5Des, agent_address()));
   packet->set_pdu(make_request(0, {kSysDescr}));
   ASSERT_EQ(session_->send_sync(packet.get()), kKalOk);
   ASSERT_NE(packet->get_pdu(), nullptr);
@@ -302,14 +321,14 @@ TEST_F(V3AgentTest, PacketFormPutsPduAndTargetBack) {
 TEST_F(V3AgentTest, DispatcherRoutesSnmpV3Targets) {
   KalOwned<SessionDispatcher> dispatcher(kas_create_session_dispatcher());
   ASSERT_TRUE(dispatcher);
-  KalOwned<IKasUsmTarget> target(make_usm_target(kShaAes, kAgent));
+  KalOwned<IKasUsmTarget> target(make_usm_target(kShaAes, agent_address()));
   KalOwned<IKasPdu> pdu(make_request(0, {kSysDescr}));
   EXPECT_EQ(dispatcher->send_sync(pdu.get(), target.get()), kKalOk);
   EXPECT_FALSE(text_at(pdu.get(), 0).empty());
 }
 
 TEST_F(V3AgentTest, EngineIdDiscoveryFindsTheAgent) {
-  KalOwned<IKasUsmTarget> target(make_usm_target(kSha, kAgent, 161, 200, 0));
+  KalOwned<IKasUsmTarget> target(make_usm_target(kSha, agent_address(), 161, 1000, 0));
   KalOwned<IKasSnmpPacketList> collector(kas_create_packet_list());
   {
     NetSnmpLibraryScope library;
@@ -319,7 +338,7 @@ TEST_F(V3AgentTest, EngineIdDiscoveryFindsTheAgent) {
   ASSERT_EQ(collector->count(), 1u);
   const IKasSnmpTarget* found = collector->front()->get_target();
   ASSERT_NE(found->as_usm(), nullptr);
-  EXPECT_STREQ(found->get_address()->text(), kAgent);
+  EXPECT_STREQ(found->get_address()->text(), agent_address());
   EXPECT_EQ(found->get_address()->get_port(), 161);
   size_t length = 0;
   const uint8_t* engine = found->as_usm()->get_security_engine_id(&length);
@@ -361,14 +380,14 @@ TEST_F(V3AgentTest, EngineIdDiscoveryWithNobodyAnsweringIsEmpty) {
 }
 
 TEST_F(V3AgentTest, BroadcastQueryToOneAgentAnswersOnePacket) {
-  KalOwned<IKasUsmTarget> target(make_usm_target(kShaAes, kAgent, 161, 200, 0));
+  KalOwned<IKasUsmTarget> target(make_usm_target(kShaAes, agent_address(), 161, 1000, 0));
   KalOwned<IKasPdu> pdu(make_request(0, {kSysObjectId}));
   IKasSnmpPacketList* raw = nullptr;
   ASSERT_EQ(session_->send_broad_cast_sync(pdu.get(), target.get(), &raw), kKalOk);
   KalOwned<IKasSnmpPacketList> list(raw);
   ASSERT_EQ(list->count(), 1u);
   const IKasSnmpPacket* packet = list->front();
-  EXPECT_STREQ(packet->get_target()->get_address()->text(), kAgent);
+  EXPECT_STREQ(packet->get_target()->get_address()->text(), agent_address());
   size_t length = 0;
   EXPECT_NE(packet->get_target()->as_usm()->get_security_engine_id(&length), nullptr);
   EXPECT_EQ(text_at(packet->get_pdu(), 0).rfind("1.3.6.1.4.1.8072.", 0), 0u);
@@ -380,7 +399,7 @@ TEST_F(V3AgentTest, BroadcastQueryToOneAgentAnswersOnePacket) {
 TEST_F(V3AgentTest, BroadcastQueryLeavesOutAgentsThatRefuseTheUser) {
   UsmSettings wrong = kShaAes;
   wrong.auth_pass = "another-passphrase";
-  KalOwned<IKasUsmTarget> target(make_usm_target(wrong, kAgent, 161, 200, 0));
+  KalOwned<IKasUsmTarget> target(make_usm_target(wrong, agent_address(), 161, 200, 0));
   KalOwned<IKasPdu> pdu(make_request(0, {kSysObjectId}));
   IKasSnmpPacketList* raw = nullptr;
   ASSERT_EQ(session_->send_broad_cast_sync(pdu.get(), target.get(), &raw), kKalOk);
@@ -393,7 +412,7 @@ TEST_F(V3AgentTest, BroadcastQueryLeavesOutAgentsThatRefuseTheUser) {
 TEST_F(V3AgentTest, EveryOperationHasItsOwnLibrarySetUpAndKeepsTheLocale) {
   ASSERT_NE(setlocale(LC_CTYPE, "C"), nullptr);
   const long before = NetSnmpLibraryScope::setups();
-  KalOwned<IKasUsmTarget> target(make_usm_target(kNoAuth, kAgent));
+  KalOwned<IKasUsmTarget> target(make_usm_target(kNoAuth, agent_address()));
   for (int i = 0; i < 3; ++i) {
     KalOwned<IKasPdu> pdu(make_request(0, {kSysDescr}));
     ASSERT_EQ(session_->send_sync(pdu.get(), target.get()), kKalOk);
@@ -411,7 +430,7 @@ TEST_F(V3AgentTest, FourThreadsGetAtOnce) {
   for (const UsmSettings& settings : rows) {
     threads.emplace_back([&failures, settings] {
       KalOwned<IKasRequestSession> session(kas_create_v3_request_session());
-      KalOwned<IKasUsmTarget> target(make_usm_target(settings, kAgent));
+      KalOwned<IKasUsmTarget> target(make_usm_target(settings, agent_address()));
       for (int i = 0; i < 3; ++i) {
         KalOwned<IKasPdu> pdu(make_request(0, {kSysDescr, kSysObjectId}));
         if (session->send_sync(pdu.get(), target.get()) != kKalOk || pdu->binding_count() != 2 ||
