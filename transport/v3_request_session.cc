@@ -162,7 +162,8 @@ namespace {
 // Sends the probe to the target's destination (a broadcast address or one
 // agent) and notes the source of every SNMP message that comes back within
 // the target's time-out, once per address, in order of arrival. The probe
-// is sent again for each retry.
+// is sent again for each retry. An answer from the destination itself ends
+// the wait at once.
 int collect_answering_agents(const IKasSnmpTarget* target,
                              std::vector<KalOwned<IKalNetworkAddress>>* answered) {
   const IKalNetworkAddress* destination = target->get_address();
@@ -207,7 +208,11 @@ int collect_answering_agents(const IKasSnmpTarget* target,
       for (const auto& a : *answered) known = known || a->equals(source.get());
       if (known) continue;
       kal_log(kKalModuleSnmp, kKalLogDebug, "v3 broad cast: answer from %s", source->text());
+      // An answer from the destination itself: it was one agent, not a
+      // broadcast address, and nobody else will answer.
+      const bool unicast = strcmp(source->text(), to->text()) == 0;
       answered->push_back(std::move(source));
+      if (unicast) return kKalOk;
     }
   }
   return kKalOk;
