@@ -7,6 +7,20 @@
 // sessions do. Net-SNMP's parse gives identifiers as arrays of numbers; ours
 // are dotted text, written from the received octets when first read
 // (BM_OurDecodeAndReadNames counts that as well).
+//
+// Run (Release, a quiet machine gives steadier figures):
+//   cmake -S . -B build/perf -DCMAKE_BUILD_TYPE=Release -DZEL_BENCHMARKS=ON
+//   cmake --build build/perf --target codec_benchmark
+//   build/perf/benchmarks/codec_benchmark --benchmark_repetitions=10
+//       --benchmark_min_time=1 --benchmark_report_aggregates_only=true
+//   (one command line)
+// Instructions per call, which a loaded machine does not disturb: run one
+// benchmark under callgrind collecting only inside the measured call, and
+// divide the collected count by the calls of that function, e.g.
+//   valgrind --tool=callgrind --toggle-collect='*CKasCodecService::encode*'
+//       codec_benchmark --benchmark_filter='^BM_OurEncode$'
+//   callgrind_annotate --inclusive=yes --tree=caller callgrind.out.<pid>
+// (Net-SNMP's side: snmp_build; snmp_parse with snmp_free_pdu.)
 #include <benchmark/benchmark.h>
 
 #include <cstdio>

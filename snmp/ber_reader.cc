@@ -264,29 +264,13 @@ BerOidResult BerReader::read_oid_text(size_t n, char* text, size_t cap, size_t* 
   return BerOidResult::kOk;
 }
 
-BerOidResult BerReader::scan_oid(size_t n, BerOidShape* shape) {
+BerOidResult BerReader::scan_long_oid(size_t n, BerOidShape* shape) {
   if (error_ || n > remaining()) {
     fail();
     return BerOidResult::kPastLength;
   }
   const uint8_t* p = cur_;
   const uint8_t* const stop = cur_ + n;
-  // Most identifiers have only one-octet numbers: one pass over the octets
-  // tells, and then there is nothing to check.
-  uint64_t any_long = 0;
-  size_t i = 0;
-  for (; i + 8 <= n; i += 8) {
-    uint64_t word;
-    std::memcpy(&word, p + i, sizeof word);
-    any_long |= word;
-  }
-  for (; i < n; ++i) any_long |= p[i];
-  if (!(any_long & 0x8080808080808080u)) {
-    cur_ = stop;
-    shape->arcs = n == 0 ? 0 : n + 1;
-    shape->minimal = true;
-    return BerOidResult::kOk;
-  }
   size_t numbers = 0;
   bool minimal = true;
   while (p != stop) {

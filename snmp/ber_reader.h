@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 // How reading an object identifier's content ended.
 enum class BerOidResult {
@@ -131,7 +132,28 @@ class BerReader {
                              BerOidShape* shape = nullptr);
   // The same checks and shape without writing the text: read_oid_text on
   // these octets later answers kOk.
-  BerOidResult scan_oid(size_t n, BerOidShape* shape);
+  BerOidResult scan_oid(size_t n, BerOidShape* shape) {
+    // Most identifiers have only one-octet numbers: one pass over the
+    // octets, eight at a time, tells, and then there is nothing to check.
+    if (!error_ && n <= remaining()) {
+      const uint8_t* p = cur_;
+      uint64_t any_long = 0;
+      size_t i = 0;
+      for (; i + 8 <= n; i += 8) {
+        uint64_t word;
+        std::memcpy(&word, p + i, sizeof word);
+        any_long |= word;
+      }
+      for (; i < n; ++i) any_long |= p[i];
+      if (!(any_long & 0x8080808080808080u)) {
+        cur_ += n;
+        shape->arcs = n == 0 ? 0 : n + 1;  // the first number holds two arcs
+        shape->minimal = true;
+        return BerOidResult::kOk;
+      }
+    }
+    return scan_long_oid(n, shape);
+  }
 
   // Text room that read_oid_text needs at most for n content octets.
   static size_t oid_text_capacity(size_t n) { return 11 * (n + 1); }
@@ -144,6 +166,7 @@ class BerReader {
  private:
   bool read_long_length(size_t* n, bool within_window);
   bool read_long_int32_content(size_t n, uint32_t* bits);
+  BerOidResult scan_long_oid(size_t n, BerOidShape* shape);
 
   const uint8_t* const start_;
   const uint8_t* cur_;
