@@ -7,10 +7,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <cstring>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "plugin/zel_api.h"
@@ -32,6 +34,7 @@ const char* const kCaseOrder[] = {
     "AuthPrivShaAesReadsWhatCommunityModeReads",
     "NoAuthNoPrivReadsWhatCommunityModeReads",
     "WrongPassPhrasesOpenNoDevice",
+    "FourThreadsWithContextsOfTheirOwnReadAtOnce",
 };
 
 std::string agent_address_for(const std::string& testName) {
@@ -293,6 +296,55 @@ TEST_F(V3DeviceLibrary, WrongPassPhrasesOpenNoDevice) {
   EXPECT_EQ(-203,
             api_.ZelInitDeviceEx(handle_, address_.c_str(), 1, 2, &s, 500, 0));
   EXPECT_EQ(-8, api_.ZelGetNumberOfStorageInfo(handle_, &count));
+}
+
+// The library's SNMPv3 state is process-wide: four hosts' threads, each with
+// a context of its own, open and read the device at once and all get what
+// community mode reads.
+TEST_F(V3DeviceLibrary, FourThreadsWithContextsOfTheirOwnReadAtOnce) {
+  const DeviceRead community = read_in_community_mode();
+  const auto count_of = [&](const char* what) {
+    for (const std::string& line : community.lines)
+      if (line.rfind(std::string(what) + ": ", 0) == 0) return line;
+    return std::string();
+  };
+  const std::string storage = count_of("storage");
+  const std::string toner = count_of("toner");
+  ASSERT_FALSE(storage.empty());
+  std::atomic<int> failures{0};
+  std::vector<std::thread> threads;
+  for (int t = 0; t < 4; ++t) {
+    threads.emplace_back([&, t] {
+      ZelContext* h = nullptr;
+      if (api_.ZelInit(&h) != 0) {
+        failures.fetch_add(1);
+        return;
+      }
+      const ZelSnmpV3Settings s =
+          t % 2 ? settings(kPlainUser, 0, 0, 0, "", "")
+                : settings(kShaAesUser, 2, 2, 2, kShaAesAuth, kShaAesPriv);
+      int32_t c = -1;
+      DeviceRead got;
+      const int opened =
+          api_.ZelInitDeviceEx(h, address_.c_str(), 1, 2, &s, kTimeoutMs, 1);
+      if (opened != 0) {
+        ADD_FAILURE() << "thread " << t << " open: " << opened;
+        failures.fetch_add(1);
+      } else {
+        int rc = api_.ZelGetNumberOfStorageInfo(h, &c);
+        got.add("storage", rc, c);
+        rc = api_.ZelGetNumberOfTonerInfo(h, &c);
+        got.add("toner", rc, c);
+        EXPECT_EQ(storage, got.lines[0]) << "thread " << t;
+        EXPECT_EQ(toner, got.lines[1]) << "thread " << t;
+        if (got.lines[0] != storage || got.lines[1] != toner)
+          failures.fetch_add(1);
+      }
+      api_.ZelUnInit(h);
+    });
+  }
+  for (auto& th : threads) th.join();
+  EXPECT_EQ(0, failures.load());
 }
 
 // SNMPv3 discovery on a private namespace LAN through the built library:
