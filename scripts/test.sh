@@ -33,7 +33,8 @@ threaded='^(ObserverInvoker|WorkerThread|TrapSession)\.|FirstUseFromManyThreads|
 cmake -S . -B build/tsan -DCMAKE_BUILD_TYPE=Debug -DZEL_TSAN=ON \
   -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ >/dev/null
 tsan_targets=(log_test network_address_test observer_invoker_test trap_session_test
-  request_session_test session_dispatcher_test v3_request_session_agent_test)
+  request_session_test session_dispatcher_test v3_request_session_agent_test
+  v3_device_library_test)
 cmake --build build/tsan -j "$jobs" --target "${tsan_targets[@]}"
 (cd build/tsan && TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" \
   ctest -j "$jobs" --output-on-failure --no-tests=error -R "$threaded")
