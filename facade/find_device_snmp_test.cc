@@ -245,13 +245,15 @@ TEST(FindDeviceNetns, BroadcastCollectsOneAnswerPerDevice) {
     ASSERT_EQ(finder->get_protocol("10.9.7.255", &protocol), kKalOk);
     ASSERT_EQ(protocol, IKalNetworkAddress::IPv4);
     finder->set_community("public");
-    ASSERT_EQ(finder->init("10.9.7.255", protocol, 161, 0, nullptr, 300, 1, 0),
+    // Three tries: a fresh bridge port may still drop the first datagram, and
+    // every device must still hear at least two of them.
+    ASSERT_EQ(finder->init("10.9.7.255", protocol, 161, 0, nullptr, 300, 2, 0),
               kKalOk);
     ASSERT_EQ(finder->add_oid_string(kSysObjectId), kKalOk);
     IKasSnmpPacketList* raw = nullptr;
     ASSERT_EQ(finder->send_broad_cast(&raw), kKalOk);
     KalOwned<IKasSnmpPacketList> list(raw);
-    // Every device answered both tries; each appears once.
+    // Every device answered at least two tries; each appears once.
     EXPECT_EQ(answers(list.get()),
               (std::map<std::string, std::string>{{"10.9.7.2", models[0]},
                                                   {"10.9.7.3", models[1]},
