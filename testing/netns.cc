@@ -429,6 +429,24 @@ std::string NetNsNode::ip(const std::string& args) {
   return ip_in(ns_fd_, args);
 }
 
+namespace {
+
+// A veth's carrier, and a bridge port's forwarding state, come up a moment
+// after "link set up": datagrams sent before then are dropped. Waits (bounded)
+// until the outer end reports both, so that a test's first broadcast arrives.
+void wait_until_forwarding(const std::string& outer_if, bool bridged) {
+  for (int i = 0; i < 60; ++i) {
+    std::string out;
+    run_command({"ip", "-d", "-o", "link", "show", "dev", outer_if}, &out, 5);
+    const bool up = out.find("LOWER_UP") != std::string::npos;
+    const bool forwarding = !bridged || out.find("state forwarding") != std::string::npos;
+    if (up && forwarding) return;
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+}
+
+}  // namespace
+
 std::string NetNsNode::attach(const std::string& bridge, const std::string& outer_if,
                               const std::string& inner_if, const std::string& cidr) {
   if (anchor_ <= 0) return "the node has no namespace";
@@ -438,6 +456,7 @@ std::string NetNsNode::attach(const std::string& bridge, const std::string& oute
   if (err.empty()) err = zeltest::ip("link set " + outer_if + " up");
   if (err.empty() && !cidr.empty()) err = ip("addr add " + cidr + " dev " + inner_if);
   if (err.empty()) err = ip("link set " + inner_if + " up");
+  if (err.empty()) wait_until_forwarding(outer_if, !bridge.empty());
   return err;
 }
 
