@@ -24,6 +24,17 @@
 #   --start-timeout S   bound on the wait for all agents (default 90)
 #   --mode MODE         userns (rootless; the default where the kernel allows
 #                       user namespaces) or root (plain namespaces, needs root)
+#   --faults SETTINGS   put a fault relay on every printer's link: the agent
+#                       listens on the printer's loopback (127.0.0.1:1161 and
+#                       [::1]:1161) and the relay, on port 161 of the
+#                       printer's own addresses, forwards to it. SETTINGS are
+#                       the relay's KEY=VALUE settings, comma separated, e.g.
+#                       loss=0.2,duplicate=0.1,reorder=0.1,delay_ms=200
+#                       (see fault_relay --help); printer N's relays take
+#                       seed=BASE+N (IPv4) and seed=BASE+1000+N (IPv6)
+#   --faults-seed BASE  the seeds' base (default 1)
+#   --relay PATH        the fault_relay program (default: the first
+#                       build/*/testing/fault_relay of this repository)
 #   --quiet             no printer table on stderr
 #   -h, --help          this text
 #
@@ -34,6 +45,9 @@
 #   ZEL_LAB_SUPPORTED, ZEL_LAB_SUPPORTED6 the printers serving a supported device
 #   ZEL_LAB_TABLE                     a file: index, IPv4, IPv6, sysObjectID,
 #                                     supported (yes/no), recording (tab separated)
+#   ZEL_LAB_RELAY_STATS               with --faults: a folder where each relay
+#                                     keeps its counters current, one line of
+#                                     JSON in IPV4.json and IPV4-v6.json
 # Every printer answers the communities "vorovo" (the plug-in's default) and
 # "public"; SNMPv3 with snmpsimd's built-in user "simulator" (MD5 "auctoritas",
 # DES "privatus").
@@ -83,9 +97,9 @@ recording_oid() {
 # Waits (bounded by the deadline in seconds since the epoch) until the agent at
 # $1 answers a v2c get of sysObjectID.0.
 wait_for_agent() {
-  local addr=$1 deadline=$2
+  local addr=$1 deadline=$2 wait=${3:-0.5}
   while [ "$(date +%s)" -lt "$deadline" ]; do
-    if snmpget -m '' -v2c -c vorovo -t 0.5 -r 0 -Oqv "$addr" 1.3.6.1.2.1.1.2.0 \
+    if snmpget -m '' -v2c -c vorovo -t "$wait" -r 0 -Oqv "$addr" 1.3.6.1.2.1.1.2.0 \
         >/dev/null 2>&1; then
       return 0
     fi
@@ -115,11 +129,32 @@ inner_cleanup() {
   ip link del br0 2>/dev/null || true
 }
 
+# Starts printer $1's two fault relays inside the namespace of process $2.
+# Settings in WORK/faults (one per line), the seeds' base in WORK/faults-seed.
+start_relays() {
+  local i=$1 pid=$2 work=$3 a4=$4 stats=$work/relay-stats settings base
+  mapfile -t settings <"$work/faults"
+  base=$(cat "$work/faults-seed")
+  mkdir -p "$stats"
+  # Bounded by the lab's teardown; the lifetime is only a backstop.
+  nsenter -t "$pid" -n "$(cat "$work/relay")" --listen 0.0.0.0:161 \
+    --agent 127.0.0.1:1161 --lifetime 43200 --stats "$stats/$a4.json" \
+    "${settings[@]}" "seed=$((base + i))" >"$work/p$i/relay4.log" 2>&1 &
+  inner_pids+=("$!")
+  nsenter -t "$pid" -n "$(cat "$work/relay")" --listen '[::]:161' \
+    --agent '[::1]:1161' --lifetime 43200 --stats "$stats/$a4-v6.json" \
+    "${settings[@]}" "seed=$((base + 1000 + i))" >"$work/p$i/relay6.log" 2>&1 &
+  inner_pids+=("$!")
+}
+
 # Runs as PID 1 of the lab's PID namespace. Arguments: WORK MODE N QUIET
-# TIMEOUT -- COMMAND...; the recording list is in WORK/recordings.
+# TIMEOUT -- COMMAND...; the recording list is in WORK/recordings, the fault
+# settings (when any) in WORK/faults.
 inner_main() {
   local work=$1 mode=$2 count=$3 quiet=$4 timeout=$5
   shift 6
+  local faults=0 probe_wait=0.5
+  if [ -f "$work/faults" ]; then faults=1; probe_wait=3; fi
   trap 'inner_cleanup; exit 130' INT
   trap 'inner_cleanup; exit 143' TERM
   trap 'inner_cleanup' EXIT
@@ -161,6 +196,11 @@ inner_main() {
     # as real root without user namespaces, snmpsimd drops to nobody itself.
     local agent=(snmpsimd "--data-dir=$dir/data" "--cache-dir=$dir/cache"
                  "--agent-udpv4-endpoint=0.0.0.0:161" "--agent-udpv6-endpoint=[::]:161")
+    if [ "$faults" -eq 1 ]; then
+      # The relay takes port 161 of the printer's addresses.
+      agent=(snmpsimd "--data-dir=$dir/data" "--cache-dir=$dir/cache"
+             "--agent-udpv4-endpoint=127.0.0.1:1161" "--agent-udpv6-endpoint=[::1]:1161")
+    fi
     local wait_go="n=0; while [ ! -e '$dir/go' ] && [ \$n -lt 600 ]; do sleep 0.05; n=\$((n+1)); done"
     if [ "$mode" = userns ]; then
       unshare --user --map-user=65534 --map-group=65534 --net -- \
@@ -186,6 +226,7 @@ inner_main() {
       ip addr add $a4/24 brd + dev eth0
       ip -6 addr add $a6/64 dev eth0 nodad
       ip link set eth0 up" || die "printer $i: cannot configure its namespace"
+    [ "$faults" -eq 0 ] || start_relays "$i" "$pid" "$work" "$a4"
     touch "$dir/go"
     printf '%s\t%s\t%s\t%s\t%s\t%s\n' "$i" "$a4" "$a6" "$served_oid" "$supported" "$src" >>"$table"
     all4+=("$a4"); all6+=("$a6")
@@ -194,7 +235,7 @@ inner_main() {
 
   local deadline=$(($(date +%s) + timeout))
   for i in $(seq 1 "$count"); do
-    if ! wait_for_agent "$kNet4.$((10 + i))" "$deadline"; then
+    if ! wait_for_agent "$kNet4.$((10 + i))" "$deadline" "$probe_wait"; then
       printf 'lab: printer %s (%s) did not answer within %ss; its log:\n' \
         "$i" "$kNet4.$((10 + i))" "$timeout" >&2
       tail -n 20 "$work/p$i/snmpsimd.log" >&2 || true
@@ -212,6 +253,7 @@ inner_main() {
   export ZEL_LAB_BROADCAST="$kNet4.255" ZEL_LAB_TABLE="$table"
   export ZEL_LAB_PRINTERS="${all4[*]}" ZEL_LAB_PRINTERS6="${all6[*]}"
   export ZEL_LAB_SUPPORTED="${sup4[*]:-}" ZEL_LAB_SUPPORTED6="${sup6[*]:-}"
+  if [ "$faults" -eq 1 ]; then export ZEL_LAB_RELAY_STATS="$work/relay-stats"; fi
   # The command runs in the background so that a signal reaches the traps at
   # once (bash runs traps only between foreground commands); it keeps the
   # terminal's standard input.
@@ -229,7 +271,7 @@ inner_main() {
 outer_main() {
   local count=4 quiet=0 timeout=90 shared
   shared=$(realpath -m "$root/../shared/testdata/printers")
-  local specs=() want_mode=""
+  local specs=() want_mode="" faults="" faults_seed=1 relay=""
   while [ $# -gt 0 ]; do
     case $1 in
       --printers) [ $# -ge 2 ] || usage_error "--printers needs a number"; count=$2; shift 2 ;;
@@ -242,6 +284,12 @@ outer_main() {
       --start-timeout=*) timeout=${1#*=}; shift ;;
       --mode) [ $# -ge 2 ] || usage_error "--mode needs userns or root"; want_mode=$2; shift 2 ;;
       --mode=*) want_mode=${1#*=}; shift ;;
+      --faults) [ $# -ge 2 ] || usage_error "--faults needs settings"; faults=$2; shift 2 ;;
+      --faults=*) faults=${1#*=}; shift ;;
+      --faults-seed) [ $# -ge 2 ] || usage_error "--faults-seed needs a number"; faults_seed=$2; shift 2 ;;
+      --faults-seed=*) faults_seed=${1#*=}; shift ;;
+      --relay) [ $# -ge 2 ] || usage_error "--relay needs a path"; relay=$2; shift 2 ;;
+      --relay=*) relay=${1#*=}; shift ;;
       --quiet) quiet=1; shift ;;
       -h | --help) usage; exit 0 ;;
       --) shift; break ;;
@@ -270,6 +318,22 @@ outer_main() {
     fi
     [ ${#specs[@]} -gt 0 ] ||
       usage_error "no recordings: neither $own nor $shared/printer-*.snmprec exist"
+  fi
+  [[ "$faults_seed" =~ ^[0-9]+$ ]] || usage_error "--faults-seed must be a number"
+  if [ -n "$faults" ]; then
+    if [ -z "$relay" ]; then
+      local candidate
+      for candidate in "$root"/build/*/testing/fault_relay; do
+        if [ -x "$candidate" ]; then relay=$candidate; break; fi
+      done
+    fi
+    [ -n "$relay" ] && [ -x "$relay" ] ||
+      usage_error "--faults needs the fault_relay program (build it, or give --relay)"
+    relay=$(realpath "$relay")
+    # The relay checks every setting before the lab is built.
+    local check=()
+    IFS=, read -r -a check <<<"$faults"
+    "$relay" --check "${check[@]}" || usage_error "bad --faults settings '$faults'"
   fi
   local s
   for s in "${specs[@]}"; do
@@ -301,6 +365,12 @@ outer_main() {
   local work=$lab_work
   chmod 755 "$work"
   printf '%s\n' "${specs[@]}" >"$work/recordings"
+  if [ -n "$faults" ]; then
+    IFS=, read -r -a setting_list <<<"$faults"
+    printf '%s\n' "${setting_list[@]}" >"$work/faults"
+    printf '%s\n' "$faults_seed" >"$work/faults-seed"
+    printf '%s\n' "$relay" >"$work/relay"
+  fi
 
   lab_child=""
   outer_cleanup() {

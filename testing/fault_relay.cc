@@ -14,6 +14,7 @@
 #include <map>
 #include <queue>
 #include <random>
+#include <string_view>
 #include <vector>
 
 #include "testing/scripted_responder.h"
@@ -157,6 +158,10 @@ struct RelayClient {
   int in_fd = -1;        // the relay socket the client spoke to
   int upstream_fd = -1;  // towards the agent
   Clock::time_point last_heard;
+  // The client's previous request, to tell a retry (the same octets again)
+  // from a new request.
+  size_t last_request_hash = 0;
+  size_t last_request_size = 0;
   ~RelayClient() {
     if (upstream_fd >= 0) close(upstream_fd);
   }
@@ -319,6 +324,7 @@ class RelayLoop {
       const bool allowed =
           !s_.config.request_hook || s_.config.request_hook(index);
       std::shared_ptr<RelayClient> client = client_for(from, fd);
+      if (client) note_repeat(client.get(), got);
       if (!client || !allowed || fate.lost) {
         count_(&FaultCounters::requests_dropped, 1);
       } else {
@@ -327,6 +333,18 @@ class RelayLoop {
       // Counted last, so that a waiter on `requests` sees its fate too.
       count_(&FaultCounters::requests, 1);
     }
+  }
+
+  void note_repeat(RelayClient* client, ssize_t got) {
+    const size_t size = static_cast<size_t>(got);
+    const size_t hash = std::hash<std::string_view>()(std::string_view(
+        reinterpret_cast<const char*>(s_.buffer.data()), size));
+    if (size == client->last_request_size &&
+        hash == client->last_request_hash) {
+      count_(&FaultCounters::repeats, 1);
+    }
+    client->last_request_hash = hash;
+    client->last_request_size = size;
   }
 
   void read_answers(const std::shared_ptr<RelayClient>& client) {
@@ -555,6 +573,7 @@ std::string fault_counters_json(const FaultCounters& c) {
   add("held", c.held);
   add("overtaken", c.overtaken);
   add("garbage", c.garbage);
+  add("repeats", c.repeats);
   add("alternate_requests", c.alternate_requests);
   add("stray", c.stray);
   add("send_errors", c.send_errors);

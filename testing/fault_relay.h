@@ -52,12 +52,14 @@ struct FaultCounters {
   uint64_t answers = 0;           // datagrams received from the agent
   uint64_t requests_dropped = 0;  // by request_loss or the request hook
   uint64_t answers_dropped = 0;
-  uint64_t requests_sent = 0;       // to the agent, copies included
-  uint64_t answers_sent = 0;        // to clients, copies included
-  uint64_t duplicated = 0;          // extra copies, both directions
-  uint64_t held = 0;                // datagrams held back for reordering
-  uint64_t overtaken = 0;           // datagrams sent after a later one
-  uint64_t garbage = 0;             // garbage datagrams sent to clients
+  uint64_t requests_sent = 0;  // to the agent, copies included
+  uint64_t answers_sent = 0;   // to clients, copies included
+  uint64_t duplicated = 0;     // extra copies, both directions
+  uint64_t held = 0;           // datagrams held back for reordering
+  uint64_t overtaken = 0;      // datagrams sent after a later one
+  uint64_t garbage = 0;        // garbage datagrams sent to clients
+  // Requests equal to the client's previous one: the client's retries.
+  uint64_t repeats = 0;
   uint64_t alternate_requests = 0;  // requests that came in on the alternate
   uint64_t stray = 0;               // datagrams from neither side, dropped
   uint64_t send_errors = 0;  // failed sendto (a dead agent, a gone client)

@@ -22,9 +22,11 @@ constexpr char kUsage[] =
     "usage: fault_relay --listen ADDR:PORT --agent ADDR:PORT [--alternate "
     "ADDR]\n"
     "                   [--lifetime SECONDS] [--stats FILE] [KEY=VALUE...]\n"
+    "       fault_relay --check [KEY=VALUE...]\n"
     "  ADDR is an IPv4 literal or [IPv6]; the lifetime defaults to 600 s.\n"
     "  KEY: loss, request_loss, answer_loss, duplicate, reorder, garbage\n"
-    "       (probabilities 0..1), delay_ms, jitter_ms, reorder_ms, seed.\n";
+    "       (probabilities 0..1), delay_ms, jitter_ms, reorder_ms, seed.\n"
+    "  --check only checks the settings.\n";
 
 // "1.2.3.4:161" or "[::1]:161".
 bool split_endpoint(const std::string& text, std::string* host,
@@ -64,13 +66,15 @@ int main(int argc, char** argv) {
   zeltest::FaultRelayConfig config;
   std::string stats_path;
   long lifetime_s = 600;
-  bool have_listen = false, have_agent = false;
+  bool have_listen = false, have_agent = false, check_only = false;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     const bool has_value = i + 1 < argc;
     if (arg == "-h" || arg == "--help") {
       std::fputs(kUsage, stdout);
       return 0;
+    } else if (arg == "--check") {
+      check_only = true;
     } else if (arg == "--listen" && has_value) {
       if (!split_endpoint(argv[++i], &config.listen, &config.listen_port))
         return usage_error(std::string("bad --listen ") + argv[i]);
@@ -96,6 +100,7 @@ int main(int argc, char** argv) {
       return usage_error("unexpected argument '" + arg + "'");
     }
   }
+  if (check_only) return 0;
   if (!have_listen || !have_agent)
     return usage_error("--listen and --agent are needed");
 

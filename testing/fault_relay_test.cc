@@ -124,6 +124,22 @@ TEST(FaultRelay, ACleanRelayForwardsBothWaysFromItsOwnAddress) {
   EXPECT_EQ(0u, c.requests_dropped + c.answers_dropped + c.duplicated);
 }
 
+TEST(FaultRelay, TheSameOctetsAgainFromOneClientCountAsARetry) {
+  ScriptedResponder agent;
+  start_echo(&agent);
+  FaultRelay relay;
+  std::string error;
+  ASSERT_TRUE(relay.start(config_for(agent), &error)) << error;
+  Client a(relay.port()), b(relay.port());
+  for (const char* text : {"one", "one", "two", "one", "one"}) {
+    a.send(text);
+    EXPECT_EQ(text, a.receive(kWaitMs));
+  }
+  b.send("one");  // another client: not a retry of a's
+  EXPECT_EQ("one", b.receive(kWaitMs));
+  EXPECT_EQ(2u, relay.counters().repeats);
+}
+
 TEST(FaultRelay, TwoClientsEachGetTheirOwnAnswers) {
   ScriptedResponder agent;
   start_echo(&agent);
