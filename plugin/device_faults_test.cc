@@ -315,6 +315,37 @@ TEST_F(DeviceFaults, AnAgentThatAnswersGarbageEndsInATimeOut) {
   EXPECT_EQ(-8, api()->ZelGetNumberOfStorageInfo(host.get(), &count));
 }
 
+TEST_F(DeviceFaults, AStreamOfGarbageDoesNotHoldTheWindowOpen) {
+  // Every request after the open is answered by four seconds of garbage, a
+  // datagram every 20 ms: each dropped datagram must shorten what is left
+  // of the try's window, not start it again.
+  zeltest::ScriptedResponder responder;
+  std::string error;
+  const auto script = model_check_then(garbage);
+  ASSERT_TRUE(responder.start(
+      "127.0.16.14", 161,
+      [script](const zeltest::ScriptedRequest& request) {
+        std::vector<zeltest::ScriptedReply> replies = script(request);
+        if (request.type == kKasPduGet) return replies;
+        return std::vector<zeltest::ScriptedReply>(
+            200, zeltest::ScriptedReply{zeltest::garbage_datagram(), 20});
+      },
+      &error))
+      << error;
+  constexpr int kTimeoutMs = 100;
+  constexpr int kRetries = 1;
+  Host host;
+  ASSERT_EQ(0, host.open("127.0.16.14", kTimeoutMs, kRetries));
+  int32_t count = -99;
+  const auto start = Clock::now();
+  const int rc = api()->ZelGetNumberOfStorageInfo(host.get(), &count);
+  EXPECT_LE(ms_since(start), (kRetries + 1) * kTimeoutMs + kSlackMs);
+  // A time-out, or the undecodable status when the last window closed just
+  // after a dropped datagram.
+  EXPECT_TRUE(rc == -203 || rc == -250) << rc;
+  EXPECT_EQ(-99, count);
+}
+
 TEST_F(DeviceFaults, AnAgentAnsweringFromItsOtherAddressIsReadInFull) {
   start_agent("127.0.16.7");
   const std::string clean = full_read("127.0.16.7", 2000, 1);
