@@ -69,15 +69,35 @@ int RequestSession::send_sync(IKasSnmpPacket* packet) {
 
 int RequestSession::send_sync(IKasPdu* pdu, IKasSnmpTarget* target) {
   if (!pdu || !target || !target->get_address()) return kKalErrInvalidArg;
-  int rc = open_socket(target);
+  int rc = reuse_or_open_socket(target);
   if (rc != kKalOk) return rc;
   int fragments = 0;
   rc = _send_and_receive(pdu, target, &fragments);
-  if (fragments == 0) return rc;
-  return fragment_process(pdu, target, fragments);
+  if (fragments != 0) rc = fragment_process(pdu, target, fragments);
+  // After a failure the next request starts on a fresh socket: nothing a
+  // silent or broken exchange left behind can reach it.
+  if (rc != kKalOk) reusable_ = false;
+  return rc;
+}
+
+int RequestSession::reuse_or_open_socket(const IKasSnmpTarget* target) {
+  if (!target || !target->get_address()) return kKalErrInvalidArg;
+  const int protocol = target->get_address()->get_protocol();
+  const uint16_t port = target->get_local_port();
+  if (socket_ && reusable_ && protocol == socket_protocol_ &&
+      port == socket_port_) {
+    return kKalOk;
+  }
+  const int rc = open_socket(target);
+  if (rc != kKalOk) return rc;
+  reusable_ = true;
+  socket_protocol_ = protocol;
+  socket_port_ = port;
+  return kKalOk;
 }
 
 int RequestSession::open_socket(const IKasSnmpTarget* target) {
+  reusable_ = false;
   if (socket_) {
     socket_->release();
     socket_ = nullptr;

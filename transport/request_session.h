@@ -8,8 +8,12 @@
 // one answer per answering address) are in transport/broadcast_request.h.
 // Log lines go to the module "snmp".
 //
-// No lock: each send replaces the session's socket, so a session carries one
-// request at a time. The request-ID counter is process-wide and atomic.
+// No lock: a session carries one request at a time. Its requests share one
+// socket while the destination's protocol and the local port stay the same
+// (a walk of a thousand GetNexts makes one socket, not a thousand); a late
+// answer to an earlier request that arrives on it carries another request ID
+// and is dropped like any stray datagram. Broadcasts always open a socket of
+// their own. The request-ID counter is process-wide and atomic.
 //
 // The steps of an exchange are public so that each can be tested alone:
 // encode_request, try_once (send, then wait_for_response), and
@@ -73,7 +77,12 @@ class RequestSession final : public IKasRequestSession {
   // Releases the current socket and opens a new one for the protocol of the
   // target's destination, bound to the target's local port (0: any).
   // 0, kKalErrInvalidArg (no target or destination), the socket's failure.
+  // A socket opened here is not reused by send_sync.
   int open_socket(const IKasSnmpTarget* target);
+  // The socket of send_sync: keeps the current one when an earlier send_sync
+  // opened it for the same protocol and local port, else open_socket.
+  // Answers as open_socket.
+  int reuse_or_open_socket(const IKasSnmpTarget* target);
   // The current socket (lent), null before open_socket.
   DataGramSocket* socket() const { return socket_; }
 
@@ -143,6 +152,11 @@ class RequestSession final : public IKasRequestSession {
 
  private:
   DataGramSocket* socket_ = nullptr;
+  // What send_sync opened socket_ for; reusable_ is false for a socket of
+  // open_socket's other callers (broadcasts) and after a failed exchange.
+  bool reusable_ = false;
+  int socket_protocol_ = 0;
+  uint16_t socket_port_ = 0;
   // Also lent to this session's broadcasts. Sessions live on the heap, so
   // the buffer never weighs on the caller's stack.
   uint8_t receive_buffer_[kKasReceiveBufferSize];
