@@ -138,18 +138,32 @@ class CKalGetData : public IKalGetData {
     return take_value(value);
   }
 
-  // The next GetNext asks for the identifiers just received; their values
-  // are dropped so that the request stays as small as the first one.
-  int clear_values() {
-    IKasVarBindList* bindings = core_.pdu()->get_bindings();
+  // Moves the answer in the PDU into a new PDU for the caller's list (the
+  // same header and bindings a clone would have, without copying a value),
+  // and refills the PDU with the identifiers just received and NULL values:
+  // the next GetNext asks for them and stays as small as the first one.
+  // *ppRow is lent: the list owns it.
+  int keep_row(IKasPduList* list, const IKasPdu** ppRow) {
+    IKasPdu* pdu = core_.pdu();
+    int rc = kKalOk;
+    KalOwned<IKasPdu> row(kas_create_pdu(&rc));
+    if (!row) return rc;
+    rc = row->assign_header(pdu);
+    if (rc != kKalOk) return rc;
+    row->set_bindings(pdu->detach_bindings());
+    const IKasVarBindList* bindings = row->get_bindings();
     const size_t n = bindings ? bindings->count() : 0;
     for (size_t i = 0; i < n; ++i) {
-      int rc = kKalOk;
-      IKasSnmpValue* null_value = kas_create_value(kKasTagNull, &rc);
-      if (!null_value) return rc;
-      rc = bindings->at(i)->set_value(null_value);
+      const IKasOid* oid = bindings->at(i)->get_oid();
+      IKasSnmpValue* name = oid ? oid->clone(&rc) : nullptr;
+      if (!name) return oid ? rc : kKalErrNoData;
+      rc = pdu->append_pair(name, nullptr);
       if (rc != kKalOk) return rc;
     }
+    const IKasPdu* kept = row.get();
+    rc = list->push_back(row.detach());
+    if (rc != kKalOk) return rc;
+    *ppRow = kept;
     return kKalOk;
   }
 
@@ -169,15 +183,19 @@ int CKalGetData::get_data(IKasPduList* list, const char* root) {
       bindings ? (bindings->at(0) ? bindings->at(0)->get_oid() : nullptr)
                : nullptr;
   if (!first) return kKalErrNoData;
-  KalOwned<IKasSnmpValue> previous(first->clone(&rc));
-  if (!previous) return rc;
+  // The first identifier of the request just sent: a copy of the caller's
+  // first, then the first identifier of the last row kept (lent by the
+  // list, which only grows while the walk runs).
+  KalOwned<IKasSnmpValue> start(first->clone(&rc));
+  if (!start) return rc;
+  const IKasOid* previous = start->as_oid();
   KalOwned<SessionDispatcher> dispatcher(make_dispatcher(&rc));
   if (!dispatcher) return rc;
   for (;;) {
     pdu->set_type(kKasPduGetNext);
     rc = dispatcher->send_sync(pdu, core_.target());
     if (rc != kKalOk) return rc;
-    switch (kal_walk_step(root_oid->as_oid(), previous->as_oid(), pdu)) {
+    switch (kal_walk_step(root_oid->as_oid(), previous, pdu)) {
       case KalWalkStep::kNoBinding:
         return kKalErrNoData;
       case KalWalkStep::kEnd:
@@ -185,14 +203,10 @@ int CKalGetData::get_data(IKasPduList* list, const char* root) {
       case KalWalkStep::kRow:
         break;
     }
-    IKasPdu* row = pdu->clone(&rc);
-    if (!row) return rc;
-    rc = list->push_back(row);
+    const IKasPdu* row = nullptr;
+    rc = keep_row(list, &row);
     if (rc != kKalOk) return rc;
-    previous.reset(pdu->get_bindings()->at(0)->get_oid()->clone(&rc));
-    if (!previous) return rc;
-    rc = clear_values();
-    if (rc != kKalOk) return rc;
+    previous = row->get_bindings()->at(0)->get_oid();
   }
 }
 

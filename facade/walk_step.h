@@ -4,6 +4,8 @@
 #ifndef FACADE_WALK_STEP_H_
 #define FACADE_WALK_STEP_H_
 
+#include <string_view>
+
 class IKasOid;
 class IKasPdu;
 
@@ -25,5 +27,14 @@ enum class KalWalkStep {
 // rows first. `previous` may be null (no order check). All arguments lent.
 KalWalkStep kal_walk_step(const IKasOid* root, const IKasOid* previous,
                           const IKasPdu* answer);
+
+// The relation of the dotted identifier `a` to `b` in SNMP's numeric order,
+// with the codes of IKasOid::compare_numeric (kKasOidEqual, kKasOidAncestor,
+// kKasOidDescendant, kKasOidBefore, kKasOidAfter). One pass over the common
+// prefix and the one sub-identifier where the texts part: a walk compares
+// every answer twice, and the texts of neighbouring rows share all but
+// their last few characters. Texts with a leading zero in the deciding
+// sub-identifier, and empty texts, go to kas_oid_compare_numeric.
+int kal_oid_relation(std::string_view a, std::string_view b);
 
 #endif  // FACADE_WALK_STEP_H_
