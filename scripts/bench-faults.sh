@@ -92,15 +92,20 @@ read_one() {
   awk -v rc="$rc" -v s="$start" -v e="$end" 'BEGIN { printf "%s %.3f\n", rc, e - s }' \
     >"$dir/$a.status"
 }
+# The relays have already seen the lab's own start-up probes: their counters
+# are taken before and after the reads.
+relay_stats() {
+  [ -n "${ZEL_LAB_RELAY_STATS:-}" ] || return 0
+  sleep 1  # the relays rewrite their counters every half second
+  for a in $ZEL_LAB_SUPPORTED; do cp "$ZEL_LAB_RELAY_STATS/$a.json" "$dir/$a.$1.json"; done
+}
+relay_stats relay-before
 for a in $ZEL_LAB_SUPPORTED; do
   if [ "$parallel" -eq 1 ]; then read_one "$a" & else read_one "$a"; fi
 done
 wait
 cp "$ZEL_LAB_TABLE" "$dir/printers.tsv"
-if [ -n "${ZEL_LAB_RELAY_STATS:-}" ]; then
-  sleep 1  # the relays rewrite their counters every half second
-  for a in $ZEL_LAB_SUPPORTED; do cp "$ZEL_LAB_RELAY_STATS/$a.json" "$dir/$a.relay.json"; done
-fi
+relay_stats relay
 EOF
 )
 export ZELCTL=$zelctl LIBRARY=$library
@@ -145,7 +150,9 @@ for a in sorted(names, key=lambda s: tuple(int(x) for x in s.split("."))):
         continue
     c_rc, c_s = open(os.path.join(out, "clean", a + ".status")).read().split()
     f_rc, f_s = open(os.path.join(out, "faults", a + ".status")).read().split()
-    r = json.load(open(os.path.join(out, "faults", a + ".relay.json")))
+    after = json.load(open(os.path.join(out, "faults", a + ".relay.json")))
+    before = json.load(open(os.path.join(out, "faults", a + ".relay-before.json")))
+    r = {k: after[k] - before.get(k, 0) for k in after}
     try:
         equal = doc(clean_json) == doc(os.path.join(out, "faults", a + ".json"))
     except (OSError, ValueError):
