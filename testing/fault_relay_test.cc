@@ -154,6 +154,24 @@ TEST(FaultRelay, TwoClientsEachGetTheirOwnAnswers) {
   EXPECT_EQ(2u, relay.counters().clients);
 }
 
+TEST(FaultRelay, BeyondTheClientLimitTheLongestIdleMakesRoom) {
+  ScriptedResponder agent;
+  start_echo(&agent);
+  FaultRelayConfig config = config_for(agent);
+  config.max_clients = 2;
+  FaultRelay relay;
+  std::string error;
+  ASSERT_TRUE(relay.start(config, &error)) << error;
+  Client a(relay.port()), b(relay.port()), c(relay.port());
+  for (Client* client : {&a, &b, &c, &a}) {
+    client->send("hello");
+    EXPECT_EQ("hello", client->receive(kWaitMs));
+  }
+  // a lost its place to c and came back as a new client.
+  EXPECT_EQ(4u, relay.counters().clients);
+  EXPECT_EQ(4u, relay.counters().answers_sent);
+}
+
 TEST(FaultRelay, RequestLossDropsBeforeTheAgentAndAnswerLossAfterIt) {
   ScriptedResponder agent;
   start_echo(&agent);
