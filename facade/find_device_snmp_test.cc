@@ -31,21 +31,32 @@ using zeltest::ScriptedResponder;
 const char kSysObjectId[] = "1.3.6.1.2.1.1.2";
 const char kModel[] = "1.3.6.1.4.1.61802.1.11.93.1.37.22.4";
 
+// Init, the sysObjectID column and one send; the list answered (null when
+// the send fails).
+IKasSnmpPacketList* search(IKalFindDeviceSnmp* finder, const char* address,
+                           IKalNetworkAddress::EProtocol protocol, uint16_t port,
+                           int32_t version = 0, const KalUsmParams* usm = nullptr,
+                           uint32_t timeout = 100, uint32_t retries = 0) {
+  EXPECT_EQ(finder->init(address, protocol, port, version, usm, timeout, retries, 0), kKalOk);
+  EXPECT_EQ(finder->add_oid_string(kSysObjectId), kKalOk);
+  IKasSnmpPacketList* raw = nullptr;
+  return finder->send_broad_cast(&raw) == kKalOk ? raw : nullptr;
+}
+
+IKalFindDeviceSnmp* make_fake_finder() {
+  return kal_create_find_device_snmp_with(FakeAgent::factories());
+}
+
 // ---- over the fake session ----
 
 TEST(FindDevice, AsksForSysObjectIdInstanceZeroWithAGet) {
   FakeAgent agent;
   agent.set_text("1.3.6.1.2.1.1.2.0", "x");
-  KalOwned<IKalFindDeviceSnmp> finder(
-      kal_create_find_device_snmp_with(FakeAgent::factories()));
+  KalOwned<IKalFindDeviceSnmp> finder(make_fake_finder());
   finder->set_community("lan");
-  ASSERT_EQ(finder->init("255.255.255.255", IKalNetworkAddress::IPv4, 161, 1,
-                         nullptr, 300, 1, 0),
-            kKalOk);
-  ASSERT_EQ(finder->add_oid_string(kSysObjectId), kKalOk);
-  IKasSnmpPacketList* raw = nullptr;
-  ASSERT_EQ(finder->send_broad_cast(&raw), kKalOk);
-  KalOwned<IKasSnmpPacketList> list(raw);
+  KalOwned<IKasSnmpPacketList> list(
+      search(finder.get(), "255.255.255.255", IKalNetworkAddress::IPv4, 161, 1, nullptr, 300, 1));
+  ASSERT_TRUE(list);
   EXPECT_EQ(list->count(), 1u);
   ASSERT_EQ(agent.broadcasts(), 1);
   const zeltest::SeenRequest& r = agent.seen().at(0);
@@ -60,37 +71,22 @@ TEST(FindDevice, AsksForSysObjectIdInstanceZeroWithAGet) {
   EXPECT_EQ(r.max_message_size, 1400u);
 }
 
-TEST(FindDevice, IpxWithSizeZeroGets546) {
+TEST(FindDevice, IpxWithSizeZeroGets546AndVersion2TheSnmpV3Target) {
   FakeAgent agent;
-  KalOwned<IKalFindDeviceSnmp> finder(
-      kal_create_find_device_snmp_with(FakeAgent::factories()));
-  ASSERT_EQ(finder->init("00000000:ffffffffffff", IKalNetworkAddress::IPX,
-                         36879, 0, nullptr, 100, 0, 0),
-            kKalOk);
-  ASSERT_EQ(finder->add_oid_string(kSysObjectId), kKalOk);
-  IKasSnmpPacketList* raw = nullptr;
-  finder->send_broad_cast(&raw);
-  KalOwned<IKasSnmpPacketList> list(raw);
+  KalOwned<IKalFindDeviceSnmp> finder(make_fake_finder());
+  KalOwned<IKasSnmpPacketList> ipx(
+      search(finder.get(), "00000000:ffffffffffff", IKalNetworkAddress::IPX, 36879));
   ASSERT_EQ(agent.seen().size(), 1u);
   EXPECT_EQ(agent.seen()[0].max_message_size, 546u);
   EXPECT_EQ(agent.seen()[0].community, "vorovo");
   EXPECT_EQ(agent.seen()[0].port, 36879);
-}
 
-TEST(FindDevice, Version2UsesTheSnmpV3TargetWithTheUsmBlock) {
-  FakeAgent agent;
-  KalOwned<IKalFindDeviceSnmp> finder(
-      kal_create_find_device_snmp_with(FakeAgent::factories()));
   const KalUsmParams usm{"finder", 1, 1, 2, "a-phrase", "p-phrase", "c"};
-  ASSERT_EQ(finder->init("ff02::1", IKalNetworkAddress::IPv6, 161, 2, &usm, 100,
-                         0, 0),
-            kKalOk);
-  ASSERT_EQ(finder->add_oid_string(kSysObjectId), kKalOk);
-  IKasSnmpPacketList* raw = nullptr;
-  finder->send_broad_cast(&raw);
-  KalOwned<IKasSnmpPacketList> list(raw);
-  ASSERT_EQ(agent.seen().size(), 1u);
-  const zeltest::SeenRequest& r = agent.seen()[0];
+  KalOwned<IKalFindDeviceSnmp> v3(make_fake_finder());
+  KalOwned<IKasSnmpPacketList> list(
+      search(v3.get(), "ff02::1", IKalNetworkAddress::IPv6, 161, 2, &usm));
+  ASSERT_EQ(agent.seen().size(), 2u);
+  const zeltest::SeenRequest& r = agent.seen()[1];
   EXPECT_EQ(r.kind, 1);
   EXPECT_EQ(r.version, 2);
   EXPECT_EQ(r.security_name, "finder");
@@ -105,8 +101,7 @@ TEST(FindDevice, Version2UsesTheSnmpV3TargetWithTheUsmBlock) {
 TEST(FindDevice, FailureLeavesTheOutListUnset) {
   FakeAgent agent;
   agent.set_answer([](IKasPdu*, int) { return kKasErrSend; });
-  KalOwned<IKalFindDeviceSnmp> finder(
-      kal_create_find_device_snmp_with(FakeAgent::factories()));
+  KalOwned<IKalFindDeviceSnmp> finder(make_fake_finder());
   ASSERT_EQ(finder->init("10.1.2.255", IKalNetworkAddress::IPv4, 161, 0,
                          nullptr, 100, 0, 0),
             kKalOk);
@@ -119,8 +114,7 @@ TEST(FindDevice, FailureLeavesTheOutListUnset) {
 
 TEST(FindDevice, ArgumentsAndOrderAreChecked) {
   FakeAgent agent;
-  KalOwned<IKalFindDeviceSnmp> finder(
-      kal_create_find_device_snmp_with(FakeAgent::factories()));
+  KalOwned<IKalFindDeviceSnmp> finder(make_fake_finder());
   IKasSnmpPacketList* out = nullptr;
   EXPECT_EQ(finder->add_oid_string(kSysObjectId), kKalErrInvalidArg);
   EXPECT_EQ(finder->send_broad_cast(&out), kKalErrInvalidArg);
@@ -171,49 +165,33 @@ std::map<std::string, std::string> answers(IKasSnmpPacketList* list) {
   return out;
 }
 
-TEST(FindDeviceLoopback, UnicastSearchFindsTheOneDevice) {
-  ScriptedResponder agent;
+TEST(FindDeviceLoopback, UnicastSearchFindsTheOneDeviceAndSilenceIsAnEmptyList) {
+  ScriptedResponder agent, silent;
   std::string error;
-  ASSERT_TRUE(agent.start("127.0.7.30", 0, answers_model(kModel), &error))
+  ASSERT_TRUE(agent.start("127.0.7.30", 0, answers_model(kModel), &error)) << error;
+  ASSERT_TRUE(silent.start(
+      "127.0.7.31", 0, [](const ScriptedRequest&) { return std::vector<ScriptedReply>{}; },
+      &error))
       << error;
   KalOwned<IKalFindDeviceSnmp> finder(kal_create_find_device_snmp());
   finder->set_community("public");
-  ASSERT_EQ(finder->init("127.0.7.30", IKalNetworkAddress::IPv4, agent.port(),
-                         0, nullptr, 150, 0, 0),
-            kKalOk);
-  ASSERT_EQ(finder->add_oid_string(kSysObjectId), kKalOk);
-  IKasSnmpPacketList* raw = nullptr;
-  ASSERT_EQ(finder->send_broad_cast(&raw), kKalOk);
-  KalOwned<IKasSnmpPacketList> list(raw);
-  EXPECT_EQ(answers(list.get()),
-            (std::map<std::string, std::string>{{"127.0.7.30", kModel}}));
+  KalOwned<IKasSnmpPacketList> list(
+      search(finder.get(), "127.0.7.30", IKalNetworkAddress::IPv4, agent.port(), 0, nullptr, 150));
+  ASSERT_TRUE(list);
+  EXPECT_EQ(answers(list.get()), (std::map<std::string, std::string>{{"127.0.7.30", kModel}}));
   ASSERT_EQ(agent.request_count(), 1u);
   const ScriptedRequest r = agent.requests()[0];
   EXPECT_EQ(r.version, 0);
   EXPECT_EQ(r.community, "public");
   EXPECT_EQ(r.type, 0);
   EXPECT_EQ(r.oids, std::vector<std::string>{"1.3.6.1.2.1.1.2.0"});
-}
 
-TEST(FindDeviceLoopback, NobodyAnsweringIsAnEmptyList) {
-  ScriptedResponder agent;
-  std::string error;
-  ASSERT_TRUE(agent.start(
-      "127.0.7.31", 0,
-      [](const ScriptedRequest&) { return std::vector<ScriptedReply>{}; },
-      &error))
-      << error;
-  KalOwned<IKalFindDeviceSnmp> finder(kal_create_find_device_snmp());
-  ASSERT_EQ(finder->init("127.0.7.31", IKalNetworkAddress::IPv4, agent.port(),
-                         0, nullptr, 100, 1, 0),
-            kKalOk);
-  ASSERT_EQ(finder->add_oid_string(kSysObjectId), kKalOk);
-  IKasSnmpPacketList* raw = nullptr;
-  ASSERT_EQ(finder->send_broad_cast(&raw), kKalOk);
-  KalOwned<IKasSnmpPacketList> list(raw);
-  ASSERT_NE(list.get(), nullptr);
-  EXPECT_EQ(list->count(), 0u);
-  EXPECT_EQ(agent.request_count(), 2u);  // one per try
+  KalOwned<IKalFindDeviceSnmp> lonely(kal_create_find_device_snmp());
+  KalOwned<IKasSnmpPacketList> empty(search(lonely.get(), "127.0.7.31", IKalNetworkAddress::IPv4,
+                                            silent.port(), 0, nullptr, 100, 1));
+  ASSERT_TRUE(empty);
+  EXPECT_EQ(empty->count(), 0u);
+  EXPECT_EQ(silent.request_count(), 2u);  // one per try
 }
 
 // ---- broadcast, in a private network namespace ----

@@ -8,6 +8,7 @@
 
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "common/owned.h"
@@ -22,23 +23,42 @@
 namespace {
 
 using zeltest::FakeAgent;
+using zeltest::SeenRequest;
 
 const char kStorageType[] = "1.3.6.1.2.1.25.2.3.1.2";
 const char kStorageDescr[] = "1.3.6.1.2.1.25.2.3.1.3";
+const char kName[] = "1.3.6.1.2.1.1.5";
+
+IKalGetData* make_request() {
+  return kal_create_get_data_with(FakeAgent::factories());
+}
+
+// Answers every request with `oid` bound to the integer `call`.
+int answer_with(IKasPdu* pdu, const std::string& oid, int call) {
+  pdu->set_type(kKasPduResponse);
+  pdu->get_bindings()->at(0)->set(kas_create_oid_from_text(oid.c_str()),
+                                  kas_create_value_from_int(call, kKasTagInteger));
+  return kKalOk;
+}
 
 class GetData : public ::testing::Test {
  protected:
   void SetUp() override {
-    request_.reset(kal_create_get_data_with(FakeAgent::factories()));
+    request_.reset(make_request());
     ASSERT_TRUE(request_);
   }
   void TearDown() override { kal_alloc_hook::g_fail_countdown = -1; }
 
-  int init(int32_t version = 0, uint32_t max_size = 0,
-           IKalNetworkAddress::EProtocol protocol = IKalNetworkAddress::IPv4,
-           const KalUsmParams* usm = nullptr) {
-    return request_->init("127.0.7.9", protocol, 161, version, usm, 500, 2,
-                          max_size);
+  int init(int32_t version = 0, const KalUsmParams* usm = nullptr) {
+    return request_->init("127.0.7.9", IKalNetworkAddress::IPv4, 161, version,
+                          usm, 500, 2, 0);
+  }
+  // One integer get of sysName.0; what the session was handed.
+  SeenRequest get_name() {
+    request_->add_oid_string(kName, true);
+    int32_t v = 0;
+    request_->get_data(&v);
+    return agent_.seen().empty() ? SeenRequest{} : agent_.seen()[0];
   }
   // Rows of a walk as "oid=value oid=value" texts.
   static std::vector<std::string> rows(IKasPduList* list) {
@@ -64,15 +84,13 @@ class GetData : public ::testing::Test {
 
 // ---- init: message size, targets, community ----
 
-struct ClampRow {
-  const char* name;
-  IKalNetworkAddress::EProtocol protocol;
-  uint32_t requested;
-  size_t expected;
-};
-
 TEST(RequestCore, MaximumMessageSizeIsClampedPerProtocol) {
-  const ClampRow kRows[] = {
+  const struct {
+    const char* name;
+    IKalNetworkAddress::EProtocol protocol;
+    uint32_t requested;
+    size_t expected;
+  } kRows[] = {
       {"ipv4_zero", IKalNetworkAddress::IPv4, 0, 1400},
       {"ipv4_above", IKalNetworkAddress::IPv4, 2000, 1400},
       {"ipv4_in_range", IKalNetworkAddress::IPv4, 900, 900},
@@ -84,16 +102,13 @@ TEST(RequestCore, MaximumMessageSizeIsClampedPerProtocol) {
       {"ipx_at_limit", IKalNetworkAddress::IPX, 546, 546},
       {"ipx_in_range", IKalNetworkAddress::IPX, 300, 300},
   };
-  for (const ClampRow& row : kRows) {
+  for (const auto& row : kRows) {
     FakeAgent agent;
-    KalOwned<IKalGetData> request(
-        kal_create_get_data_with(FakeAgent::factories()));
-    ASSERT_EQ(
-        request->init(row.protocol == IKalNetworkAddress::IPX
-                          ? "00000001:0000c0a80101"
-                          : "127.0.7.9",
-                      row.protocol, 161, 0, nullptr, 100, 0, row.requested),
-        kKalOk)
+    KalOwned<IKalGetData> request(make_request());
+    const bool ipx = row.protocol == IKalNetworkAddress::IPX;
+    ASSERT_EQ(request->init(ipx ? "00000001:0000c0a80101" : "127.0.7.9",
+                            row.protocol, 161, 0, nullptr, 100, 0, row.requested),
+              kKalOk)
         << row.name;
     ASSERT_EQ(request->add_oid_string("1.3.6.1.2.1.1.2", true), kKalOk);
     int32_t v = 0;
@@ -103,20 +118,19 @@ TEST(RequestCore, MaximumMessageSizeIsClampedPerProtocol) {
   }
 }
 
-TEST_F(GetData, CommunityVersionsGoOutAsSnmpV1WithTheCommunity) {
+TEST(RequestCore, CommunityVersionsGoOutAsSnmpV1WithTheCommunity) {
   for (int32_t version : {0, 1, 3, -1}) {
     FakeAgent agent;
-    KalOwned<IKalGetData> request(
-        kal_create_get_data_with(FakeAgent::factories()));
+    KalOwned<IKalGetData> request(make_request());
     request->set_community("private");
     ASSERT_EQ(request->init("127.0.7.9", IKalNetworkAddress::IPv4, 1161,
                             version, nullptr, 750, 3, 0),
               kKalOk);
-    ASSERT_EQ(request->add_oid_string("1.3.6.1.2.1.1.5", true), kKalOk);
+    ASSERT_EQ(request->add_oid_string(kName, true), kKalOk);
     char text[8] = "";
     request->get_data(text, sizeof text);
     ASSERT_EQ(agent.seen().size(), 1u);
-    const zeltest::SeenRequest& r = agent.seen()[0];
+    const SeenRequest& r = agent.seen()[0];
     EXPECT_EQ(r.kind, 0) << version;
     EXPECT_EQ(r.version, 0) << version;
     EXPECT_EQ(r.community, "private");
@@ -129,65 +143,51 @@ TEST_F(GetData, CommunityVersionsGoOutAsSnmpV1WithTheCommunity) {
   }
 }
 
-TEST_F(GetData, NewObjectSendsTheDefaultCommunity) {
-  ASSERT_EQ(init(), kKalOk);
-  request_->add_oid_string("1.3.6.1.2.1.1.5", true);
-  int32_t v = 0;
-  request_->get_data(&v);
-  ASSERT_EQ(agent_.seen().size(), 1u);
-  EXPECT_EQ(agent_.seen()[0].community, "vorovo");
-}
-
-TEST_F(GetData, CommunitySetAfterInitChangesNothingSent) {
-  request_->set_community("first");
-  ASSERT_EQ(init(), kKalOk);
-  request_->set_community("second");
-  request_->add_oid_string("1.3.6.1.2.1.1.5", true);
-  int32_t v = 0;
-  request_->get_data(&v);
-  EXPECT_EQ(agent_.seen().at(0).community, "first");
-}
-
-TEST_F(GetData, CommunityIsReadNoFurtherThanTheCallersBuffer) {
-  // No NUL in the caller's four bytes: exactly four are taken.
-  const char unterminated[4] = {'a', 'b', 'c', 'd'};
-  request_->set_community(unterminated, sizeof unterminated);
-  ASSERT_EQ(init(), kKalOk);
-  request_->add_oid_string("1.3.6.1.2.1.1.5", true);
-  int32_t v = 0;
-  request_->get_data(&v);
-  EXPECT_EQ(agent_.seen().at(0).community, "abcd");
-}
-
-TEST_F(GetData, LongCommunityIsCutTo255Characters) {
-  const std::string long_text(300, 'x');
-  request_->set_community(long_text.c_str(), long_text.size() + 1);
-  ASSERT_EQ(init(), kKalOk);
-  request_->add_oid_string("1.3.6.1.2.1.1.5", true);
-  int32_t v = 0;
-  request_->get_data(&v);
-  EXPECT_EQ(agent_.seen().at(0).community, std::string(255, 'x'));
-}
-
-TEST_F(GetData, NullCommunityIsEmpty) {
-  request_->set_community(nullptr, 10);
-  ASSERT_EQ(init(), kKalOk);
-  request_->add_oid_string("1.3.6.1.2.1.1.5", true);
-  int32_t v = 0;
-  request_->get_data(&v);
-  EXPECT_EQ(agent_.seen().at(0).community, "");
+TEST(RequestCore, CommunitySentPerWayOfSettingIt) {
+  static const char kUnterminated[4] = {'a', 'b', 'c', 'd'};
+  static const std::string kLong(300, 'x');
+  const struct {
+    const char* name;
+    void (*before_init)(IKalGetData*);
+    void (*after_init)(IKalGetData*);
+    std::string expected;
+  } kRows[] = {
+      {"default", [](IKalGetData*) {}, nullptr, "vorovo"},
+      {"set_after_init_changes_nothing",
+       [](IKalGetData* r) { r->set_community("first"); },
+       [](IKalGetData* r) { r->set_community("second"); }, "first"},
+      // No NUL in the caller's four bytes: exactly four are taken.
+      {"read_no_further_than_the_buffer",
+       [](IKalGetData* r) { r->set_community(kUnterminated, 4); }, nullptr,
+       "abcd"},
+      {"long_cut_to_255",
+       [](IKalGetData* r) { r->set_community(kLong.c_str(), kLong.size() + 1); },
+       nullptr, std::string(255, 'x')},
+      {"null_is_empty", [](IKalGetData* r) { r->set_community(nullptr, 10); },
+       nullptr, ""},
+  };
+  for (const auto& row : kRows) {
+    FakeAgent agent;
+    KalOwned<IKalGetData> request(make_request());
+    row.before_init(request.get());
+    ASSERT_EQ(request->init("127.0.7.9", IKalNetworkAddress::IPv4, 161, 0,
+                            nullptr, 500, 2, 0),
+              kKalOk);
+    if (row.after_init) row.after_init(request.get());
+    request->add_oid_string(kName, true);
+    int32_t v = 0;
+    request->get_data(&v);
+    ASSERT_EQ(agent.seen().size(), 1u) << row.name;
+    EXPECT_EQ(agent.seen()[0].community, row.expected) << row.name;
+  }
 }
 
 TEST_F(GetData, Version2HandsTheUsmBlockUnchangedToTheSnmpV3Target) {
   request_->set_community("ignored");
   const KalUsmParams usm{"operator",    2,    2, 1, "auth-phrase",
                          "priv-phrase", "ctx"};
-  ASSERT_EQ(init(2, 0, IKalNetworkAddress::IPv4, &usm), kKalOk);
-  request_->add_oid_string("1.3.6.1.2.1.1.5", true);
-  int32_t v = 0;
-  request_->get_data(&v);
-  ASSERT_EQ(agent_.seen().size(), 1u);
-  const zeltest::SeenRequest& r = agent_.seen()[0];
+  ASSERT_EQ(init(2, &usm), kKalOk);
+  const SeenRequest r = get_name();
   EXPECT_EQ(r.kind, 1);
   EXPECT_EQ(r.version, 2);
   EXPECT_EQ(r.security_name, "operator");
@@ -202,42 +202,28 @@ TEST_F(GetData, Version2HandsTheUsmBlockUnchangedToTheSnmpV3Target) {
   EXPECT_EQ(r.retries, 2);
 }
 
-TEST_F(GetData, SecurityNameLongerThan32IsRefusedByInit) {
+TEST_F(GetData, InitRefusesLongSecurityNameAndNullAddress) {
   const std::string name(33, 'n');
   const KalUsmParams usm{name.c_str(), 0, 0, 0, "", "", ""};
-  EXPECT_EQ(init(2, 0, IKalNetworkAddress::IPv4, &usm), kKalErrInvalidArg);
+  EXPECT_EQ(init(2, &usm), kKalErrInvalidArg);
   // Nothing can be added or sent after a failed init.
-  EXPECT_EQ(request_->add_oid_string("1.3.6.1.2.1.1.5", true),
-            kKalErrInvalidArg);
-}
-
-TEST_F(GetData, NullAddressIsRefused) {
+  EXPECT_EQ(request_->add_oid_string(kName, true), kKalErrInvalidArg);
   EXPECT_EQ(request_->init(nullptr, IKalNetworkAddress::IPv4, 161, 0, nullptr,
                            1, 0, 0),
             kKalErrInvalidArg);
 }
 
-TEST_F(GetData, SecondInitStartsWithAnEmptyRequest) {
+// ---- identifiers ----
+
+TEST_F(GetData, SecondInitStartsEmptyAndInstanceZeroIsAppendedOnRequest) {
   ASSERT_EQ(init(), kKalOk);
   request_->add_oid_string(kStorageType, false);
   ASSERT_EQ(init(), kKalOk);
-  request_->add_oid_string("1.3.6.1.2.1.1.5", true);
-  int32_t v = 0;
-  request_->get_data(&v);
-  EXPECT_EQ(agent_.seen().at(0).oids,
-            std::vector<std::string>{"1.3.6.1.2.1.1.5.0"});
-}
-
-// ---- identifiers ----
-
-TEST_F(GetData, InstanceZeroIsAppendedOnRequest) {
-  ASSERT_EQ(init(), kKalOk);
   ASSERT_EQ(request_->add_oid_string("1.3.6.1.2.1.25.2.2", true), kKalOk);
-  ASSERT_EQ(request_->add_oid_string("1.3.6.1.2.1.25.2.3.1.2", false), kKalOk);
-  int32_t v = 0;
-  request_->get_data(&v);
-  const std::vector<std::string> expected{"1.3.6.1.2.1.25.2.2.0",
-                                          "1.3.6.1.2.1.25.2.3.1.2"};
+  ASSERT_EQ(request_->add_oid_string(kStorageType, false), kKalOk);
+  int32_t v[2] = {};
+  request_->get_data(v, 2);
+  const std::vector<std::string> expected{"1.3.6.1.2.1.25.2.2.0", kStorageType};
   EXPECT_EQ(agent_.seen().at(0).oids, expected);
   EXPECT_EQ(agent_.seen().at(0).value_tags,
             (std::vector<int>{kKasTagNull, kKasTagNull}));
@@ -260,8 +246,7 @@ TEST_F(GetData, MalformedIdentifiersAreRefused) {
 }
 
 TEST_F(GetData, IdentifiersNeedInit) {
-  EXPECT_EQ(request_->add_oid_string("1.3.6.1.2.1.1.5", true),
-            kKalErrInvalidArg);
+  EXPECT_EQ(request_->add_oid_string(kName, true), kKalErrInvalidArg);
   int32_t v = 0;
   EXPECT_EQ(request_->get_data(&v), kKalErrInvalidArg);
   EXPECT_EQ(request_->set_data(), kKalErrInvalidArg);
@@ -271,42 +256,21 @@ TEST_F(GetData, IdentifiersNeedInit) {
 }
 
 TEST_F(GetData, SetBindingCarriesTheSuffixAndAnInteger) {
-  agent_.set_int("1.3.6.1.4.1.61801.8.76.3.2.1.1.101.3.65.66.67", 0);
+  const char kOid[] = "1.3.6.1.4.1.61801.8.76.3.2.1.1.101.3.65.66.67";
+  agent_.set_int(kOid, 0);
   ASSERT_EQ(init(), kKalOk);
   ASSERT_EQ(request_->add_oid_string("1.3.6.1.4.1.61801.8.76.3.2.1.1",
                                      "101.3.65.66.67", 1414),
             kKalOk);
   EXPECT_EQ(request_->set_data(), kKalOk);
-  const zeltest::SeenRequest& r = agent_.seen().at(0);
+  const SeenRequest& r = agent_.seen().at(0);
   EXPECT_EQ(r.type, kKasPduSet);
-  EXPECT_EQ(r.oids, std::vector<std::string>{
-                        "1.3.6.1.4.1.61801.8.76.3.2.1.1.101.3.65.66.67"});
+  EXPECT_EQ(r.oids, std::vector<std::string>{kOid});
   EXPECT_EQ(r.value_tags, std::vector<int>{kKasTagInteger});
   EXPECT_EQ(r.int_values, std::vector<int32_t>{1414});
 }
 
 // ---- single gets ----
-
-TEST_F(GetData, ThreeIntegersAgainstTwoBindingsWritesTwoAndAnswersNoData) {
-  agent_.set_answer([](IKasPdu* pdu, int) {
-    pdu->set_type(kKasPduResponse);
-    IKasVarBindList* list = pdu->get_bindings();
-    list->truncate(2);
-    list->at(0)->set_value(kas_create_value_from_int(11, kKasTagInteger));
-    list->at(1)->set_value(kas_create_value_from_int(22, kKasTagInteger));
-    return kKalOk;
-  });
-  ASSERT_EQ(init(), kKalOk);
-  for (const char* oid :
-       {"1.3.6.1.4.1.1.1", "1.3.6.1.4.1.1.2", "1.3.6.1.4.1.1.3"}) {
-    ASSERT_EQ(request_->add_oid_string(oid, false), kKalOk);
-  }
-  int32_t out[3] = {-5, -5, -5};
-  EXPECT_EQ(request_->get_data(out, 3), kKalErrNoData);
-  EXPECT_EQ(out[0], 11);
-  EXPECT_EQ(out[1], 22);
-  EXPECT_EQ(out[2], -5);
-}
 
 TEST_F(GetData, IntegersAreTakenInOrder) {
   agent_.set_int("1.3.6.1.4.1.1.1", 7);
@@ -331,69 +295,53 @@ TEST_F(GetData, ErrorStatusOfAGetIsNotExamined) {
   EXPECT_EQ(agent_.seen().size(), 1u);
 }
 
-TEST_F(GetData, TextIsCutToTheCallersBuffer) {
+TEST_F(GetData, TextIsCutToTheCallersBufferAndEmptyTextWritesNothing) {
   agent_.set_text("1.3.6.1.2.1.1.5.0", "printer-name-that-is-long");
   ASSERT_EQ(init(), kKalOk);
-  request_->add_oid_string("1.3.6.1.2.1.1.5", true);
+  request_->add_oid_string(kName, true);
   char out[8];
   std::memset(out, '#', sizeof out);
-  char guard = '#';
   EXPECT_EQ(request_->get_data(out, 5), kKalOk);
   EXPECT_STREQ(out, "prin");
   EXPECT_EQ(out[5], '#');
-  EXPECT_EQ(guard, '#');
-}
-
-TEST_F(GetData, EmptyTextLeavesTheBufferUntouched) {
-  agent_.set_text("1.3.6.1.2.1.1.5.0", "");
-  ASSERT_EQ(init(), kKalOk);
-  request_->add_oid_string("1.3.6.1.2.1.1.5", true);
-  char out[8] = "before";
-  EXPECT_EQ(request_->get_data(out, sizeof out), kKalOk);
-  EXPECT_STREQ(out, "before");
-}
-
-TEST_F(GetData, TextGetRefusesAMissingBuffer) {
-  ASSERT_EQ(init(), kKalOk);
-  request_->add_oid_string("1.3.6.1.2.1.1.5", true);
-  char out[4];
   EXPECT_EQ(request_->get_data(static_cast<char*>(nullptr), 4),
             kKalErrInvalidArg);
   EXPECT_EQ(request_->get_data(out, 0), kKalErrInvalidArg);
+  // A get takes its bindings' values: a second one needs a new request.
+  agent_.set_text("1.3.6.1.2.1.1.5.0", "");
+  KalOwned<IKalGetData> empty(make_request());
+  ASSERT_EQ(empty->init("127.0.7.9", IKalNetworkAddress::IPv4, 161, 0, nullptr, 500, 2, 0),
+            kKalOk);
+  empty->add_oid_string(kName, true);
+  std::strcpy(out, "before");
+  EXPECT_EQ(empty->get_data(out, sizeof out), kKalOk);
+  EXPECT_STREQ(out, "before");
 }
 
-TEST_F(GetData, AnswerWithoutBindingsIsNoData) {
+TEST_F(GetData, AnswerWithoutBindingsIsNoDataAndSessionFailureGoesUp) {
   agent_.set_answer([](IKasPdu* pdu, int) {
     pdu->set_bindings(nullptr);
     return kKalOk;
   });
   ASSERT_EQ(init(), kKalOk);
-  request_->add_oid_string("1.3.6.1.2.1.1.5", true);
+  request_->add_oid_string(kName, true);
   int32_t v = 0;
   char text[4];
   EXPECT_EQ(request_->get_data(&v), kKalErrNoData);
   EXPECT_EQ(request_->get_data(text, sizeof text), kKalErrNoData);
-}
-
-TEST_F(GetData, SessionFailureIsAnsweredUnchanged) {
   agent_.set_answer([](IKasPdu*, int) { return kKasErrTimeout; });
-  ASSERT_EQ(init(), kKalOk);
-  request_->add_oid_string("1.3.6.1.2.1.1.5", true);
-  int32_t v = 0;
   EXPECT_EQ(request_->get_data(&v), kKasErrTimeout);
   EXPECT_EQ(request_->set_data(), kKasErrTimeout);
 }
 
 // ---- set ----
 
-struct SetRow {
-  const char* name;
-  int32_t error_status;
-  int expected;
-};
-
-TEST_F(GetData, SetAnswersNoDataOnlyForNoSuchNameAndNoAccess) {
-  const SetRow kRows[] = {
+TEST(RequestCore, SetAnswersNoDataOnlyForNoSuchNameAndNoAccess) {
+  const struct {
+    const char* name;
+    int32_t error_status;
+    int expected;
+  } kRows[] = {
       {"no_error", 0, kKalOk},
       {"too_big_seen_as_answer", 1, kKalOk},
       {"no_such_name", 2, kKalErrNoData},
@@ -403,7 +351,7 @@ TEST_F(GetData, SetAnswersNoDataOnlyForNoSuchNameAndNoAccess) {
       {"no_access", 6, kKalErrNoData},
       {"not_writable", 17, kKalOk},
   };
-  for (const SetRow& row : kRows) {
+  for (const auto& row : kRows) {
     FakeAgent agent;
     agent.set_answer([&](IKasPdu* pdu, int) {
       pdu->set_type(kKasPduResponse);
@@ -411,8 +359,7 @@ TEST_F(GetData, SetAnswersNoDataOnlyForNoSuchNameAndNoAccess) {
       pdu->set_error_index(row.error_status ? 1 : 0);
       return kKalOk;
     });
-    KalOwned<IKalGetData> request(
-        kal_create_get_data_with(FakeAgent::factories()));
+    KalOwned<IKalGetData> request(make_request());
     ASSERT_EQ(request->init("127.0.7.9", IKalNetworkAddress::IPv4, 161, 0,
                             nullptr, 1, 0, 0),
               kKalOk);
@@ -448,26 +395,6 @@ TEST_F(GetData, WalkOfTwoRowsAndTwoColumns) {
             (std::vector<int>{kKasTagNull, kKasTagNull}));
 }
 
-TEST_F(GetData, WalkWhoseFirstAnswerIsOutsideLeavesTheListEmpty) {
-  agent_.set_int("1.3.6.1.2.1.25.2.3.1.3.1", 1);
-  ASSERT_EQ(init(), kKalOk);
-  request_->add_oid_string(kStorageType, false);
-  KalOwned<IKasPduList> list(kas_create_pdu_list());
-  EXPECT_EQ(request_->get_data(list.get(), kStorageType), kKalOk);
-  EXPECT_EQ(list->count(), 0u);
-}
-
-TEST_F(GetData, WalkRootIsNotMatchedWithoutItsDot) {
-  // 1.3.6.1.2.1.25.2.3.1.20 is not below 1.3.6.1.2.1.25.2.3.1.2.
-  agent_.set_int("1.3.6.1.2.1.25.2.3.1.2.1", 1);
-  agent_.set_int("1.3.6.1.2.1.25.2.3.1.20.1", 2);
-  ASSERT_EQ(init(), kKalOk);
-  request_->add_oid_string(kStorageType, false);
-  KalOwned<IKasPduList> list(kas_create_pdu_list());
-  EXPECT_EQ(request_->get_data(list.get(), kStorageType), kKalOk);
-  EXPECT_EQ(list->count(), 1u);
-}
-
 TEST_F(GetData, WalkCrossesIndexDigitLengths) {
   // Indexes 1..120: by text 10 would sort before 9 and 100 before 99; the
   // walk must keep every row in numeric order.
@@ -486,99 +413,63 @@ TEST_F(GetData, WalkCrossesIndexDigitLengths) {
   }
 }
 
-TEST_F(GetData, WalkEndsWhenTheAgentEchoesWithNoSuchName) {
-  // The SNMPv1 end of the MIB: the request comes back with noSuchName.
-  agent_.set_int("1.3.6.1.4.1.9.1.1", 1);
-  agent_.set_int("1.3.6.1.4.1.9.1.2", 2);
-  ASSERT_EQ(init(), kKalOk);
-  request_->add_oid_string("1.3.6.1.4.1.9.1", false);
-  KalOwned<IKasPduList> list(kas_create_pdu_list());
-  EXPECT_EQ(request_->get_data(list.get(), "1.3.6.1.4.1.9"), kKalOk);
-  EXPECT_EQ(list->count(), 2u);
-  EXPECT_EQ(agent_.seen().size(), 3u);
-}
+// How a walk ends: the agent's table (or script), the column and root, and
+// the status and rows expected. Agents that echo
+// the request or loop are answered over real sockets in
+// get_data_responder_test.cc.
+struct WalkEndRow {
+  const char* name;
+  std::vector<std::pair<const char*, int>> table;
+  zeltest::FakeAnswer answer;
+  const char* column;
+  const char* root;
+  int status;
+  int rows;
+};
 
-TEST_F(GetData, WalkEndsWhenTheAgentEchoesWithoutAnError) {
-  // An agent that answers every GetNext with the identifier it was asked.
-  agent_.set_answer([](IKasPdu* pdu, int) {
-    pdu->set_type(kKasPduResponse);
-    return kKalOk;
-  });
-  ASSERT_EQ(init(), kKalOk);
-  request_->add_oid_string("1.3.6.1.4.1.9.1.5", false);
-  KalOwned<IKasPduList> list(kas_create_pdu_list());
-  EXPECT_EQ(request_->get_data(list.get(), "1.3.6.1.4.1.9.1"), kKalOk);
-  EXPECT_EQ(list->count(), 0u);
-  EXPECT_EQ(agent_.seen().size(), 1u);
-}
-
-TEST_F(GetData, WalkEndsWhenTheAgentAnswersTheSameIdentifierForever) {
-  agent_.set_answer([](IKasPdu* pdu, int) {
-    pdu->set_type(kKasPduResponse);
-    pdu->get_bindings()->at(0)->set(
-        kas_create_oid_from_text("1.3.6.1.4.1.9.1.7"),
-        kas_create_value_from_int(7, kKasTagInteger));
-    return kKalOk;
-  });
-  ASSERT_EQ(init(), kKalOk);
-  request_->add_oid_string("1.3.6.1.4.1.9.1", false);
-  KalOwned<IKasPduList> list(kas_create_pdu_list());
-  EXPECT_EQ(request_->get_data(list.get(), "1.3.6.1.4.1.9.1"), kKalOk);
-  EXPECT_EQ(list->count(), 1u);
-  EXPECT_EQ(agent_.seen().size(), 2u);
-}
-
-TEST_F(GetData, WalkEndsWhenTheAgentGoesBackwards) {
-  agent_.set_answer([](IKasPdu* pdu, int call) {
-    pdu->set_type(kKasPduResponse);
-    // .10, then .9: after by text, before by number.
-    const char* oid = call == 0 ? "1.3.6.1.4.1.9.1.10" : "1.3.6.1.4.1.9.1.9";
-    pdu->get_bindings()->at(0)->set(
-        kas_create_oid_from_text(oid),
-        kas_create_value_from_int(call, kKasTagInteger));
-    return call < 5 ? kKalOk : kKasErrTimeout;
-  });
-  ASSERT_EQ(init(), kKalOk);
-  request_->add_oid_string("1.3.6.1.4.1.9.1", false);
-  KalOwned<IKasPduList> list(kas_create_pdu_list());
-  EXPECT_EQ(request_->get_data(list.get(), "1.3.6.1.4.1.9.1"), kKalOk);
-  EXPECT_EQ(list->count(), 1u);
-}
-
-TEST_F(GetData, WalkKeepsWhatWasCollectedWhenAnErrorStatusArrives) {
-  agent_.set_answer([](IKasPdu* pdu, int call) {
-    pdu->set_type(kKasPduResponse);
-    pdu->get_bindings()->at(0)->set(
-        kas_create_oid_from_text(
-            ("1.3.6.1.4.1.9.1." + std::to_string(call + 1)).c_str()),
-        kas_create_value_from_int(call, kKasTagInteger));
-    if (call == 2) pdu->set_error_status(kKasSnmpGenErr);
-    return kKalOk;
-  });
-  ASSERT_EQ(init(), kKalOk);
-  request_->add_oid_string("1.3.6.1.4.1.9.1", false);
-  KalOwned<IKasPduList> list(kas_create_pdu_list());
-  EXPECT_EQ(request_->get_data(list.get(), "1.3.6.1.4.1.9.1"), kKalOk);
-  EXPECT_EQ(list->count(), 2u);
-}
-
-TEST_F(GetData, WalkFailureIsAnsweredWithTheRowsKept) {
-  agent_.set_int("1.3.6.1.4.1.9.1.1", 1);
-  agent_.set_int("1.3.6.1.4.1.9.1.2", 2);
-  int calls = 0;
-  agent_.set_answer([&calls](IKasPdu* pdu, int) {
-    if (++calls == 2) return kKasErrTimeout;
-    pdu->set_type(kKasPduResponse);
-    pdu->get_bindings()->at(0)->set(
-        kas_create_oid_from_text("1.3.6.1.4.1.9.1.1"),
-        kas_create_value_from_int(1, kKasTagInteger));
-    return kKalOk;
-  });
-  ASSERT_EQ(init(), kKalOk);
-  request_->add_oid_string("1.3.6.1.4.1.9.1", false);
-  KalOwned<IKasPduList> list(kas_create_pdu_list());
-  EXPECT_EQ(request_->get_data(list.get(), "1.3.6.1.4.1.9.1"), kKasErrTimeout);
-  EXPECT_EQ(list->count(), 1u);
+TEST(GetDataWalk, EndsOnEveryStopRuleKeepingTheRowsCollected) {
+  const char kCol[] = "1.3.6.1.4.1.9.1";
+  const WalkEndRow kRows[] = {
+      {"first_answer_outside", {{"1.3.6.1.2.1.25.2.3.1.3.1", 1}}, nullptr,
+       kStorageType, kStorageType, kKalOk, 0},
+      // 1.3.6.1.2.1.25.2.3.1.20 is not below 1.3.6.1.2.1.25.2.3.1.2.
+      {"root_not_matched_without_its_dot",
+       {{"1.3.6.1.2.1.25.2.3.1.2.1", 1}, {"1.3.6.1.2.1.25.2.3.1.20.1", 2}},
+       nullptr, kStorageType, kStorageType, kKalOk, 1},
+      {"error_status_keeps_rows", {},
+       [](IKasPdu* pdu, int call) {
+         answer_with(pdu, "1.3.6.1.4.1.9.1." + std::to_string(call + 1), call);
+         if (call == 2) pdu->set_error_status(kKasSnmpGenErr);
+         return kKalOk;
+       },
+       kCol, kCol, kKalOk, 2},
+      {"session_failure_keeps_rows", {},
+       [](IKasPdu* pdu, int call) {
+         return call == 1 ? kKasErrTimeout
+                          : answer_with(pdu, "1.3.6.1.4.1.9.1.1", 1);
+       },
+       kCol, kCol, kKasErrTimeout, 1},
+      {"answer_without_bindings", {},
+       [](IKasPdu* pdu, int) {
+         pdu->set_bindings(nullptr);
+         return kKalOk;
+       },
+       kCol, kCol, kKalErrNoData, 0},
+  };
+  for (const WalkEndRow& row : kRows) {
+    SCOPED_TRACE(row.name);
+    FakeAgent agent;
+    for (const auto& [oid, v] : row.table) agent.set_int(oid, v);
+    if (row.answer) agent.set_answer(row.answer);
+    KalOwned<IKalGetData> request(make_request());
+    ASSERT_EQ(request->init("127.0.7.9", IKalNetworkAddress::IPv4, 161, 0,
+                            nullptr, 500, 2, 0),
+              kKalOk);
+    ASSERT_EQ(request->add_oid_string(row.column, false), kKalOk);
+    KalOwned<IKasPduList> list(kas_create_pdu_list());
+    EXPECT_EQ(request->get_data(list.get(), row.root), row.status);
+    EXPECT_EQ(list->count(), static_cast<size_t>(row.rows));
+  }
 }
 
 TEST_F(GetData, WalkArgumentsAreChecked) {
@@ -592,17 +483,6 @@ TEST_F(GetData, WalkArgumentsAreChecked) {
   EXPECT_EQ(request_->get_data(static_cast<IKasPduList*>(nullptr), "1.3"),
             kKalErrInvalidArg);
   EXPECT_TRUE(agent_.seen().empty());
-}
-
-TEST_F(GetData, WalkAnswerWithoutBindingsIsNoData) {
-  agent_.set_answer([](IKasPdu* pdu, int) {
-    pdu->set_bindings(nullptr);
-    return kKalOk;
-  });
-  ASSERT_EQ(init(), kKalOk);
-  request_->add_oid_string("1.3.6.1.4.1.9.1", false);
-  KalOwned<IKasPduList> list(kas_create_pdu_list());
-  EXPECT_EQ(request_->get_data(list.get(), "1.3.6.1.4.1.9.1"), kKalErrNoData);
 }
 
 // ---- allocation failures ----
