@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 
 #include "common/owned.h"
 #include "common/status.h"
@@ -64,28 +65,19 @@ TEST_F(OptionsEndToEnd, RefreshReadsEveryGroupFromTheAgent) {
   EXPECT_STREQ(option_.model_identifier(),
                "1.3.6.1.4.1.61802.1.11.93.1.37.22.4.5.1");
 
-  EXPECT_TRUE(b("FAXUnit"));
-  EXPECT_TRUE(b("DuplexModule"));
-  EXPECT_TRUE(b("OffsetCatch"));
-  EXPECT_TRUE(b("InTrayMSI"));
-  EXPECT_TRUE(b("InTrayExistHCF"));
-  EXPECT_TRUE(b("InTrayExistSTM"));
-  EXPECT_TRUE(b("Finisher"));
-  EXPECT_TRUE(b("FinisherBooklet"));
-  EXPECT_TRUE(b("FAXISDNG4Kit"));
+  for (const char* key : {"FAXUnit", "DuplexModule", "OffsetCatch", "InTrayMSI", "InTrayExistHCF",
+                          "InTrayExistSTM", "Finisher", "FinisherBooklet", "FAXISDNG4Kit"})
+    EXPECT_TRUE(b(key)) << key;
   EXPECT_FALSE(b("FAXLineSwitchKit"));
-
-  EXPECT_EQ(l("MemorySizeInKByte"), 1572864);
-  EXPECT_EQ(l("FAXMaxSpeedDial"), 200);
-  EXPECT_EQ(l("FAXType"), 3);
-  EXPECT_EQ(l("NumberOfOutputTray"), 3);
-  EXPECT_EQ(l("PrinterRomVersionMajor"), 1);
-  EXPECT_EQ(l("PrinterRomVersionMinor"), 20);
-  EXPECT_EQ(l("PrinterRomVersionRevision"), 3);
-  EXPECT_EQ(l("PaperSizeGroupSetting"), 2);
-  EXPECT_EQ(l("PaperSize8KSetting"), 0);
-  EXPECT_EQ(l("FinisherBookletImpression"), 50);
-  EXPECT_EQ(l("MinPasswordLength"), 8);
+  const std::pair<const char*, long> kLongs[] = {
+      {"MemorySizeInKByte", 1572864}, {"FAXMaxSpeedDial", 200},
+      {"FAXType", 3},                 {"NumberOfOutputTray", 3},
+      {"PrinterRomVersionMajor", 1},  {"PrinterRomVersionMinor", 20},
+      {"PrinterRomVersionRevision", 3}, {"PaperSizeGroupSetting", 2},
+      {"PaperSize8KSetting", 0},      {"FinisherBookletImpression", 50},
+      {"MinPasswordLength", 8},
+  };
+  for (const auto& [key, value] : kLongs) EXPECT_EQ(l(key), value) << key;
 
   ASSERT_EQ(l("NumberOfInputTray"), 5);
   const char* const names[] = {"Tray 1", "Tray 2", "Tray 3", "HCF",

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "common/status.h"
 #include "options/recording_get_data.h"
@@ -34,13 +35,10 @@ class Sorrel5 : public ::testing::Test {
   CZelSorrel5Option option_;
 };
 
-TEST_F(Sorrel5, NullOrEmptyIdentifierIsSupportedEvenBeforeInit) {
-  EXPECT_TRUE(option_.is_supported_OID(nullptr));
+TEST_F(Sorrel5, SupportedOidIsEmptyOrATextPrefixOfTheModelIdentifier) {
+  EXPECT_TRUE(option_.is_supported_OID(nullptr));  // even before Init
   EXPECT_TRUE(option_.is_supported_OID(""));
   EXPECT_FALSE(option_.is_supported_OID("1"));
-}
-
-TEST_F(Sorrel5, SupportedOidIsAPrefixOfTheModelIdentifier) {
   ASSERT_EQ(init(), kKalOk);
   EXPECT_TRUE(option_.is_supported_OID("1.3.6.1.4.1.61802.1.11.93"));
   EXPECT_TRUE(option_.is_supported_OID("1.3.6.1.4.1.61802.1.11.93.1.37.22.4.7"));
@@ -50,51 +48,47 @@ TEST_F(Sorrel5, SupportedOidIsAPrefixOfTheModelIdentifier) {
   EXPECT_TRUE(option_.is_supported_OID("1.3.6.1.4.1.61802.1.1"));
 }
 
-struct FamilyCase {
-  const char* name;
-  const char* object_id;
-  int rc;
-};
-
-class Sorrel5Family : public Sorrel5, public ::testing::WithParamInterface<FamilyCase> {};
-
-TEST_P(Sorrel5Family, InitChecksTheSysObjectId) {
-  recording_.set("1.3.6.1.2.1.1.2.0", "6", GetParam().object_id);
-  EXPECT_EQ(init(), GetParam().rc);
-  // The identifier is kept whether or not it passed.
-  EXPECT_STREQ(option_.model_identifier(), GetParam().object_id);
-  ASSERT_EQ(script_.requests.size(), 1u);
-  EXPECT_EQ(script_.requests[0].oids, std::vector<std::string>{"1.3.6.1.2.1.1.2.0"});
-  EXPECT_EQ(script_.requests[0].exchange, "text");
+TEST(Sorrel5Family, InitChecksTheSysObjectIdAndKeepsIt) {
+  const struct {
+    const char* object_id;
+    int rc;
+  } kRows[] = {
+      {"1.3.6.1.4.1.61802.1.11.93.1.37.22.4", kKalOk},
+      {"1.3.6.1.4.1.61802.1.11.93.1.37.22.4.5.1", kKalOk},
+      {"1.3.6.1.4.1.61802.1.11.93.1.37.22.40", kKalErrInvalidArg},
+      {"1.3.6.1.4.1.61802.1.11.93.1.37.22.45", kKalErrInvalidArg},
+      {"1.3.6.1.4.1.2435.2.3.9.1", kKalErrInvalidArg},
+  };
+  for (const auto& row : kRows) {
+    SCOPED_TRACE(row.object_id);
+    Recording recording;
+    recording.set("1.3.6.1.2.1.1.2.0", "6", row.object_id);
+    RequestScript script;
+    script.recording = &recording;
+    zeltest::set_request_script(&script);
+    CZelSorrel5Option option;
+    option.set_get_data_factory(zeltest::create_recording_get_data);
+    EXPECT_EQ(option.Init(IKalNetworkAddress::IPv4, "192.0.2.10", nullptr, 100, 0, 0), row.rc);
+    // The identifier is kept whether or not it passed.
+    EXPECT_STREQ(option.model_identifier(), row.object_id);
+    ASSERT_EQ(script.requests.size(), 1u);
+    EXPECT_EQ(script.requests[0].oids, std::vector<std::string>{"1.3.6.1.2.1.1.2.0"});
+    EXPECT_EQ(script.requests[0].exchange, "text");
+    zeltest::set_request_script(nullptr);
+  }
 }
 
-const FamilyCase kFamilyCases[] = {
-    {"Family", "1.3.6.1.4.1.61802.1.11.93.1.37.22.4", kKalOk},
-    {"Member", "1.3.6.1.4.1.61802.1.11.93.1.37.22.4.5.1", kKalOk},
-    {"SiblingForty", "1.3.6.1.4.1.61802.1.11.93.1.37.22.40", kKalErrInvalidArg},
-    {"SiblingFortyFive", "1.3.6.1.4.1.61802.1.11.93.1.37.22.45", kKalErrInvalidArg},
-    {"OtherVendor", "1.3.6.1.4.1.2435.2.3.9.1", kKalErrInvalidArg},
-};
-
-INSTANTIATE_TEST_SUITE_P(Table, Sorrel5Family, ::testing::ValuesIn(kFamilyCases),
-                         [](const auto& info) { return std::string(info.param.name); });
-
-TEST_F(Sorrel5, AddressOfAnotherProtocolFailsBeforeAnyExchange) {
+TEST_F(Sorrel5, BadAddressesAndProtocolsFailBeforeAnyExchange) {
   EXPECT_EQ(init("::1", IKalNetworkAddress::IPv4), kKalErrInvalidArg);
   EXPECT_EQ(script_.exchanges, 0);
   ASSERT_EQ(script_.requests.size(), 1u);
   EXPECT_FALSE(script_.requests[0].initialised);
-}
-
-TEST_F(Sorrel5, ProtocolThreeFailsWithoutARequest) {
-  EXPECT_EQ(init("192.0.2.10", static_cast<IKalNetworkAddress::EProtocol>(3)), kKalErrInvalidArg);
-  EXPECT_EQ(script_.creations, 0);
-}
-
-TEST_F(Sorrel5, HostNameFailsAtClassification) {
   EXPECT_EQ(init("printer.example", IKalNetworkAddress::IPv4), kKalErrGeneral);
   EXPECT_EQ(script_.exchanges, 0);
   EXPECT_STREQ(option_.model_identifier(), "");
+  const int made = script_.creations;
+  EXPECT_EQ(init("192.0.2.10", static_cast<IKalNetworkAddress::EProtocol>(3)), kKalErrInvalidArg);
+  EXPECT_EQ(script_.creations, made) << "no request for protocol three";
 }
 
 TEST_F(Sorrel5, SilentDeviceFailsInitAndTheObjectCanTryAgain) {
