@@ -7,6 +7,7 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "common/owned.h"
 #include "common/status.h"
@@ -25,73 +26,43 @@ TEST(Discovery, FreshObjectHasFiftyEmptySlotsAndNoList) {
   EXPECT_STREQ("", discovery.community());
 }
 
-TEST(Discovery, FiftyFirstFilterIsDroppedAndStillAnswersZero) {
+// The fifty-first filter is dropped (and not applied); clear frees the slots
+// for reuse. Cutting long filters is checked through ZelFindAddFilter.
+TEST(Discovery, FiftyFirstFilterIsDroppedAndClearFreesTheSlots) {
   CZelDiscovery discovery;
   for (int i = 0; i < kZelFilterSlots; ++i) {
-    ASSERT_EQ(kKalOk,
-              discovery.add_filter(("1.3." + std::to_string(i)).c_str()));
+    ASSERT_EQ(kKalOk, discovery.add_filter(("1.3." + std::to_string(i)).c_str()));
   }
   EXPECT_EQ(kKalOk, discovery.add_filter("9.9.9"));
   for (int i = 0; i < kZelFilterSlots; ++i) {
     EXPECT_EQ("1.3." + std::to_string(i), discovery.filter(i));
   }
   EXPECT_FALSE(discovery.passes_filters("9.9.9.1"));
-}
-
-TEST(Discovery, ClearEmptiesEverySlotAndFreesThemForReuse) {
-  CZelDiscovery discovery;
-  discovery.add_filter("1.3.6");
-  discovery.add_filter("1.3.7");
   discovery.clear_filters();
-  EXPECT_STREQ("", discovery.filter(0));
   EXPECT_STREQ("", discovery.filter(1));
   discovery.add_filter("2.5");
   EXPECT_STREQ("2.5", discovery.filter(0));
 }
 
-TEST(Discovery, TenThousandCharacterFilterIsCutTo63) {
-  // Slot 0 holds the long text; slot 1 must still be empty afterwards.
-  CZelDiscovery discovery;
-  const std::string huge(10000, '7');
-  ASSERT_EQ(kKalOk, discovery.add_filter(huge.c_str()));
-  EXPECT_EQ(std::string(63, '7'), discovery.filter(0));
-  EXPECT_STREQ("", discovery.filter(1));
-}
-
-struct FilterRow {
-  const char* name;
-  const char* filter;  // nullptr: no filter
-  const char* oid;
-  bool passes;
-};
-
-class DiscoveryFilters : public testing::TestWithParam<FilterRow> {};
-
-TEST_P(DiscoveryFilters, PlainCharacterPrefix) {
-  CZelDiscovery discovery;
-  if (GetParam().filter) discovery.add_filter(GetParam().filter);
-  EXPECT_EQ(GetParam().passes, discovery.passes_filters(GetParam().oid));
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Rows, DiscoveryFilters,
-    testing::Values(
-        FilterRow{"no_filter", nullptr, kModelPrefix, true},
-        FilterRow{"shorter_prefix", "1.3.6.1.4.1.61802", kModelPrefix, true},
-        FilterRow{"no_dot_boundary", "1.3.6.1.4.1.6180", kModelPrefix, true},
-        FilterRow{"equal", kModelPrefix, kModelPrefix, true},
-        FilterRow{"other_branch", "1.3.6.1.4.1.9", kModelPrefix, false},
-        FilterRow{"longer_than_oid", "1.3.6.1.4.1.61802.1.11.93.1.37.22.4.1",
-                  kModelPrefix, false}),
-    [](const testing::TestParamInfo<FilterRow>& info) {
-      return info.param.name;
-    });
-
-TEST(Discovery, LaterSlotMatchesToo) {
-  CZelDiscovery discovery;
-  discovery.add_filter("2.16");
-  discovery.add_filter("1.3.6.1.4.1.61802");
-  EXPECT_TRUE(discovery.passes_filters(kModelPrefix));
+TEST(Discovery, FiltersArePlainCharacterPrefixesInAnySlot) {
+  const struct {
+    const char* name;
+    std::vector<const char*> filters;
+    bool passes;
+  } kRows[] = {
+      {"no_filter", {}, true},
+      {"shorter_prefix", {"1.3.6.1.4.1.61802"}, true},
+      {"no_dot_boundary", {"1.3.6.1.4.1.6180"}, true},
+      {"equal", {kModelPrefix}, true},
+      {"other_branch", {"1.3.6.1.4.1.9"}, false},
+      {"longer_than_oid", {"1.3.6.1.4.1.61802.1.11.93.1.37.22.4.1"}, false},
+      {"later_slot", {"2.16", "1.3.6.1.4.1.61802"}, true},
+  };
+  for (const auto& row : kRows) {
+    CZelDiscovery discovery;
+    for (const char* filter : row.filters) discovery.add_filter(filter);
+    EXPECT_EQ(row.passes, discovery.passes_filters(kModelPrefix)) << row.name;
+  }
 }
 
 TEST(FoundDeviceList, ReadsNewestFirstAndRestartsAfterReset) {

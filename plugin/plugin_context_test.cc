@@ -42,50 +42,33 @@ class GuardedContext {
   CZelPluginContext* context_;
 };
 
-struct CommandRow {
-  const char* name;
-  const char* command;
-  int expected;
-};
-
-class PluginContextCommands : public testing::TestWithParam<CommandRow> {};
-
-TEST_P(PluginContextCommands, OnlyTheExactNamesAreKnown) {
+TEST(PluginContext, OnlyTheExactCommandNamesAreKnown) {
+  const struct {
+    const char* command;
+    int expected;
+  } kRows[] = {
+      {"CmdSetCommunityGetOption", kKalOk}, {"CmdSetCommunityFind", kKalOk},
+      {"CmdSetCommunityWrite", kKalOk},     {"cmdsetcommunityfind", kKalErrNotSupported},
+      {"CMDSETCOMMUNITYFIND", kKalErrNotSupported}, {"CmdSetCommunityFindX", kKalErrNotSupported},
+      {"CmdSetCommunityFind ", kKalErrNotSupported}, {"CmdSetCommunity", kKalErrNotSupported},
+      {"", kKalErrNotSupported},
+  };
+  for (const auto& row : kRows) {
+    CZelPluginContext context;
+    EXPECT_EQ(row.expected, context.command_string(row.command, "pub")) << row.command;
+  }
   CZelPluginContext context;
-  EXPECT_EQ(GetParam().expected,
-            context.command_string(GetParam().command, "pub"));
+  EXPECT_EQ(kKalErrInvalidArg, context.command_string(nullptr, "x"));
+  EXPECT_EQ(kKalErrInvalidArg, context.command_string("CmdSetCommunityFind", nullptr));
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Rows, PluginContextCommands,
-    testing::Values(
-        CommandRow{"read", "CmdSetCommunityGetOption", kKalOk},
-        CommandRow{"find", "CmdSetCommunityFind", kKalOk},
-        CommandRow{"write", "CmdSetCommunityWrite", kKalOk},
-        CommandRow{"lower_case", "cmdsetcommunityfind", kKalErrNotSupported},
-        CommandRow{"upper_case", "CMDSETCOMMUNITYFIND", kKalErrNotSupported},
-        CommandRow{"trailing_char", "CmdSetCommunityFindX",
-                   kKalErrNotSupported},
-        CommandRow{"trailing_space", "CmdSetCommunityFind ",
-                   kKalErrNotSupported},
-        CommandRow{"prefix_only", "CmdSetCommunity", kKalErrNotSupported},
-        CommandRow{"empty", "", kKalErrNotSupported}),
-    [](const testing::TestParamInfo<CommandRow>& info) {
-      return info.param.name;
-    });
-
-TEST(PluginContext, FreshContextHasThreeEmptyCommunities) {
-  CZelPluginContext context;
-  EXPECT_STREQ("", context.read_community());
-  EXPECT_STREQ("", context.find_community());
-  EXPECT_STREQ("", context.write_community());
-  EXPECT_FALSE(CZelPluginContext::is_set(context.read_community()));
-}
-
+// Three empty fields at first; each command writes only its own, the last
+// text wins.
 TEST(PluginContext, EachCommandWritesOnlyItsOwnField) {
   CZelPluginContext context;
-  ASSERT_EQ(kKalOk,
-            context.command_string("CmdSetCommunityGetOption", "reader"));
+  EXPECT_STREQ("", context.find_community());
+  EXPECT_FALSE(CZelPluginContext::is_set(context.read_community()));
+  ASSERT_EQ(kKalOk, context.command_string("CmdSetCommunityGetOption", "reader"));
   EXPECT_STREQ("reader", context.read_community());
   EXPECT_STREQ("", context.find_community());
   EXPECT_STREQ("", context.write_community());
@@ -93,20 +76,9 @@ TEST(PluginContext, EachCommandWritesOnlyItsOwnField) {
   EXPECT_STREQ("reader", context.read_community());
   EXPECT_STREQ("writer", context.write_community());
   EXPECT_TRUE(CZelPluginContext::is_set(context.write_community()));
-}
-
-TEST(PluginContext, SecondFindCommandKeepsOnlyTheSecondText) {
-  CZelPluginContext context;
   context.command_string("CmdSetCommunityFind", "first-longer-text");
   context.command_string("CmdSetCommunityFind", "second");
   EXPECT_STREQ("second", context.find_community());
-}
-
-TEST(PluginContext, NullArgumentsAreRefused) {
-  CZelPluginContext context;
-  EXPECT_EQ(kKalErrInvalidArg, context.command_string(nullptr, "x"));
-  EXPECT_EQ(kKalErrInvalidArg,
-            context.command_string("CmdSetCommunityFind", nullptr));
 }
 
 TEST(PluginContext, TenThousandCharacterCommunitiesAreCutTo255) {
@@ -130,7 +102,8 @@ TEST(PluginContext, TenThousandCharacterCommunitiesAreCutTo255) {
   EXPECT_STREQ("", context->discovery()->filter(0));
 }
 
-TEST(PluginContext, CreateMakesDiscoveryAndUsm) {
+TEST(PluginContext, CreateMakesDiscoveryAndUsmAndRefusesNullOut) {
+  EXPECT_EQ(kKalErrInvalidArg, zel_create_plugin_context(nullptr));
   CZelPluginContext* raw = nullptr;
   ASSERT_EQ(kKalOk, zel_create_plugin_context(&raw));
   KalOwned<CZelPluginContext> context(raw);
@@ -138,10 +111,12 @@ TEST(PluginContext, CreateMakesDiscoveryAndUsm) {
   EXPECT_NE(nullptr, context->usm());
   EXPECT_EQ(-1, context->usm()->get_mode());
   EXPECT_EQ(nullptr, context->discovery()->found_devices());
-}
-
-TEST(PluginContext, CreateRefusesNullOut) {
-  EXPECT_EQ(kKalErrInvalidArg, zel_create_plugin_context(nullptr));
+  // Without a discovery layer for the protocol: not supported, count untouched.
+  ZelSnmpV3Settings settings{};
+  int32_t count = 77;
+  EXPECT_EQ(kKalErrNotSupported, context->find_devices(nullptr, 3, 0, settings, 100, 0, &count));
+  EXPECT_EQ(77, count);
+  EXPECT_EQ(nullptr, context->discovery()->found_devices());
 }
 
 TEST(PluginContext, EveryAllocationFailsOnceWithoutLeaks) {
@@ -160,18 +135,6 @@ TEST(PluginContext, EveryAllocationFailsOnceWithoutLeaks) {
         << "allocation " << n;
     EXPECT_EQ(nullptr, out) << "allocation " << n;
   }
-}
-
-TEST(PluginContext, FindDevicesWithoutDiscoveryLayerAnswersNotSupported) {
-  CZelPluginContext* raw = nullptr;
-  ASSERT_EQ(kKalOk, zel_create_plugin_context(&raw));
-  KalOwned<CZelPluginContext> context(raw);
-  ZelSnmpV3Settings settings{};
-  int32_t count = 77;
-  EXPECT_EQ(kKalErrNotSupported,
-            context->find_devices(nullptr, 3, 0, settings, 100, 0, &count));
-  EXPECT_EQ(77, count);
-  EXPECT_EQ(nullptr, context->discovery()->found_devices());
 }
 
 }  // namespace

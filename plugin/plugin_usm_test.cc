@@ -42,68 +42,42 @@ void expect_defaults(const IZelPluginUSM& usm, const std::string& name,
 TEST(PluginUsm, DefaultsHaveTheBuiltInLengths) {
   auto usm = make_usm();
   ASSERT_TRUE(usm);
-  EXPECT_EQ(-1, usm->get_mode());
   EXPECT_EQ(8u, std::strlen(usm->get_security_name()));
   EXPECT_EQ(20u, std::strlen(usm->get_auth_passphrase()));
   EXPECT_EQ(20u, std::strlen(usm->get_priv_passphrase()));
   EXPECT_STRNE(usm->get_auth_passphrase(), usm->get_priv_passphrase());
-  EXPECT_EQ(2, usm->get_security_level());
-  EXPECT_EQ(1, usm->get_auth_protocol());
-  EXPECT_EQ(1, usm->get_priv_protocol());
-  EXPECT_STREQ("", usm->get_context_name());
+  expect_defaults(*usm.get(), usm->get_security_name(), usm->get_auth_passphrase(),
+                  usm->get_priv_passphrase());
 }
 
-TEST(PluginUsm, AllZeroRecordWithModeZeroTakesTheZeros) {
-  // What the non-Ex functions apply: mode 0 and three integer settings 0 are
-  // all in range, the empty texts keep the defaults.
-  auto usm = make_usm();
-  const std::string name = usm->get_security_name();
-  const std::string auth = usm->get_auth_passphrase();
-  usm->set(0, zeroed());
-  EXPECT_EQ(0, usm->get_mode());
-  EXPECT_EQ(0, usm->get_security_level());
-  EXPECT_EQ(0, usm->get_auth_protocol());
-  EXPECT_EQ(0, usm->get_priv_protocol());
-  EXPECT_EQ(name, usm->get_security_name());
-  EXPECT_EQ(auth, usm->get_auth_passphrase());
+// Mode and the three integers are taken over only from 0 to 2 (the all-zero
+// record of the non-Ex functions takes its zeros); empty texts keep the
+// defaults.
+TEST(PluginUsm, IntegersAreTakenOverOnlyFromZeroToTwo) {
+  const struct {
+    int32_t given;
+    int32_t mode_after;   // for the mode
+    int32_t level_after;  // default 2
+    int32_t proto_after;  // default 1
+  } kRows[] = {{0, 0, 0, 0},          {1, 1, 1, 1},          {2, 2, 2, 2},
+               {3, -1, 2, 1},         {-1, -1, 2, 1},        {INT32_MIN, -1, 2, 1},
+               {INT32_MAX, -1, 2, 1}};
+  for (const auto& row : kRows) {
+    SCOPED_TRACE(row.given);
+    auto usm = make_usm();
+    const std::string name = usm->get_security_name();
+    ZelSnmpV3Settings s = zeroed();
+    s.securityLevel = row.given;
+    s.authProtocol = row.given;
+    s.privProtocol = row.given;
+    usm->set(row.given, s);
+    EXPECT_EQ(row.mode_after, usm->get_mode());
+    EXPECT_EQ(row.level_after, usm->get_security_level());
+    EXPECT_EQ(row.proto_after, usm->get_auth_protocol());
+    EXPECT_EQ(row.proto_after, usm->get_priv_protocol());
+    EXPECT_EQ(name, usm->get_security_name());
+  }
 }
-
-struct IntegerRow {
-  const char* name;
-  int32_t given;
-  int32_t mode_after;   // for the mode
-  int32_t level_after;  // default 2
-  int32_t proto_after;  // default 1
-};
-
-class PluginUsmIntegers : public testing::TestWithParam<IntegerRow> {};
-
-TEST_P(PluginUsmIntegers, TakenOverOnlyFromZeroToTwo) {
-  const IntegerRow& row = GetParam();
-  auto usm = make_usm();
-  ZelSnmpV3Settings s = zeroed();
-  s.securityLevel = row.given;
-  s.authProtocol = row.given;
-  s.privProtocol = row.given;
-  usm->set(row.given, s);
-  EXPECT_EQ(row.mode_after, usm->get_mode());
-  EXPECT_EQ(row.level_after, usm->get_security_level());
-  EXPECT_EQ(row.proto_after, usm->get_auth_protocol());
-  EXPECT_EQ(row.proto_after, usm->get_priv_protocol());
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Rows, PluginUsmIntegers,
-    testing::Values(IntegerRow{"zero", 0, 0, 0, 0},
-                    IntegerRow{"one", 1, 1, 1, 1},
-                    IntegerRow{"two", 2, 2, 2, 2},
-                    IntegerRow{"three", 3, -1, 2, 1},
-                    IntegerRow{"minus_one", -1, -1, 2, 1},
-                    IntegerRow{"int_min", INT32_MIN, -1, 2, 1},
-                    IntegerRow{"int_max", INT32_MAX, -1, 2, 1}),
-    [](const testing::TestParamInfo<IntegerRow>& info) {
-      return info.param.name;
-    });
 
 TEST(PluginUsm, EverySetStartsFromTheDefaults) {
   auto usm = make_usm();
