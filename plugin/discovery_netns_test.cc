@@ -228,6 +228,39 @@ class DiscoveryLan : public testing::Test {
   }
 
   std::vector<Printer> printers_;
+
+  // Discoveries with no retry and one (the call lasts its whole budget): the
+  // supported printers, newest first, each with the model; answers the last
+  // list read.
+  static std::vector<FoundDevice> expect_found_in_order(
+      ZelContext* context, int32_t protocol, const std::vector<std::string>& expected) {
+    const ZelDiscoveryApi& api = ZelDiscoveryApi::get();
+    std::vector<FoundDevice> found;
+    for (int32_t retries : {0, 1}) {
+      SCOPED_TRACE("retries " + std::to_string(retries));
+      int32_t count = -1;
+      int32_t status = -99;
+      const long ms = zeltest::elapsed_ms([&] {
+        status = api.FindDeviceSNMP(context, nullptr, protocol, 1000, retries, &count);
+      });
+      std::printf("protocol %d, time-out 1000 ms, retries %d: %ld ms, %d found\n", protocol,
+                  retries, ms, count);
+      EXPECT_EQ(0, status);
+      EXPECT_EQ(static_cast<int32_t>(expected.size()), count);
+      EXPECT_GE(ms, 1000L * (retries + 1) - 5);
+      EXPECT_LT(ms, 1000L * (retries + 1) + 1000);
+      found = read_found(context);
+      std::vector<std::string> got;
+      for (const FoundDevice& d : found) {
+        got.push_back(without_scope(d.address));
+        EXPECT_EQ(zeltest::kSupportedModel, d.model) << d.address;
+        EXPECT_EQ(0, d.flag) << d.address;
+        EXPECT_EQ(0u, d.oid.rfind(kSupportedOid, 0)) << d.address << " " << d.oid;
+      }
+      EXPECT_EQ(expected, got);
+    }
+    return found;
+  }
 };
 
 TEST_F(DiscoveryLan, BroadcastFindsEverySupportedPrinterOnceNewestFirst) {
@@ -239,41 +272,19 @@ TEST_F(DiscoveryLan, BroadcastFindsEverySupportedPrinterOnceNewestFirst) {
     ASSERT_EQ(0, api.Init(&context));
     const std::vector<std::string> expected = expected_order(printers_, false);
 
-    for (int32_t retries : {0, 1}) {
-      int32_t count = -1;
-      int32_t status = -99;
-      const long ms = zeltest::elapsed_ms([&] {
-        status = api.FindDeviceSNMP(context, nullptr, kHostIPv4, 1000, retries,
-                                    &count);
-      });
-      std::printf(
-          "IPv4 broadcast, time-out 1000 ms, retries %d: %ld ms, %d found\n",
-          retries, ms, count);
-      ASSERT_EQ(0, status) << "retries " << retries;
-      EXPECT_EQ(static_cast<int32_t>(expected.size()), count)
-          << "retries " << retries;
-      EXPECT_GE(ms, 1000L * (retries + 1) - 5);
-      EXPECT_LT(ms, 1000L * (retries + 1) + 1000);
-      const std::vector<FoundDevice> found = read_found(context);
-      EXPECT_EQ(expected, addresses(found)) << "retries " << retries;
+    const std::vector<FoundDevice> found =
+        expect_found_in_order(context, kHostIPv4, expected);
+    // The identifiers are each printer's own.
+    for (const Printer& p : printers_) {
       for (const FoundDevice& d : found) {
-        EXPECT_EQ(zeltest::kSupportedModel, d.model) << d.address;
-        EXPECT_EQ(0, d.flag) << d.address;
-        EXPECT_EQ(0u, d.oid.rfind(kSupportedOid, 0))
-            << d.address << " " << d.oid;
-      }
-      // The identifiers are each printer's own.
-      for (const Printer& p : printers_) {
-        for (const FoundDevice& d : found) {
-          if (d.address == p.ipv4() && !p.oid.empty()) {
-            EXPECT_EQ(p.oid, d.oid);
-          }
+        if (d.address == p.ipv4() && !p.oid.empty()) {
+          EXPECT_EQ(p.oid, d.oid);
         }
       }
-      // Reset reads the same list again from its head.
-      api.FindResetPosition(context);
-      EXPECT_EQ(expected, addresses(read_found(context)));
     }
+    // Reset reads the same list again from its head.
+    api.FindResetPosition(context);
+    EXPECT_EQ(expected, addresses(read_found(context)));
 
     // The directed broadcast of the LAN finds the same printers.
     int32_t count = -1;
@@ -311,29 +322,7 @@ TEST_F(DiscoveryLan, MulticastToAllNodesFindsEverySupportedPrinter) {
     ZelContext* context = nullptr;
     ASSERT_EQ(0, api.Init(&context));
     const std::vector<std::string> expected = expected_order(printers_, true);
-    for (int32_t retries : {0, 1}) {
-      int32_t count = -1;
-      int32_t status = -99;
-      const long ms = zeltest::elapsed_ms([&] {
-        status = api.FindDeviceSNMP(context, nullptr, kHostIPv6, 1000, retries,
-                                    &count);
-      });
-      std::printf(
-          "IPv6 multicast ff02::1, time-out 1000 ms, retries %d: %ld ms, %d "
-          "found\n",
-          retries, ms, count);
-      ASSERT_EQ(0, status) << "retries " << retries;
-      EXPECT_EQ(static_cast<int32_t>(expected.size()), count);
-      EXPECT_GE(ms, 1000L * (retries + 1) - 5);
-      EXPECT_LT(ms, 1000L * (retries + 1) + 1000);
-      std::vector<std::string> got;
-      for (const FoundDevice& d : read_found(context)) {
-        std::printf("  found %s\n", d.address.c_str());
-        got.push_back(without_scope(d.address));
-        EXPECT_EQ(zeltest::kSupportedModel, d.model);
-      }
-      EXPECT_EQ(expected, got) << "retries " << retries;
-    }
+    expect_found_in_order(context, kHostIPv6, expected);
     api.UnInit(context);
   });
 }

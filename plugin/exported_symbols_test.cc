@@ -9,49 +9,15 @@
 #include <string>
 #include <vector>
 
+#include "plugin/library_api_test_util.h"
+
 namespace {
 
 // Every one must be exported, as a function.
-const char* const kExportedFunctions[] = {
-    "ZelInit",
-    "ZelUnInit",
-    "ZelCommandString",
-    "ZelCommandInteger",
-    "ZelFindDeviceSNMP",
-    "ZelFindDeviceSNMPEx",
-    "ZelFindAddFilter",
-    "ZelFindClearFilter",
-    "ZelFindResetPosition",
-    "ZelGetDeviceNext",
-    "ZelInitDevice",
-    "ZelInitDeviceEx",
-    "ZelIsSupportedOID",
-    "ZelRefreshOptions",
-    "ZelGetOptionValueBoolean",
-    "ZelGetOptionValueInteger",
-    "ZelGetOptionValueUInteger",
-    "ZelGetOptionValueString",
-    "ZelTransportAvailable",
-    "ZelGetNumberOfStorageInfo",
-    "ZelGetStorageInfo",
-    "ZelGetNumberOfDeviceInfo",
-    "ZelGetDeviceInfo",
-    "ZelGetPrinterInfo",
-    "ZelGetNumberOfInputTrayInfo",
-    "ZelGetInputTrayInfo",
-    "ZelGetNumberOfInputTrayInfoEx",
-    "ZelGetInputTrayInfoEx",
-    "ZelGetNumberOfOutputTrayInfo",
-    "ZelGetOutputTrayInfo",
-    "ZelGetNumberOfTonerInfo",
-    "ZelGetTonerInfo",
-    "ZelGetNumberOfAlertInfo",
-    "ZelGetAlertInfo",
-    "ZelGetNumberOfJobInfo",
-    "ZelGetJobInfo",
-    "ZelCancelJob",
-    "ZelGetCharSet",
-};
+#define ZEL_NAME(name) #name,
+const char* const kExportedFunctions[] = {ZEL_EXPORTED_FUNCTIONS(ZEL_NAME)};
+#undef ZEL_NAME
+static_assert(sizeof kExportedFunctions / sizeof kExportedFunctions[0] == 38);
 
 // Classes whose members, vtables and typeinfo may be exported (demangled
 // names). Add a class here and to plugin/zel_exports.map together.

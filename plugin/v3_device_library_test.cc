@@ -2,7 +2,6 @@
 // serves the supported-device recording to SNMPv3 users (the context name
 // picks the recording), and open, option refresh, every count call and every
 // record equal what the same calls give in community mode on the same agent.
-#include <dlfcn.h>
 #include <unistd.h>
 #include <gtest/gtest.h>
 
@@ -15,6 +14,7 @@
 #include <thread>
 #include <vector>
 
+#include "plugin/library_api_test_util.h"
 #include "plugin/zel_api.h"
 #include "testing/netns.h"
 #include "testing/snmpsim_agent.h"
@@ -31,8 +31,7 @@ constexpr int kTimeoutMs = 3000;
 // ctest runs each case in its own process, possibly in parallel: each case
 // serves its agent on an address of its own.
 const char* const kCaseOrder[] = {
-    "AuthPrivShaAesReadsWhatCommunityModeReads",
-    "NoAuthNoPrivReadsWhatCommunityModeReads",
+    "AuthPrivShaAesAndNoAuthNoPrivReadWhatCommunityModeReads",
     "WrongPassPhrasesOpenNoDevice",
     "FourThreadsWithContextsOfTheirOwnReadAtOnce",
 };
@@ -45,41 +44,7 @@ std::string agent_address_for(const std::string& testName) {
   return "127.0.14." + std::to_string(octet);
 }
 
-// clang-format off
-#define ZEL_FUNCTIONS(X)                                                             \
-  X(ZelInit) X(ZelUnInit) X(ZelCommandString) X(ZelInitDevice) X(ZelInitDeviceEx)    \
-  X(ZelRefreshOptions) X(ZelGetOptionValueString) X(ZelGetOptionValueInteger)        \
-  X(ZelGetNumberOfStorageInfo) X(ZelGetStorageInfo) X(ZelGetNumberOfDeviceInfo)      \
-  X(ZelGetDeviceInfo) X(ZelGetPrinterInfo) X(ZelGetNumberOfInputTrayInfo)           \
-  X(ZelGetInputTrayInfo) X(ZelGetNumberOfInputTrayInfoEx) X(ZelGetInputTrayInfoEx)  \
-  X(ZelGetNumberOfOutputTrayInfo) X(ZelGetOutputTrayInfo) X(ZelGetNumberOfTonerInfo) \
-  X(ZelGetTonerInfo) X(ZelGetNumberOfAlertInfo) X(ZelGetAlertInfo)                   \
-  X(ZelGetNumberOfJobInfo) X(ZelGetJobInfo) X(ZelGetCharSet) X(ZelFindDeviceSNMPEx)  \
-  X(ZelGetDeviceNext)
-// clang-format on
-
-struct Api {
-#define ZEL_MEMBER(name) decltype(&::name) name = nullptr;
-  ZEL_FUNCTIONS(ZEL_MEMBER)
-#undef ZEL_MEMBER
-  bool load(std::string* error) {
-    static void* const library =
-        dlopen(ZEL_LIBRARY_PATH, RTLD_NOW | RTLD_LOCAL);
-    if (!library) {
-      *error = dlerror();
-      return false;
-    }
-#define ZEL_BIND(name)                                               \
-  name = reinterpret_cast<decltype(&::name)>(dlsym(library, #name)); \
-  if (!name) {                                                       \
-    *error = "missing " #name;                                       \
-    return false;                                                    \
-  }
-    ZEL_FUNCTIONS(ZEL_BIND)
-#undef ZEL_BIND
-    return true;
-  }
-};
+using Api = zeltest::LibraryApi;
 
 // The text of a fixed field up to its first NUL.
 template <size_t N>
@@ -139,11 +104,26 @@ std::string row(const ZelJobInfo& r) {
          "|" + row(r.time1) + row(r.time2) + row(r.time3);
 }
 
+ZelSnmpV3Settings settings(const char* user, int level, int auth,
+                                  int priv, const char* authPass,
+                                  const char* privPass) {
+  ZelSnmpV3Settings s;
+  std::memset(&s, 0, sizeof(s));
+  std::snprintf(s.securityName, sizeof(s.securityName), "%s", user);
+  s.securityLevel = level;
+  s.authProtocol = auth;
+  s.privProtocol = priv;
+  std::snprintf(s.authPassphrase, sizeof(s.authPassphrase), "%s", authPass);
+  std::snprintf(s.privPassphrase, sizeof(s.privPassphrase), "%s", privPass);
+  std::snprintf(s.contextName, sizeof(s.contextName), "%s", kRecording);
+  return s;
+}
+
 class V3DeviceLibrary : public testing::Test {
  protected:
   void SetUp() override {
     std::string error;
-    ASSERT_TRUE(api_.load(&error)) << error;
+    ASSERT_TRUE(api_.load(ZEL_LIBRARY_PATH, &error)) << error;
     if (!zeltest::have_snmpsimd()) GTEST_SKIP() << "no snmpsimd";
     address_ = agent_address_for(
         testing::UnitTest::GetInstance()->current_test_info()->name());
@@ -236,21 +216,6 @@ class V3DeviceLibrary : public testing::Test {
     return read_device();
   }
 
-  static ZelSnmpV3Settings settings(const char* user, int level, int auth,
-                                    int priv, const char* authPass,
-                                    const char* privPass) {
-    ZelSnmpV3Settings s;
-    std::memset(&s, 0, sizeof(s));
-    std::snprintf(s.securityName, sizeof(s.securityName), "%s", user);
-    s.securityLevel = level;
-    s.authProtocol = auth;
-    s.privProtocol = priv;
-    std::snprintf(s.authPassphrase, sizeof(s.authPassphrase), "%s", authPass);
-    std::snprintf(s.privPassphrase, sizeof(s.privPassphrase), "%s", privPass);
-    std::snprintf(s.contextName, sizeof(s.contextName), "%s", kRecording);
-    return s;
-  }
-
   void expect_same_read(const DeviceRead& want, const DeviceRead& got) {
     // A read that found nothing would compare equal to another empty read.
     ASSERT_GT(want.lines.size(), 40u);
@@ -265,22 +230,17 @@ class V3DeviceLibrary : public testing::Test {
   zeltest::SnmpsimAgent agent_;
 };
 
-TEST_F(V3DeviceLibrary, AuthPrivShaAesReadsWhatCommunityModeReads) {
+TEST_F(V3DeviceLibrary, AuthPrivShaAesAndNoAuthNoPrivReadWhatCommunityModeReads) {
   const DeviceRead community = read_in_community_mode();
   EXPECT_EQ("refresh 0 ", community.lines[0]);
-  const ZelSnmpV3Settings s =
-      settings(kShaAesUser, 2, 2, 2, kShaAesAuth, kShaAesPriv);
-  ASSERT_EQ(0, api_.ZelInitDeviceEx(handle_, address_.c_str(), 1, 2, &s,
-                                    kTimeoutMs, 1));
-  expect_same_read(community, read_device());
-}
-
-TEST_F(V3DeviceLibrary, NoAuthNoPrivReadsWhatCommunityModeReads) {
-  const DeviceRead community = read_in_community_mode();
-  const ZelSnmpV3Settings s = settings(kPlainUser, 0, 0, 0, "", "");
-  ASSERT_EQ(0, api_.ZelInitDeviceEx(handle_, address_.c_str(), 1, 2, &s,
-                                    kTimeoutMs, 1));
-  expect_same_read(community, read_device());
+  for (const ZelSnmpV3Settings& s :
+       {settings(kShaAesUser, 2, 2, 2, kShaAesAuth, kShaAesPriv),
+        settings(kPlainUser, 0, 0, 0, "", "")}) {
+    SCOPED_TRACE(s.securityName);
+    ASSERT_EQ(0, api_.ZelInitDeviceEx(handle_, address_.c_str(), 1, 2, &s,
+                                      kTimeoutMs, 1));
+    expect_same_read(community, read_device());
+  }
 }
 
 TEST_F(V3DeviceLibrary, WrongPassPhrasesOpenNoDevice) {
@@ -359,7 +319,7 @@ TEST(V3DiscoveryNetns, BroadcastFindsThePrintersThatAcceptTheUser) {
   if (getuid() != 0) GTEST_SKIP() << "snmpsimd in a namespace needs real root";
   Api api;
   std::string error;
-  ASSERT_TRUE(api.load(&error)) << error;
+  ASSERT_TRUE(api.load(ZEL_LIBRARY_PATH, &error)) << error;
   ZEL_RUN_IN_PRIVATE_NETNS([&] {
     ASSERT_EQ(zeltest::add_bridge("br0", "10.9.0.1/24"), "");
     // The limited broadcast 255.255.255.255 leaves through the default route.
@@ -387,15 +347,7 @@ TEST(V3DiscoveryNetns, BroadcastFindsThePrintersThatAcceptTheUser) {
     }
     ZelContext* context = nullptr;
     ASSERT_EQ(0, api.ZelInit(&context));
-    ZelSnmpV3Settings s;
-    std::memset(&s, 0, sizeof(s));
-    std::snprintf(s.securityName, sizeof(s.securityName), "%s", kShaAesUser);
-    s.securityLevel = 2;
-    s.authProtocol = 2;
-    s.privProtocol = 2;
-    std::snprintf(s.authPassphrase, sizeof(s.authPassphrase), "%s", kShaAesAuth);
-    std::snprintf(s.privPassphrase, sizeof(s.privPassphrase), "%s", kShaAesPriv);
-    std::snprintf(s.contextName, sizeof(s.contextName), "%s", kRecording);
+    const ZelSnmpV3Settings s = settings(kShaAesUser, 2, 2, 2, kShaAesAuth, kShaAesPriv);
     for (const char* address : {"10.9.0.255", static_cast<const char*>(nullptr)}) {
       SCOPED_TRACE(address ? address : "limited broadcast");
       int32_t count = -1;
