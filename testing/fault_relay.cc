@@ -409,31 +409,33 @@ class RelayLoop {
     }
   }
 
+  // Counts before sending, so that whoever receives a datagram already sees
+  // it counted.
   void send(const HeldDatagram& d) {
     uint64_t& highest = s_.highest_sent[d.direction];
     if (d.sequence < highest) count_(&FaultCounters::overtaken, 1);
     if (d.sequence > highest) highest = d.sequence;
     ssize_t sent;
     if (d.direction == kToAgent) {
+      count_(&FaultCounters::requests_sent, 1);
       sent = sendto(d.client->upstream_fd, d.bytes->data(), d.bytes->size(), 0,
                     reinterpret_cast<const sockaddr*>(&s_.agent.address),
                     s_.agent.length);
-      count_(&FaultCounters::requests_sent, 1);
     } else {
       const int fd = s_.alternate_fd >= 0 ? s_.alternate_fd : d.client->in_fd;
       const sockaddr* to =
           reinterpret_cast<const sockaddr*>(&d.client->address.address);
       if (d.garbage_first) {
         const std::vector<uint8_t> junk = garbage_datagram();
+        count_(&FaultCounters::garbage, 1);
         if (sendto(fd, junk.data(), junk.size(), 0, to,
                    d.client->address.length) < 0) {
           count_(&FaultCounters::send_errors, 1);
         }
-        count_(&FaultCounters::garbage, 1);
       }
+      count_(&FaultCounters::answers_sent, 1);
       sent = sendto(fd, d.bytes->data(), d.bytes->size(), 0, to,
                     d.client->address.length);
-      count_(&FaultCounters::answers_sent, 1);
     }
     if (sent < 0) count_(&FaultCounters::send_errors, 1);
   }
