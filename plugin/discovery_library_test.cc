@@ -93,10 +93,10 @@ class DiscoveryLibrary : public testing::Test {
   void SetUp() override {
     ASSERT_EQ("", api().error);
     if (!agents_->error.empty()) GTEST_SKIP() << agents_->error;
-    ASSERT_EQ(0, api().Init(&context_));
+    ASSERT_EQ(0, api().ZelInit(&context_));
   }
   void TearDown() override {
-    if (context_) api().UnInit(context_);
+    if (context_) api().ZelUnInit(context_);
   }
 
   static const ZelDiscoveryApi& api() { return ZelDiscoveryApi::get(); }
@@ -105,7 +105,7 @@ class DiscoveryLibrary : public testing::Test {
   int32_t find(const char* address, int32_t* count, int32_t timeout_ms = 300,
                int32_t retries = 0) {
     *count = -1;
-    return api().FindDeviceSNMP(context_, address, kIPv4, timeout_ms, retries,
+    return api().ZelFindDeviceSNMP(context_, address, kIPv4, timeout_ms, retries,
                                 count);
   }
 
@@ -126,7 +126,7 @@ TEST_F(DiscoveryLibrary, SupportedDeviceIsFoundWithAddressModelAndIdentifier) {
   EXPECT_EQ(std::string(zeltest::kSupportedOid) + ".5.1", found[0].oid);
   EXPECT_EQ(0, found[0].flag);
   EXPECT_TRUE(read_found(context_).empty());  // the list is exhausted
-  api().FindResetPosition(context_);
+  api().ZelFindResetPosition(context_);
   found = read_found(context_);
   ASSERT_EQ(1u, found.size());
   EXPECT_EQ(kSupported, found[0].address);
@@ -137,7 +137,7 @@ TEST_F(DiscoveryLibrary, DiscoveryCommunityReachesTheAgent) {
   // The finder's own community "vorovo" is not served there.
   ASSERT_EQ(0, find(kLanCommunity, &count));
   EXPECT_EQ(0, count);
-  ASSERT_EQ(0, api().CommandString(context_, "CmdSetCommunityFind", "lan"));
+  ASSERT_EQ(0, api().ZelCommandString(context_, "CmdSetCommunityFind", "lan"));
   ASSERT_EQ(0, find(kLanCommunity, &count));
   EXPECT_EQ(1, count);
   const std::vector<FoundDevice> found = read_found(context_);
@@ -145,7 +145,7 @@ TEST_F(DiscoveryLibrary, DiscoveryCommunityReachesTheAgent) {
   EXPECT_EQ(zeltest::kSupportedOid, found[0].oid);  // exactly the prefix
   EXPECT_EQ(kLanCommunity, found[0].address);
   // An empty discovery community keeps the one taken over before.
-  ASSERT_EQ(0, api().CommandString(context_, "CmdSetCommunityFind", ""));
+  ASSERT_EQ(0, api().ZelCommandString(context_, "CmdSetCommunityFind", ""));
   ASSERT_EQ(0, find(kLanCommunity, &count));
   EXPECT_EQ(1, count);
   // The supported device on the default community no longer answers.
@@ -172,9 +172,9 @@ TEST_F(DiscoveryLibrary, FiltersSelectBySysObjectIdPrefix) {
        1},
   };
   for (const Row& row : rows) {
-    api().FindClearFilter(context_);
+    api().ZelFindClearFilter(context_);
     for (const char* filter : row.filters)
-      ASSERT_EQ(0, api().FindAddFilter(context_, filter));
+      ASSERT_EQ(0, api().ZelFindAddFilter(context_, filter));
     int32_t count = 0;
     ASSERT_EQ(0, find(kSupported, &count)) << row.name;
     EXPECT_EQ(row.count, count) << row.name;
@@ -195,7 +195,7 @@ TEST_F(DiscoveryLibrary, ForeignModelIsLeftOutAndEachDiscoveryReplacesTheList) {
   ASSERT_EQ(1u, read_found(context_).size());
   // A discovery that fails before its exchange leaves no list at all. IPX
   // without an address meets the IPv4 default text.
-  EXPECT_EQ(-2, api().FindDeviceSNMP(context_, nullptr, 2, 100, 0, &count));
+  EXPECT_EQ(-2, api().ZelFindDeviceSNMP(context_, nullptr, 2, 100, 0, &count));
   EXPECT_TRUE(read_found(context_).empty());
 }
 
@@ -203,7 +203,7 @@ TEST_F(DiscoveryLibrary, ExWithCommunityModesFindsTheSameDevice) {
   ZelSnmpV3Settings settings{};
   for (int32_t mode : {0, 1, -7}) {
     int32_t count = -1;
-    ASSERT_EQ(0, api().FindDeviceSNMPEx(context_, kSupported, kIPv4, mode,
+    ASSERT_EQ(0, api().ZelFindDeviceSNMPEx(context_, kSupported, kIPv4, mode,
                                         &settings, 300, 0, &count))
         << mode;
     EXPECT_EQ(1, count) << mode;
@@ -219,7 +219,7 @@ TEST_F(DiscoveryLibrary, SnmpV3DiscoveryOfOneAddress) {
   int32_t count = -1;
   int32_t status = -99;
   const long ms = zeltest::elapsed_ms([&] {
-    status = api().FindDeviceSNMPEx(context_, kSupported, kIPv4, 2, &settings,
+    status = api().ZelFindDeviceSNMPEx(context_, kSupported, kIPv4, 2, &settings,
                                     1000, 0, &count);
   });
   std::printf(
@@ -233,14 +233,14 @@ TEST_F(DiscoveryLibrary, SnmpV3DiscoveryOfOneAddress) {
   EXPECT_EQ(kSupported, found[0].address);
   EXPECT_EQ(std::string(zeltest::kSupportedOid) + ".5.1", found[0].oid);
   // The foreign printer answers SNMPv3 too, and is still left out.
-  ASSERT_EQ(0, api().FindDeviceSNMPEx(context_, kForeign, kIPv4, 2, &settings,
+  ASSERT_EQ(0, api().ZelFindDeviceSNMPEx(context_, kForeign, kIPv4, 2, &settings,
                                       1000, 0, &count));
   EXPECT_EQ(0, count);
   // A wrong pass phrase finds nothing, whatever the status says.
   std::snprintf(settings.authPassphrase, sizeof settings.authPassphrase,
                 "not-the-phrase");
   count = -1;
-  status = api().FindDeviceSNMPEx(context_, kSupported, kIPv4, 2, &settings,
+  status = api().ZelFindDeviceSNMPEx(context_, kSupported, kIPv4, 2, &settings,
                                   500, 0, &count);
   std::printf(
       "SNMPv3 discovery with a wrong pass phrase: status %d, %d found\n",
@@ -251,13 +251,13 @@ TEST_F(DiscoveryLibrary, SnmpV3DiscoveryOfOneAddress) {
 TEST_F(DiscoveryLibrary,
        AddressOfAnotherProtocolAndNonsenseTextsFailWithoutTraffic) {
   int32_t count = 5;
-  EXPECT_EQ(-2, api().FindDeviceSNMP(context_, kSupported, 5, 100, 0, &count));
-  EXPECT_EQ(-2, api().FindDeviceSNMP(context_, "::1", kIPv4, 100, 0, &count));
+  EXPECT_EQ(-2, api().ZelFindDeviceSNMP(context_, kSupported, 5, 100, 0, &count));
+  EXPECT_EQ(-2, api().ZelFindDeviceSNMP(context_, "::1", kIPv4, 100, 0, &count));
   EXPECT_EQ(5, count);
   const std::string huge(10000, '7');
   EXPECT_NE(
-      0, api().FindDeviceSNMP(context_, huge.c_str(), kIPv4, 100, 0, &count));
-  EXPECT_NE(0, api().FindDeviceSNMP(context_, "printer.example", kIPv4, 100, 0,
+      0, api().ZelFindDeviceSNMP(context_, huge.c_str(), kIPv4, 100, 0, &count));
+  EXPECT_NE(0, api().ZelFindDeviceSNMP(context_, "printer.example", kIPv4, 100, 0,
                                     &count));
   EXPECT_TRUE(read_found(context_).empty());
 }

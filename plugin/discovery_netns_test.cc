@@ -241,7 +241,7 @@ class DiscoveryLan : public testing::Test {
       int32_t count = -1;
       int32_t status = -99;
       const long ms = zeltest::elapsed_ms([&] {
-        status = api.FindDeviceSNMP(context, nullptr, protocol, 1000, retries, &count);
+        status = api.ZelFindDeviceSNMP(context, nullptr, protocol, 1000, retries, &count);
       });
       std::printf("protocol %d, time-out 1000 ms, retries %d: %ld ms, %d found\n", protocol,
                   retries, ms, count);
@@ -269,7 +269,7 @@ TEST_F(DiscoveryLan, BroadcastFindsEverySupportedPrinterOnceNewestFirst) {
     Lan lan;
     ASSERT_EQ("", lan.start(printers_, false));
     ZelContext* context = nullptr;
-    ASSERT_EQ(0, api.Init(&context));
+    ASSERT_EQ(0, api.ZelInit(&context));
     const std::vector<std::string> expected = expected_order(printers_, false);
 
     const std::vector<FoundDevice> found =
@@ -283,34 +283,34 @@ TEST_F(DiscoveryLan, BroadcastFindsEverySupportedPrinterOnceNewestFirst) {
       }
     }
     // Reset reads the same list again from its head.
-    api.FindResetPosition(context);
+    api.ZelFindResetPosition(context);
     EXPECT_EQ(expected, addresses(read_found(context)));
 
     // The directed broadcast of the LAN finds the same printers.
     int32_t count = -1;
-    ASSERT_EQ(0, api.FindDeviceSNMP(context, "10.9.0.255", kHostIPv4, 1000, 0,
+    ASSERT_EQ(0, api.ZelFindDeviceSNMP(context, "10.9.0.255", kHostIPv4, 1000, 0,
                                     &count));
     EXPECT_EQ(expected, addresses(read_found(context)));
 
     // A filter keeps only the printers under one branch; the next discovery
     // replaces the list.
-    ASSERT_EQ(0, api.FindAddFilter(
+    ASSERT_EQ(0, api.ZelFindAddFilter(
                      context, (std::string(kSupportedOid) + ".9").c_str()));
     ASSERT_EQ(0,
-              api.FindDeviceSNMP(context, nullptr, kHostIPv4, 1000, 0, &count));
+              api.ZelFindDeviceSNMP(context, nullptr, kHostIPv4, 1000, 0, &count));
     EXPECT_EQ(1, count);
     EXPECT_EQ(std::vector<std::string>{"10.9.0.5"},
               addresses(read_found(context)));
-    api.FindClearFilter(context);
+    api.ZelFindClearFilter(context);
 
     // A community no agent serves: the network stays silent.
     ASSERT_EQ(0,
-              api.CommandString(context, "CmdSetCommunityFind", "nobody-here"));
+              api.ZelCommandString(context, "CmdSetCommunityFind", "nobody-here"));
     ASSERT_EQ(0,
-              api.FindDeviceSNMP(context, nullptr, kHostIPv4, 500, 0, &count));
+              api.ZelFindDeviceSNMP(context, nullptr, kHostIPv4, 500, 0, &count));
     EXPECT_EQ(0, count);
     EXPECT_TRUE(read_found(context).empty());
-    api.UnInit(context);
+    api.ZelUnInit(context);
   });
 }
 
@@ -320,10 +320,10 @@ TEST_F(DiscoveryLan, MulticastToAllNodesFindsEverySupportedPrinter) {
     Lan lan;
     ASSERT_EQ("", lan.start(printers_, true));
     ZelContext* context = nullptr;
-    ASSERT_EQ(0, api.Init(&context));
+    ASSERT_EQ(0, api.ZelInit(&context));
     const std::vector<std::string> expected = expected_order(printers_, true);
     expect_found_in_order(context, kHostIPv6, expected);
-    api.UnInit(context);
+    api.ZelUnInit(context);
   });
 }
 

@@ -5,12 +5,11 @@
 #ifndef PLUGIN_DISCOVERY_TEST_UTIL_H_
 #define PLUGIN_DISCOVERY_TEST_UTIL_H_
 
-#include <dlfcn.h>
-
 #include <chrono>
 #include <string>
 #include <vector>
 
+#include "plugin/library_api_test_util.h"
 #include "plugin/zel_api.h"
 #include "testing/snmpsim_agent.h"
 
@@ -21,49 +20,17 @@ inline constexpr char kSupportedModel[] = "Ferrowyn M870";
 // The community the device finder sends when the host sets none.
 inline constexpr char kDefaultFindCommunity[] = "vorovo";
 
-// The discovery functions of the library at ZEL_LIBRARY_PATH, loaded once
-// and kept for the process, as a host keeps it.
-struct ZelDiscoveryApi {
-  decltype(&::ZelInit) Init = nullptr;
-  decltype(&::ZelUnInit) UnInit = nullptr;
-  decltype(&::ZelCommandString) CommandString = nullptr;
-  decltype(&::ZelFindDeviceSNMP) FindDeviceSNMP = nullptr;
-  decltype(&::ZelFindDeviceSNMPEx) FindDeviceSNMPEx = nullptr;
-  decltype(&::ZelFindAddFilter) FindAddFilter = nullptr;
-  decltype(&::ZelFindClearFilter) FindClearFilter = nullptr;
-  decltype(&::ZelFindResetPosition) FindResetPosition = nullptr;
-  decltype(&::ZelGetDeviceNext) GetDeviceNext = nullptr;
-  std::string error;  // why loading failed, "" when every name was found
+// The exports of the library at ZEL_LIBRARY_PATH, bound once and kept for
+// the process, as a host keeps them; `error` says why binding failed.
+struct ZelDiscoveryApi : LibraryApi {
+  std::string error;
 
   static const ZelDiscoveryApi& get() {
-    static const ZelDiscoveryApi api = load();
-    return api;
-  }
-
- private:
-  template <class F>
-  static void bind(void* library, const char* name, F* out,
-                   std::string* error) {
-    *out = reinterpret_cast<F>(dlsym(library, name));
-    if (!*out) *error += std::string("missing export ") + name + "; ";
-  }
-  static ZelDiscoveryApi load() {
-    ZelDiscoveryApi api;
-    void* library = dlopen(ZEL_LIBRARY_PATH, RTLD_NOW | RTLD_LOCAL);
-    if (!library) {
-      const char* why = dlerror();
-      api.error = why ? why : "dlopen failed";
-      return api;
-    }
-    bind(library, "ZelInit", &api.Init, &api.error);
-    bind(library, "ZelUnInit", &api.UnInit, &api.error);
-    bind(library, "ZelCommandString", &api.CommandString, &api.error);
-    bind(library, "ZelFindDeviceSNMP", &api.FindDeviceSNMP, &api.error);
-    bind(library, "ZelFindDeviceSNMPEx", &api.FindDeviceSNMPEx, &api.error);
-    bind(library, "ZelFindAddFilter", &api.FindAddFilter, &api.error);
-    bind(library, "ZelFindClearFilter", &api.FindClearFilter, &api.error);
-    bind(library, "ZelFindResetPosition", &api.FindResetPosition, &api.error);
-    bind(library, "ZelGetDeviceNext", &api.GetDeviceNext, &api.error);
+    static const ZelDiscoveryApi api = [] {
+      ZelDiscoveryApi a;
+      a.load(ZEL_LIBRARY_PATH, &a.error);
+      return a;
+    }();
     return api;
   }
 };
@@ -86,7 +53,7 @@ inline std::vector<FoundDevice> read_found(ZelContext* context,
     char address[ZEL_ADDRESS_SIZE], model[ZEL_MODEL_NAME_SIZE],
         oid[ZEL_OID_TEXT_SIZE];
     uint8_t flag = 0x5a;
-    if (api.GetDeviceNext(context, address, model, &flag, oid) != 1) break;
+    if (api.ZelGetDeviceNext(context, address, model, &flag, oid) != 1) break;
     out.push_back({address, model, oid, flag});
   }
   return out;
