@@ -107,18 +107,23 @@ int BroadcastRequest::try_once(int attempt) {
   kal_log(kKalModuleSnmp, kKalLogDebug, "broad cast: try %d.", attempt);
   const size_t length = static_cast<size_t>(
       request_->base() + request_->size() - request_->data());
+  // The window opens with the try, not when the send returns: handing a
+  // broadcast to a crowded LAN can take the kernel a good part of a second,
+  // and the caller's budget is the time-out per try.
+  const uint32_t opened = NKalSocketAPI::tick_count();
   const int rc =
       socket_->send(request_->data(), length, target_->get_address());
   if (rc != kKalOk) return rc;
-  return collect_window();
+  return collect_window(opened);
 }
 
-int BroadcastRequest::collect_window() {
+int BroadcastRequest::collect_window(uint32_t opened) {
   // A time-out of 0 or less leaves no time to wait: the window is a single
-  // poll of what has already arrived.
+  // poll of what has already arrived. The first wait is the whole time-out;
+  // from the first datagram on, the time the send took counts against it.
   const int32_t timeout = target_->get_timeout();
   int32_t remaining = timeout > 0 ? timeout : 0;
-  uint32_t noted = NKalSocketAPI::tick_count();
+  uint32_t noted = opened;
   for (;;) {
     size_t got = 0;
     IKalNetworkAddress* raw_from = nullptr;

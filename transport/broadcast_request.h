@@ -66,9 +66,10 @@ class BroadcastRequest {
   int run();
   // Try number `attempt`: send, then one window.
   int try_once(int attempt);
-  // One window of the target's time-out (one poll when it is 0 or less):
-  // kKasErrTimeout or 0 when it closed normally, else the failure.
-  int collect_window();
+  // One window of the target's time-out counted from `opened`, the tick at
+  // which the try began (one poll when nothing is left of it): kKasErrTimeout
+  // or 0 when it closed normally, else the failure.
+  int collect_window(uint32_t opened);
   // Handles one received datagram: filter, search, decode and append.
   // 0 (taken or dropped), or the search or memory failure.
   int take_datagram(IKasMessageBuffer* raw, const IKalNetworkAddress* source);

@@ -196,6 +196,20 @@ struct Lan {
   }
 };
 
+// Broadcasts a GetRequest of `bindings` names to 10.9.0.255:161 and answers
+// the collected list (empty when the call fails).
+using PacketList = KalOwned<IKasSnmpPacketList, KalCallDestroy>;
+PacketList broadcast(int32_t timeout_ms, int32_t retries, size_t bindings = 1) {
+  KalOwned<RequestSession> session(kas_create_request_session());
+  KalOwned<IKasSnmpTarget> target(
+      make_target("10.9.0.255", 161, timeout_ms, retries, kKasVersion2c, "public"));
+  KalOwned<IKasPdu> pdu(make_pdu(kKasPduGet, bindings));
+  IKasSnmpPacketList* raw = nullptr;
+  EXPECT_EQ(session->send_broad_cast_sync(pdu.get(), target.get(), &raw), kKalOk);
+  EXPECT_NE(raw, nullptr);
+  return PacketList(raw ? raw : kas_create_packet_list());
+}
+
 // The first send is answered normally, the second with genErr, so that the
 // list shows which answer was kept.
 Replies first_normal_then_gen_err(const ScriptedRequest& r) {
@@ -206,15 +220,7 @@ TEST(BroadcastNetns, OnePacketPerAnsweringAddressWithTheFirstAnswer) {
   ZEL_RUN_IN_PRIVATE_NETNS([] {
     Lan lan;
     ASSERT_NO_FATAL_FAILURE(lan.start(5, {first_normal_then_gen_err}));
-    KalOwned<RequestSession> session(kas_create_request_session());
-    KalOwned<IKasSnmpTarget> target(
-        make_target("10.9.0.255", 161, 300, 1, kKasVersion2c, "public"));
-    KalOwned<IKasPdu> pdu(make_pdu(kKasPduGet, 2));
-    IKasSnmpPacketList* raw = nullptr;
-    ASSERT_EQ(session->send_broad_cast_sync(pdu.get(), target.get(), &raw),
-              kKalOk);
-    KalOwned<IKasSnmpPacketList, KalCallDestroy> list(raw);
-    ASSERT_NE(list.get(), nullptr);
+    PacketList list = broadcast(300, 1, 2);
     std::set<std::string> sources;
     KalOwned<IKasListCursor> cursor(list->new_cursor());
     for (IKasSnmpPacket* p = list->current(cursor.get()); p;
@@ -226,57 +232,30 @@ TEST(BroadcastNetns, OnePacketPerAnsweringAddressWithTheFirstAnswer) {
       EXPECT_STREQ(p->get_target()->as_community()->get_community(), "public");
       EXPECT_EQ(p->get_target()->get_address()->get_port(), 161);
       EXPECT_EQ(p->get_pdu()->get_type(), kKasPduResponse);
-      EXPECT_EQ(p->get_pdu()->get_error_status(), 0)
-          << "the answer to the first send is kept";
+      EXPECT_EQ(p->get_pdu()->get_error_status(), 0) << "the answer to the first send is kept";
       EXPECT_EQ(p->get_pdu()->binding_count(), 2u);
     }
     EXPECT_EQ(list->count(), 5u);
-    EXPECT_EQ(sources,
-              (std::set<std::string>{"10.9.0.2", "10.9.0.3", "10.9.0.4",
-                                     "10.9.0.5", "10.9.0.6"}));
+    EXPECT_EQ(sources, (std::set<std::string>{"10.9.0.2", "10.9.0.3", "10.9.0.4", "10.9.0.5",
+                                              "10.9.0.6"}));
     for (const auto& agent : lan.agents) {
       ASSERT_TRUE(agent->wait_for_requests(2, 2000));
       const std::vector<ScriptedRequest> seen = agent->requests();
       EXPECT_EQ(seen.size(), 2u);
-      EXPECT_EQ(seen[1].bytes, seen[0].bytes)
-          << "both tries send the same datagram";
+      EXPECT_EQ(seen[1].bytes, seen[0].bytes) << "both tries send the same datagram";
     }
   });
 }
 
-TEST(BroadcastNetns, RetriesMinusOneSendsNothingAndAnswersAnEmptyList) {
+// Retries -1 send nothing; nobody answering is success: an empty list either way.
+TEST(BroadcastNetns, SilentLanOrNegativeRetriesAnswerAnEmptyList) {
   ZEL_RUN_IN_PRIVATE_NETNS([] {
     Lan lan;
-    ASSERT_NO_FATAL_FAILURE(lan.start(2, {first_normal_then_gen_err}));
-    KalOwned<RequestSession> session(kas_create_request_session());
-    KalOwned<IKasSnmpTarget> target(make_target("10.9.0.255", 161, 100, -1));
-    KalOwned<IKasPdu> pdu(make_pdu(kKasPduGet, 1));
-    IKasSnmpPacketList* raw = nullptr;
-    ASSERT_EQ(session->send_broad_cast_sync(pdu.get(), target.get(), &raw),
-              kKalOk);
-    KalOwned<IKasSnmpPacketList, KalCallDestroy> list(raw);
-    ASSERT_NE(list.get(), nullptr);
-    EXPECT_EQ(list->count(), 0u);
-    for (const auto& agent : lan.agents)
-      EXPECT_FALSE(agent->wait_for_requests(1, 100));
-  });
-}
-
-TEST(BroadcastNetns, NobodyAnsweringIsSuccessWithAnEmptyList) {
-  ZEL_RUN_IN_PRIVATE_NETNS([] {
-    Lan lan;
-    ASSERT_NO_FATAL_FAILURE(
-        lan.start(1, {[](const ScriptedRequest&) { return Replies{}; }}));
-    KalOwned<RequestSession> session(kas_create_request_session());
-    KalOwned<IKasSnmpTarget> target(make_target("10.9.0.255", 161, 30, 1));
-    KalOwned<IKasPdu> pdu(make_pdu(kKasPduGet, 1));
-    IKasSnmpPacketList* raw = nullptr;
-    ASSERT_EQ(session->send_broad_cast_sync(pdu.get(), target.get(), &raw),
-              kKalOk);
-    KalOwned<IKasSnmpPacketList, KalCallDestroy> list(raw);
-    ASSERT_NE(list.get(), nullptr);
-    EXPECT_EQ(list->count(), 0u);
-    EXPECT_TRUE(lan.agents[0]->wait_for_requests(2, 1000));
+    ASSERT_NO_FATAL_FAILURE(lan.start(2, {[](const ScriptedRequest&) { return Replies{}; }}));
+    EXPECT_EQ(broadcast(100, -1)->count(), 0u);
+    for (const auto& agent : lan.agents) EXPECT_FALSE(agent->wait_for_requests(1, 100));
+    EXPECT_EQ(broadcast(30, 1)->count(), 0u);
+    for (const auto& agent : lan.agents) EXPECT_TRUE(agent->wait_for_requests(2, 1000));
   });
 }
 
@@ -303,18 +282,37 @@ TEST(BroadcastNetns, UndecodableLastDatagramIsDroppedAndAnswersAreKept) {
               return r.index == 1 ? Replies{{zeltest::undecodable_response(r)}}
                                   : Replies{};
             }}));
-    KalOwned<RequestSession> session(kas_create_request_session());
-    KalOwned<IKasSnmpTarget> target(make_target("10.9.0.255", 161, 1000, 1));
-    KalOwned<IKasPdu> pdu(make_pdu(kKasPduGet, 1));
-    IKasSnmpPacketList* raw = nullptr;
-    ASSERT_EQ(session->send_broad_cast_sync(pdu.get(), target.get(), &raw),
-              kKalOk);
-    KalOwned<IKasSnmpPacketList, KalCallDestroy> list(raw);
-    ASSERT_NE(list.get(), nullptr);
+    PacketList list = broadcast(1000, 1);
     ASSERT_EQ(list->count(), 1u);
     EXPECT_STREQ(list->front()->get_target()->get_address()->text(),
                  "10.9.0.2");
     EXPECT_EQ(lan.agents[1]->request_count(), 2u);
+  });
+}
+
+// A send that the kernel is slow to take (a crowded LAN, a busy machine)
+// counts against the window: the caller's budget is the time-out per try.
+uint32_t g_slow_send_tick = 0;
+uint32_t slow_send_tick() { return g_slow_send_tick; }
+
+TEST(BroadcastNetns, TheTimeTheSendTakesCountsAgainstTheWindow) {
+  ZEL_RUN_IN_PRIVATE_NETNS([] {
+    NKalSocketAPI::ScopedTable saved;
+    static NKalSocketAPI::FunctionTable real;
+    real = NKalSocketAPI::table();
+    g_slow_send_tick = 0;
+    NKalSocketAPI::table().GetTickCount = slow_send_tick;
+    NKalSocketAPI::table().sendto = [](int s, const void* b, size_t n, int f,
+                                       const sockaddr* to, uint32_t len) -> long {
+      g_slow_send_tick += 1000;  // the whole time-out went into the send
+      return real.sendto(s, b, n, f, to, len);
+    };
+    Lan lan;
+    ASSERT_NO_FATAL_FAILURE(lan.start(2, {[](const ScriptedRequest& r) {
+      return Replies{{echo_response(r)}};
+    }}));
+    // Nothing is left of the window once the first answer is in.
+    EXPECT_EQ(broadcast(1000, 0)->count(), 1u);
   });
 }
 

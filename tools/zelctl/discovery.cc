@@ -1,5 +1,6 @@
 #include "tools/zelctl/discovery.h"
 
+#include <chrono>
 #include <cstring>
 
 #include "tools/zelctl/progress.h"
@@ -26,9 +27,13 @@ DiscoveryResult run_discovery(const ZelApi& api, ZelContext* ctx, const Options&
     const std::string target = o.address.empty() ? default_destination(o.protocol) : o.address;
     Countdown countdown("discovering at " + target,
                         std::chrono::milliseconds(discovery_budget_ms(o)), o.progress);
+    const auto start = std::chrono::steady_clock::now();
     r.status = api.ZelFindDeviceSNMPEx(ctx, o.address.empty() ? nullptr : o.address.c_str(),
                                        o.protocol, snmp_mode(o), &o.v3_settings,
                                        o.timeout_ms, o.retries, &r.count);
+    r.elapsed_ms = std::chrono::duration_cast<std::chrono::milliseconds>(
+                       std::chrono::steady_clock::now() - start)
+                       .count();
   }
   if (r.status != 0) return r;
   api.ZelFindResetPosition(ctx);

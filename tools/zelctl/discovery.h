@@ -21,6 +21,7 @@ struct DiscoveryResult {
   int32_t filter_status = 0;  // first failing ZelFindAddFilter, else 0
   int32_t status = 0;         // ZelFindDeviceSNMPEx
   int32_t count = 0;          // the count it answered
+  int64_t elapsed_ms = 0;     // how long ZelFindDeviceSNMPEx took
   std::vector<FoundDevice> devices;
 };
 

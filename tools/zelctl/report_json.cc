@@ -138,6 +138,7 @@ Json discovery_json(const Options& o, const std::string& library, const Discover
   if (r.filter_status != 0) doc["filter"] = status_json(r.filter_status);
   doc["discovery"] = status_json(r.status);
   doc["count"] = r.count;
+  doc["elapsed_ms"] = r.elapsed_ms;
   doc["devices"] = devices;
   return doc;
 }
