@@ -9,55 +9,42 @@
 int KalComponentRegistry::register_component(const KalComponentEntry& entry) noexcept {
   if (!entry.name || !entry.create_first || !entry.create_second) return kKalErrInvalidArg;
   std::lock_guard<std::mutex> hold(lock_);
-  if (count_ == kCapacity) return kKalErrNoMemory;
-  entries_[count_] = entry;
-  current_ = count_++;
+  const size_t n = count_.load(std::memory_order_relaxed);
+  if (n == kCapacity) return kKalErrNoMemory;
+  entries_[n] = entry;
+  // Publish the entry only once it is written.
+  count_.store(n + 1, std::memory_order_release);
+  current_.store(&entries_[n], std::memory_order_release);
   return kKalOk;
 }
 
 int KalComponentRegistry::select(const char* name) noexcept {
   std::lock_guard<std::mutex> hold(lock_);
   if (!name) {
-    current_ = kNone;
+    current_.store(nullptr, std::memory_order_release);
     return kKalOk;
   }
-  for (size_t i = 0; i < count_; ++i) {
+  const size_t n = count_.load(std::memory_order_relaxed);
+  for (size_t i = 0; i < n; ++i) {
     if (std::strcmp(entries_[i].name, name) == 0) {
-      current_ = i;
+      current_.store(&entries_[i], std::memory_order_release);
       return kKalOk;
     }
   }
   return kKalErrInvalidArg;
 }
 
-const char* KalComponentRegistry::current_name() const noexcept {
-  KalComponentEntry e;
-  return current_entry(&e) ? e.name : nullptr;
-}
-
-bool KalComponentRegistry::current_entry(KalComponentEntry* out) const noexcept {
-  std::lock_guard<std::mutex> hold(lock_);
-  if (current_ == kNone) return false;
-  *out = entries_[current_];
-  return true;
-}
-
 void* KalComponentRegistry::create_first(int* pStatus) const noexcept {
-  KalComponentEntry e;
-  // The creation function runs outside the lock: it may take locks of its own.
-  if (!current_entry(&e)) return kal_fail<void>(pStatus, kKalErrNotReady);
-  return e.create_first(pStatus);
+  // The creation function runs outside any lock: it may take locks of its own.
+  const KalComponentEntry* e = current_.load(std::memory_order_acquire);
+  if (!e) return kal_fail<void>(pStatus, kKalErrNotReady);
+  return e->create_first(pStatus);
 }
 
 void* KalComponentRegistry::create_second(int* pStatus) const noexcept {
-  KalComponentEntry e;
-  if (!current_entry(&e)) return kal_fail<void>(pStatus, kKalErrNotReady);
-  return e.create_second(pStatus);
-}
-
-size_t KalComponentRegistry::size() const noexcept {
-  std::lock_guard<std::mutex> hold(lock_);
-  return count_;
+  const KalComponentEntry* e = current_.load(std::memory_order_acquire);
+  if (!e) return kal_fail<void>(pStatus, kKalErrNotReady);
+  return e->create_second(pStatus);
 }
 
 KalComponentRegistry& kal_component_registry() noexcept {

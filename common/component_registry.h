@@ -13,11 +13,16 @@
 // registration is dropped by the linker unless something references it; keep
 // the registration in a file the codec service itself lives in.
 //
-// The registry is filled while the module loads and read afterwards; its
-// operations take an internal lock, so they are also safe on any thread.
+// The registry is filled while the module loads and read afterwards. The
+// changes (register, select) take an internal lock; the reads (current name,
+// creation, size) take none: they load the current entry through one atomic
+// pointer, so the codec can ask for it on every call at no cost. Every
+// operation is safe on any thread.
 #ifndef COMMON_COMPONENT_REGISTRY_H_
 #define COMMON_COMPONENT_REGISTRY_H_
 
+#include <atomic>
+#include <cstddef>
 #include <mutex>
 
 // Makes one object of a component. Returns the new object (the caller owns
@@ -51,7 +56,10 @@ class KalComponentRegistry {
   int select(const char* name) noexcept;
 
   // The current component's name (lent, static), or null when none is current.
-  const char* current_name() const noexcept;
+  const char* current_name() const noexcept {
+    const KalComponentEntry* e = current_.load(std::memory_order_acquire);
+    return e ? e->name : nullptr;
+  }
 
   // Call the current component's creation functions. With no current
   // component: null and kKalErrNotReady in *pStatus (optional).
@@ -59,20 +67,21 @@ class KalComponentRegistry {
   void* create_second(int* pStatus = nullptr) const noexcept;
 
   // Number of registered components.
-  size_t size() const noexcept;
+  size_t size() const noexcept { return count_.load(std::memory_order_acquire); }
 
  private:
-  static constexpr size_t kNone = static_cast<size_t>(-1);
-  bool current_entry(KalComponentEntry* out) const noexcept;
-
   // A fixed table: the registry holds no heap memory, so a host that loads
   // and unloads the library repeatedly leaks nothing.
   static constexpr size_t kCapacity = 16;
 
-  mutable std::mutex lock_;
+  // Serialises register and select. An entry is written once, under the
+  // lock, before count_ or current_ can point at it, and never changes
+  // afterwards: a reader that loads either sees it whole.
+  std::mutex lock_;
   KalComponentEntry entries_[kCapacity] = {};
-  size_t count_ = 0;
-  size_t current_ = kNone;
+  std::atomic<size_t> count_{0};
+  // The current entry (one of entries_), or null.
+  std::atomic<const KalComponentEntry*> current_{nullptr};
 };
 
 // The process-wide registry. It is constant-initialised, so it exists before

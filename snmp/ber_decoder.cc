@@ -12,6 +12,7 @@
 #include "snmp/ber_reader.h"
 #include "snmp/ber_tags.h"
 #include "snmp/binding.h"
+#include "snmp/binding_impl.h"
 #include "snmp/codec_buffer.h"
 #include "snmp/oid_ber.h"
 #include "snmp/packet.h"
@@ -78,11 +79,14 @@ class CKasBerDecoder final : public IKasBerDecoder,
   int read_binding(IKasVarBind* binding);
   int read_int(int32_t* v);
   int read_oid(IKasSnmpValue* value);
+  int read_oid_known(CKasValueBase* oid);
+  int oid_failed(BerOidResult result);
   int read_raw(IKasSnmpValue* value);
   int read_uint(IKasSnmpValue* value);
   int read_empty();
-  // The visitor entry of the kind `tag`, called directly.
-  int read_value(IKasSnmpValue* value, uint8_t tag);
+  // The visitor entry of the kind `tag`, called directly on a value of this
+  // layer of that kind.
+  int read_value(CKasValueBase* value, uint8_t tag);
 
   BerReader* reader_ = nullptr;
   int version_ = -1;
@@ -316,9 +320,11 @@ int CKasBerDecoder::read_bindings(IKasPdu* pdu) {
     log_error("decode error: length of var bind list is wrong.");
     return kKasErrUndecodable;
   }
+  // A list of this layer lends its bindings without a call each.
+  CKasVarBindList* ours = kas_varbind_list_of(list);
   size_t i = 0;
   for (; reader_->remaining() != 0; ++i) {
-    IKasVarBind* binding = list->at(i);
+    IKasVarBind* binding = ours ? ours->at(i) : list->at(i);
     if (!binding) {
       binding = kas_create_varbind(&rc);
       if (!binding) return rc;
@@ -338,17 +344,31 @@ int CKasBerDecoder::read_binding(IKasVarBind* binding) {
   const size_t start = reader_->offset();
   int rc = kKalOk;
 
-  IKasSnmpValue* name = binding->get_name();
-  if (!name) {
-    IKasSnmpValue* oid = kas_create_oid(&rc);
-    if (!oid) return rc;
-    rc = binding->set_name(oid);
-    if (rc != kKalOk) return rc;
-    name = binding->get_name();
+  // A binding of this layer tells whether its name and value are values of
+  // this layer without a call; those are read without the query.
+  CKasVarBind* ours = kas_varbind_of(binding);
+  CKasValueBase* name_base = ours ? ours->name_base() : nullptr;
+  if (!name_base) {
+    IKasSnmpValue* name = binding->get_name();
+    if (!name) {
+      IKasSnmpValue* oid = kas_create_oid(&rc);
+      if (!oid) return rc;
+      rc = binding->set_name(oid);
+      if (rc != kKalOk) return rc;
+      name = binding->get_name();
+      name_base = ours ? ours->name_base() : nullptr;
+    }
+    if (!name_base) {
+      if (!reader_->read_header(kKasBerOid, &length_)) return kKasErrUndecodable;
+      rc = read_oid(name);
+      if (rc != kKalOk) return rc;
+    }
   }
-  if (!reader_->read_header(kKasBerOid, &length_)) return kKasErrUndecodable;
-  rc = read_oid(name);
-  if (rc != kKalOk) return rc;
+  if (name_base) {
+    if (!reader_->read_header(kKasBerOid, &length_)) return kKasErrUndecodable;
+    rc = read_oid_known(name_base);
+    if (rc != kKalOk) return rc;
+  }
 
   uint8_t tag = 0;
   if (!reader_->peek_byte(&tag)) return kKasErrUndecodable;
@@ -356,21 +376,30 @@ int CKasBerDecoder::read_binding(IKasVarBind* binding) {
     log_error("decode error: unknown asn type.");
     return kKasErrUndecodable;
   }
-  IKasSnmpValue* value = binding->get_value();
-  // A value of this layer tells its kind without a virtual call and is
-  // read without the visitor round trip.
-  const void* base = nullptr;
-  const bool ours = value && value->query(kKasValueBaseQuery, &base) == kKalOk && base;
-  const int held = ours ? static_cast<const CKasValueBase*>(base)->kind()
-                        : (value ? value->tag() : -1);
+  CKasValueBase* base = ours ? ours->value_base() : nullptr;
+  IKasSnmpValue* value = base;
+  if (!ours) {
+    // A value of this layer tells its kind without a virtual call and is
+    // read without the visitor round trip.
+    value = binding->get_value();
+    const void* p = nullptr;
+    if (value && value->query(kKasValueBaseQuery, &p) == kKalOk && p) {
+      base = const_cast<CKasValueBase*>(static_cast<const CKasValueBase*>(p));
+    }
+  } else if (!base) {
+    value = binding->get_value();  // absent, or made elsewhere
+  }
+  const int held = base ? base->kind() : (value ? value->tag() : -1);
   if (held != tag) {
     value = kas_create_value(tag, &rc);
     if (!value) return rc;
     rc = binding->set_value(value);
     if (rc != kKalOk) return rc;
+    // A binding of this layer has just learnt the new value's base.
+    base = ours ? ours->value_base() : nullptr;
   }
   if (!reader_->read_header(tag, &length_)) return kKasErrUndecodable;
-  rc = held == tag && ours ? read_value(value, tag) : value->accept(this);
+  rc = base ? read_value(base, tag) : value->accept(this);
   if (rc != kKalOk) return rc;
   if (reader_->offset() - start != length) {
     log_error("decode error: length of var bind is wrong.");
@@ -379,17 +408,24 @@ int CKasBerDecoder::read_binding(IKasVarBind* binding) {
   return kKalOk;
 }
 
+int CKasBerDecoder::oid_failed(BerOidResult result) {
+  if (result == BerOidResult::kOutOfData || result == BerOidResult::kOverflow) {
+    log_error("decode error. oid format is wrong.");
+  }
+  return kKasErrUndecodable;
+}
+
+int CKasBerDecoder::read_oid_known(CKasValueBase* oid) {
+  BerOidResult result = BerOidResult::kOk;
+  const int rc = kas_oid_read_ber_known(oid, reader_, length_, &result);
+  return rc == kKasErrUndecodable ? oid_failed(result) : rc;
+}
+
 int CKasBerDecoder::read_oid(IKasSnmpValue* value) {
   bool ours = false;
   BerOidResult result = BerOidResult::kOk;
   int rc = kas_oid_read_ber(value, reader_, length_, &result, &ours);
-  if (ours) {
-    if (rc != kKasErrUndecodable) return rc;
-    if (result == BerOidResult::kOutOfData || result == BerOidResult::kOverflow) {
-      log_error("decode error. oid format is wrong.");
-    }
-    return kKasErrUndecodable;
-  }
+  if (ours) return rc == kKasErrUndecodable ? oid_failed(result) : rc;
   IKasOid* oid = value->as_oid();
   if (!oid) return kKalErrInvalidArg;
   char stack_text[kOidStackText];
@@ -453,13 +489,13 @@ int CKasBerDecoder::read_empty() {
   return length_ == 0 ? kKalOk : kKasErrUndecodable;
 }
 
-int CKasBerDecoder::read_value(IKasSnmpValue* value, uint8_t tag) {
+int CKasBerDecoder::read_value(CKasValueBase* value, uint8_t tag) {
   switch (tag) {
     case kKasBerInteger: return visit_integer(value);
     case kKasBerOctetString:
     case kKasBerOpaque:
     case kKasBerIpAddress: return read_raw(value);
-    case kKasBerOid: return read_oid(value);
+    case kKasBerOid: return read_oid_known(value);
     case kKasBerCounter32:
     case kKasBerGauge32:
     case kKasBerTimeTicks: return read_uint(value);

@@ -21,6 +21,7 @@
 #include "snmp/ber_tags.h"
 #include "snmp/ber_writer.h"
 #include "snmp/binding.h"
+#include "snmp/binding_impl.h"
 #include "snmp/codec_buffer.h"
 #include "snmp/oid_ber.h"
 #include "snmp/pdu.h"
@@ -99,12 +100,12 @@ class CKasBerEncoder final : public IKasBerEncoder,
     kal_log(kKalModuleSnmp, kKalLogError, "encode error:oid size is 1.");
   }
   int put_oid(const IKasSnmpValue* oid);
-  int put_cached_oid(const KasValueView& view, const IKasSnmpValue* value);
   int put_value(IKasSnmpValue* value);
   int put_view(const CKasValueBase* value);
+  int put_known_oid(const CKasValueBase* oid);
   int put_pdu(const IKasPdu* pdu);
   int put_bindings(const IKasVarBindList* list);
-  int put_binding(const IKasVarBind* binding);
+  int put_binding(IKasVarBind* binding);
   int put_request_fields(const IKasPdu* pdu);
   int put_trap_v1_fields(const IKasPdu* pdu);
 
@@ -205,23 +206,6 @@ int CKasBerEncoder::put_oid(const IKasSnmpValue* value) {
   return put_oid_text(oid->text(), oid->text_length());
 }
 
-int CKasBerEncoder::put_cached_oid(const KasValueView& view, const IKasSnmpValue* value) {
-  switch (view.oid) {
-    case KasOidBer::kCached:
-      writer_->put_octets(kKasBerOid, view.octets, view.length);
-      return kKalOk;
-    case KasOidBer::kOneArc:
-      log_one_arc();
-      return kKalErrInvalidArg;
-    case KasOidBer::kMalformed:
-      return kKalErrInvalidArg;
-    case KasOidBer::kUncached:
-      break;
-  }
-  const IKasOid* oid = value->as_oid();
-  return put_oid_text(oid->text(), oid->text_length());
-}
-
 // A value of this layer is read in one call and written here; others go
 // through their visitor entries. Both write the same octets.
 int CKasBerEncoder::put_value(IKasSnmpValue* value) {
@@ -232,10 +216,22 @@ int CKasBerEncoder::put_value(IKasSnmpValue* value) {
   return value->accept(this);
 }
 
+// An identifier of this layer: its kept octets, read without a virtual
+// call. A verdict other than kCached is judged as for any identifier.
+int CKasBerEncoder::put_known_oid(const CKasValueBase* oid) {
+  const KasOidBerCache* kept = kas_oid_ber_known(oid);
+  if (kept->verdict == KasOidBer::kCached) {
+    writer_->put_octets(kKasBerOid, kept->octets, kept->length);
+    return kKalOk;
+  }
+  return put_oid(oid);
+}
+
 int CKasBerEncoder::put_view(const CKasValueBase* value) {
+  const int tag = value->kind();
+  if (tag == kKasTagOid) return put_known_oid(value);
   KasValueView view;
   value->view(&view);
-  const int tag = value->kind();
   switch (tag) {
     case kKasTagInteger:
       writer_->put_integer(kKasBerInteger, static_cast<int32_t>(view.number));
@@ -254,8 +250,6 @@ int CKasBerEncoder::put_view(const CKasValueBase* value) {
     case kKasTagCounter64:
       writer_->put_unsigned64(kKasBerCounter64, view.high, view.number);
       return kKalOk;
-    case kKasTagOid:
-      return put_cached_oid(view, value);
     case kKasTagNull:
     case kKasTagNoSuchObject:
     case kKasTagNoSuchInstance:
@@ -295,8 +289,10 @@ int CKasBerEncoder::put_bindings(const IKasVarBindList* list) {
   const size_t start = writer_->written();
   // An absent list is an empty one.
   const size_t n = list ? list->count() : 0;
+  // A list of this layer lends its array: no call per binding.
+  const CKasVarBindList* ours = kas_varbind_list_of(list);
   for (size_t i = n; i-- > 0;) {
-    const int rc = put_binding(list->at(i));
+    const int rc = put_binding(ours ? ours->items()[i] : list->at(i));
     if (rc != kKalOk) return rc;
     ++count_;
   }
@@ -304,8 +300,22 @@ int CKasBerEncoder::put_bindings(const IKasVarBindList* list) {
   return kKalOk;
 }
 
-int CKasBerEncoder::put_binding(const IKasVarBind* binding) {
+int CKasBerEncoder::put_binding(IKasVarBind* binding) {
   if (!binding) return kKalErrInvalidArg;
+  // A binding of this layer holding values of this layer: read inline, one
+  // view of each part.
+  if (const CKasVarBind* ours = kas_varbind_of(binding)) {
+    const CKasValueBase* name = ours->name_base();
+    const CKasValueBase* value = ours->value_base();
+    if (name && value) {
+      const size_t start = writer_->written();
+      int rc = put_view(value);
+      if (rc == kKalOk) rc = put_known_oid(name);
+      if (rc != kKalOk) return rc;
+      writer_->put_header(kKasBerSequence, writer_->written() - start);
+      return kKalOk;
+    }
+  }
   IKasSnmpValue* name = binding->get_name();
   IKasSnmpValue* value = binding->get_value();
   if (!name || !value) return kKalErrInvalidArg;

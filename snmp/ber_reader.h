@@ -94,7 +94,17 @@ class BerReader {
     return read_long_length(n, within_window);
   }
   // expect_tag(tag), then read_length.
-  bool read_header(uint8_t tag, size_t* n) { return expect_tag(tag) && read_length(n); }
+  bool read_header(uint8_t tag, size_t* n) {
+    // Tag and a short length that fits, the usual case, with one check of
+    // the window.
+    if (!error_ && end_ - cur_ >= 2 && cur_[0] == tag && cur_[1] < 0x80 &&
+        static_cast<size_t>(cur_[1]) <= static_cast<size_t>(end_ - cur_) - 2) {
+      *n = cur_[1];
+      cur_ += 2;
+      return true;
+    }
+    return expect_tag(tag) && read_length(n);
+  }
   // Lends the next n octets and consumes them.
   bool read_bytes(size_t n, const uint8_t** data) {
     if (error_) return false;
@@ -134,17 +144,19 @@ class BerReader {
   // these octets later answers kOk.
   BerOidResult scan_oid(size_t n, BerOidShape* shape) {
     // Most identifiers have only one-octet numbers: one pass over the
-    // octets, eight at a time, tells, and then there is nothing to check.
+    // octets, eight at a time (the last eight, or the first and last four,
+    // overlapping), tells, and then there is nothing to check.
     if (!error_ && n <= remaining()) {
       const uint8_t* p = cur_;
       uint64_t any_long = 0;
-      size_t i = 0;
-      for (; i + 8 <= n; i += 8) {
-        uint64_t word;
-        std::memcpy(&word, p + i, sizeof word);
-        any_long |= word;
+      if (n >= 8) {
+        for (size_t i = 0; i + 8 <= n; i += 8) any_long |= load64(p + i);
+        any_long |= load64(p + n - 8);
+      } else if (n >= 4) {
+        any_long = load32(p) | load32(p + n - 4);
+      } else {
+        for (size_t i = 0; i < n; ++i) any_long |= p[i];
       }
-      for (; i < n; ++i) any_long |= p[i];
       if (!(any_long & 0x8080808080808080u)) {
         cur_ += n;
         shape->arcs = n == 0 ? 0 : n + 1;  // the first number holds two arcs
@@ -164,6 +176,16 @@ class BerReader {
   static size_t oid_text_bound(size_t n) { return 4 * n + 2; }
 
  private:
+  static uint64_t load64(const uint8_t* p) {
+    uint64_t v;
+    std::memcpy(&v, p, sizeof v);
+    return v;
+  }
+  static uint32_t load32(const uint8_t* p) {
+    uint32_t v;
+    std::memcpy(&v, p, sizeof v);
+    return v;
+  }
   bool read_long_length(size_t* n, bool within_window);
   bool read_long_int32_content(size_t n, uint32_t* bits);
   BerOidResult scan_long_oid(size_t n, BerOidShape* shape);

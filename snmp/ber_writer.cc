@@ -19,13 +19,25 @@ void BerWriter::put_long_length(size_t n) {
     put_byte(static_cast<uint8_t>(n));
     return;
   }
-  uint8_t count = 0;
-  while (n != 0) {
-    put_byte(static_cast<uint8_t>(n & 0xff));
-    n >>= 8;
-    ++count;
+  size_t count = 0;
+  for (size_t v = n; v != 0; v >>= 8) ++count;
+  // The whole length or nothing: no half-written length before a drop.
+  if (!has_room(count + 1)) {
+    drop(count + 1);
+    return;
   }
-  put_byte(static_cast<uint8_t>(kKasBerLongLength | count));
+  uint8_t* c = cur_ - count - 1;
+  c[0] = static_cast<uint8_t>(kKasBerLongLength | count);
+  for (size_t i = count; i > 0; --i) {
+    c[i] = static_cast<uint8_t>(n & 0xff);
+    n >>= 8;
+  }
+  cur_ = c;
+}
+
+void BerWriter::put_long_header(uint8_t tag, size_t content_len) {
+  put_long_length(content_len);
+  put_byte(tag);
 }
 
 size_t BerWriter::put_int_content(int32_t v) {

@@ -56,8 +56,25 @@ class BerWriter {
       cur_ = c;
       return;
     }
-    put_length(content_len);
-    put_byte(tag);
+    // The sequences around the bindings: one or two length octets.
+    if (content_len < 0x100 && has_room(3)) {
+      uint8_t* c = cur_ - 3;
+      c[0] = tag;
+      c[1] = 0x81;
+      c[2] = static_cast<uint8_t>(content_len);
+      cur_ = c;
+      return;
+    }
+    if (content_len < 0x10000 && has_room(4)) {
+      uint8_t* c = cur_ - 4;
+      c[0] = tag;
+      c[1] = 0x82;
+      c[2] = static_cast<uint8_t>(content_len >> 8);
+      c[3] = static_cast<uint8_t>(content_len);
+      cur_ = c;
+      return;
+    }
+    put_long_header(tag, content_len);
   }
 
   // Content writers; each answers the number of content octets it wrote.
@@ -155,6 +172,7 @@ class BerWriter {
     dropped_ += n;
   }
   void put_long_length(size_t n);
+  void put_long_header(uint8_t tag, size_t content_len);
 
   // Tag, length n and the low n octets of bits, most significant first.
   void put_small_number(uint8_t tag, uint32_t bits, size_t n) {

@@ -62,8 +62,7 @@ class CKasOid final : public CKasValueBase, public IKasOid {
       return kKalOk;
     }
     if (tag == kKasOidBerQuery && ppStorage) {
-      if (!ber_known_) fill_ber();
-      *ppStorage = &ber_;
+      *ppStorage = ber_cache();
       return kKalOk;
     }
     return CKasValueBase::query(tag, ppStorage);
@@ -289,6 +288,10 @@ class CKasOid final : public CKasValueBase, public IKasOid {
   // --- The codec's side (snmp/oid_ber.h, KasValueView).
   void view(KasValueView* view) const override {
     view->oid = ber_content(&view->octets, &view->length);
+  }
+  const KasOidBerCache* ber_cache() const {
+    if (!ber_known_) fill_ber();
+    return &ber_;
   }
   KasOidBer ber_content(const uint8_t** ppContent, size_t* pLength) const {
     if (!ber_known_) fill_ber();
@@ -561,4 +564,13 @@ int kas_oid_read_ber(IKasSnmpValue* oid, BerReader* reader, size_t n, BerOidResu
   *pOurs = true;
   // The object lent itself through its const query; it is ours to change.
   return const_cast<CKasOid*>(static_cast<const CKasOid*>(p))->read_ber(reader, n, pResult);
+}
+
+int kas_oid_read_ber_known(CKasValueBase* oid, BerReader* reader, size_t n,
+                           BerOidResult* pResult) {
+  return static_cast<CKasOid*>(oid)->read_ber(reader, n, pResult);
+}
+
+const KasOidBerCache* kas_oid_ber_known(const CKasValueBase* oid) {
+  return static_cast<const CKasOid*>(oid)->ber_cache();
 }

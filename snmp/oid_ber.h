@@ -15,6 +15,7 @@
 #include "snmp/value.h"
 
 class BerReader;
+class CKasValueBase;
 enum class BerOidResult;
 
 // Content octets longer than this are not kept; the encoder then writes
@@ -65,5 +66,16 @@ KasOidBer kas_oid_ber_content(const IKasSnmpValue* oid, const uint8_t** ppConten
 // and the identifier empty).
 int kas_oid_read_ber(IKasSnmpValue* oid, BerReader* reader, size_t n, BerOidResult* pResult,
                      bool* pOurs);
+
+// kas_oid_read_ber for an identifier known to be of this layer: a
+// CKasValueBase whose kind() is kKasTagOid (only identifiers have that
+// kind). Answers as kas_oid_read_ber does when *pOurs is true.
+int kas_oid_read_ber_known(CKasValueBase* oid, BerReader* reader, size_t n,
+                           BerOidResult* pResult);
+
+// The cache of an identifier known to be of this layer (a CKasValueBase
+// whose kind() is kKasTagOid), filled on first use: kas_oid_ber_cache
+// without the query.
+const KasOidBerCache* kas_oid_ber_known(const CKasValueBase* oid);
 
 #endif  // SNMP_OID_BER_H_
