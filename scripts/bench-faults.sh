@@ -23,6 +23,15 @@
 #   --out DIR           where the documents and the summary go
 #                       (default: a new /tmp/zel-bench-faults.XXXXXX)
 #   --bound S           each faulty lab ends after S seconds (default 1500)
+#   --broken            then also read the supported-device recording, alone
+#                       in a lab, from an agent that dies after 42 requests,
+#                       in the middle of the read (the relay drops every later
+#                       one: cut_after=42), and from one that answers only
+#                       garbage; zelctl -t 1000
+#                       -r 2. Reports each section's status and checks that
+#                       the read lasted no longer than (retries + 1) x
+#                       time-out per failing exchange, plus 2 s
+#   --broken-only       only that
 #   -h, --help          this text
 #
 # Why 1000 ms and 15 retries: a try fails when its request or its answer is
@@ -41,6 +50,7 @@ usage() { sed -n '2,/^set -euo/p' "$0" | sed '$d; s/^# \{0,1\}//'; }
 usage_error() { printf 'bench-faults: %s (see --help)\n' "$*" >&2; exit 2; }
 
 build="" printers=15 seed=1 timeout=1000 retries=15 out="" bound=1500
+broken=0 main=1
 faults=loss=0.2,duplicate=0.1,reorder=0.1,delay_ms=200,jitter_ms=20
 while [ $# -gt 0 ]; do
   case $1 in
@@ -52,6 +62,8 @@ while [ $# -gt 0 ]; do
     --retries) retries=$2; shift 2 ;;
     --out) out=$2; shift 2 ;;
     --bound) bound=$2; shift 2 ;;
+    --broken) broken=1; shift ;;
+    --broken-only) broken=1; main=0; shift ;;
     -h | --help) usage; exit 0 ;;
     *) usage_error "unknown option '$1'" ;;
   esac
@@ -110,8 +122,9 @@ EOF
 )
 export ZELCTL=$zelctl LIBRARY=$library
 
+rc=0 main_rc=0
+if [ "$main" -eq 1 ]; then
 echo "bench-faults: clean lab, $printers printers" >&2
-rc=0
 timeout "$bound" "$root/scripts/lab.sh" --quiet --printers "$printers" -- \
   bash -c "$reader" reader "$out/clean" 2000 1 0 || rc=$?
 [ "$rc" -ne 77 ] || exit 77
@@ -177,3 +190,64 @@ print(f"{'total':12} {'':32} {'':8} {'':8} {t['exch']:5} {t['tries']:6} {t['trie
       f"{'all equal' if all_equal else 'DIFFERENT'}")
 sys.exit(0 if all_equal else 1)
 PY
+  main_rc=${PIPESTATUS[0]}
+fi
+
+[ "$broken" -eq 1 ] || exit "$main_rc"
+
+# --- broken agents ------------------------------------------------------------
+broken_timeout=1000 broken_retries=2
+broken_reader=$(cat <<'EOF'
+set -u
+dir=$1 timeout=$2 retries=$3
+a=$ZEL_LAB_SUPPORTED
+cp "$ZEL_LAB_RELAY_STATS/$a.json" "$dir/relay-before.json"
+start=$(date +%s.%N)
+rc=0
+"$ZELCTL" --library "$LIBRARY" --json --no-progress -t "$timeout" -r "$retries" \
+  status "$a" >"$dir/read.json" 2>"$dir/read.stderr" || rc=$?
+end=$(date +%s.%N)
+awk -v rc="$rc" -v s="$start" -v e="$end" 'BEGIN { printf "%s %.3f\n", rc, e - s }' >"$dir/read.status"
+sleep 1
+cp "$ZEL_LAB_RELAY_STATS/$a.json" "$dir/relay.json"
+EOF
+)
+broken_rc=0
+for case in "dead-after-42:cut_after=42" "garbage-only:answer_loss=1,garbage=1"; do
+  name=${case%%:*} settings=${case#*:}
+  mkdir -p "$out/broken-$name"
+  echo "bench-faults: $name ($settings), time-out $broken_timeout ms, retries $broken_retries" >&2
+  timeout "$bound" "$root/scripts/lab.sh" --quiet --printers 1 \
+    --recording "$root/options/testdata/supported-device.snmprec@supported" \
+    --faults "$settings" --relay "$relay" -- \
+    bash -c "$broken_reader" reader "$out/broken-$name" "$broken_timeout" "$broken_retries" ||
+    { echo "bench-faults: the $name lab failed" >&2; broken_rc=1; }
+done
+python3 - "$out" "$broken_timeout" "$broken_retries" <<'PY' | tee "$out/broken.txt" || broken_rc=1
+import json, os, sys
+out, timeout, retries = sys.argv[1], int(sys.argv[2]), int(sys.argv[3])
+ok = True
+for name in ("dead-after-42", "garbage-only"):
+    d = os.path.join(out, "broken-" + name)
+    rc, seconds = open(os.path.join(d, "read.status")).read().split()
+    seconds = float(seconds)
+    after = json.load(open(os.path.join(d, "relay.json")))
+    before = json.load(open(os.path.join(d, "relay-before.json")))
+    r = {k: after[k] - before.get(k, 0) for k in after}
+    doc = json.load(open(os.path.join(d, "read.json")))
+    # Every request the dead or garbage agent left unanswered belongs to a
+    # failing exchange, which sends exactly retries + 1 of them.
+    unanswered = r["requests_dropped"] if name.startswith("dead") else r["requests"]
+    failing = unanswered / (retries + 1)
+    bound = failing * (retries + 1) * timeout / 1000.0
+    within = seconds <= bound + 2.0 and unanswered % (retries + 1) == 0
+    ok &= within
+    sections = [f"open {doc['open']['status']}"] + [
+        f"{f['section']} {f['status']}" for f in doc.get("failures", [])]
+    print(f"{name}: zelctl exit {rc}, {seconds:.2f} s; requests {r['requests']}, unanswered "
+          f"{unanswered} = {failing:g} failing exchanges x {retries + 1} tries; bound "
+          f"{bound:.1f} s (+2 s): {'within' if within else 'EXCEEDED'}")
+    print("  statuses: " + ", ".join(sections))
+sys.exit(0 if ok else 1)
+PY
+[ "$main_rc" -eq 0 ] && [ "$broken_rc" -eq 0 ]

@@ -321,8 +321,10 @@ class RelayLoop {
       if (fd == s_.alternate_fd) count_(&FaultCounters::alternate_requests, 1);
       const FaultProfile& f = s_.config.faults;
       const Fate fate = draw_fate(s_.rng[kToAgent], f, f.request_loss, 0);
+      const uint64_t cut = s_.config.faults.cut_after;
       const bool allowed =
-          !s_.config.request_hook || s_.config.request_hook(index);
+          (!s_.config.request_hook || s_.config.request_hook(index)) &&
+          (cut == 0 || index < cut);
       std::shared_ptr<RelayClient> client = client_for(from, fd);
       if (client) note_repeat(client.get(), got);
       if (!client || !allowed || fate.lost) {
@@ -366,12 +368,15 @@ class RelayLoop {
           draw_fate(s_.rng[kToClient], f, f.answer_loss, f.garbage);
       if (fate.lost) {
         count_(&FaultCounters::answers_dropped, 1);
+        // The garbage still goes: the answer was turned into garbage.
+        if (fate.garbage) hold(kToClient, index + 1, fate, client, 0);
         continue;
       }
       hold(kToClient, index + 1, fate, client, got);
     }
   }
 
+  // Queues the `got` octets in the buffer (none: the garbage alone).
   void hold(Direction direction, uint64_t sequence, const Fate& fate,
             const std::shared_ptr<RelayClient>& client, ssize_t got) {
     const FaultProfile& f = s_.config.faults;
@@ -391,7 +396,7 @@ class RelayLoop {
     d.order = s_.order++;
     if (fate.held) count_(&FaultCounters::held, 1);
     s_.queue.push(d);
-    if (fate.duplicated) {
+    if (fate.duplicated && got > 0) {
       count_(&FaultCounters::duplicated, 1);
       d.garbage_first = false;
       d.due = now + std::chrono::milliseconds(f.delay_ms + fate.copy_jitter_ms);
@@ -433,6 +438,7 @@ class RelayLoop {
           count_(&FaultCounters::send_errors, 1);
         }
       }
+      if (d.bytes->empty()) return;
       count_(&FaultCounters::answers_sent, 1);
       sent = sendto(fd, d.bytes->data(), d.bytes->size(), 0, to,
                     d.client->address.length);
@@ -518,10 +524,10 @@ bool parse_fault_setting(const std::string& setting, FaultProfile* profile,
   if (text.empty()) return fail("expected KEY=VALUE");
   char* end = nullptr;
   errno = 0;
-  if (key == "seed") {
+  if (key == "seed" || key == "cut_after") {
     const unsigned long long v = std::strtoull(text.c_str(), &end, 0);
-    if (*end || errno) return fail("not a number");
-    profile->seed = v;
+    if (*end || errno || text[0] == '-') return fail("not a number");
+    (key == "seed" ? profile->seed : profile->cut_after) = v;
     return true;
   }
   const double v = std::strtod(text.c_str(), &end);

@@ -43,8 +43,13 @@ struct FaultProfile {
   int delay_ms = 0;         // added to every datagram, each direction
   int jitter_ms = 0;        // plus a uniform 0..jitter_ms
   int reorder_ms = 0;       // the hold-back; 0: delay_ms + jitter_ms + 10
-  double garbage = 0;       // octets that are no SNMP message precede an answer
+  // Octets that are no SNMP message precede an answer, or stand in for an
+  // answer that is lost.
+  double garbage = 0;
   uint64_t seed = 1;
+  // Above 0: after this many requests every further one is dropped, as if
+  // the agent had died (0: never).
+  uint64_t cut_after = 0;
 };
 
 struct FaultCounters {
@@ -126,7 +131,8 @@ class FaultRelay {
 };
 
 // Reads "KEY=VALUE" settings (request_loss, answer_loss, loss (both),
-// duplicate, reorder, delay_ms, jitter_ms, reorder_ms, garbage, seed) into
+// duplicate, reorder, delay_ms, jitter_ms, reorder_ms, garbage, seed,
+// cut_after) into
 // *profile. False with the reason in *error for an unknown key or a value
 // out of range.
 bool parse_fault_setting(const std::string& setting, FaultProfile* profile,

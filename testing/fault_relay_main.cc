@@ -25,7 +25,8 @@ constexpr char kUsage[] =
     "       fault_relay --check [KEY=VALUE...]\n"
     "  ADDR is an IPv4 literal or [IPv6]; the lifetime defaults to 600 s.\n"
     "  KEY: loss, request_loss, answer_loss, duplicate, reorder, garbage\n"
-    "       (probabilities 0..1), delay_ms, jitter_ms, reorder_ms, seed.\n"
+    "       (probabilities 0..1), delay_ms, jitter_ms, reorder_ms, seed,\n"
+    "       cut_after (drop every request after that many: a dead agent).\n"
     "  --check only checks the settings.\n";
 
 // "1.2.3.4:161" or "[::1]:161".

@@ -301,6 +301,22 @@ TEST(FaultRelay, TheHookSeesEveryRequestAndCanDropOne) {
   EXPECT_EQ(1u, relay.counters().requests_dropped);
 }
 
+TEST(FaultRelay, AfterTheCutNoRequestPasses) {
+  ScriptedResponder agent;
+  start_echo(&agent);
+  FaultRelayConfig config = config_for(agent);
+  config.faults.cut_after = 2;
+  FaultRelay relay;
+  std::string error;
+  ASSERT_TRUE(relay.start(config, &error)) << error;
+  Client client(relay.port());
+  send_numbered(&client, &relay, 5);
+  ASSERT_TRUE(agent.wait_for_requests(2, kWaitMs));
+  relay.stop();
+  EXPECT_EQ((std::vector<std::string>{"0", "1"}), texts_seen(agent));
+  EXPECT_EQ(3u, relay.counters().requests_dropped);
+}
+
 TEST(FaultRelay, GarbageComesJustBeforeTheAnswer) {
   ScriptedResponder agent;
   start_echo(&agent);
@@ -315,6 +331,27 @@ TEST(FaultRelay, GarbageComesJustBeforeTheAnswer) {
   EXPECT_EQ(std::string(junk.begin(), junk.end()), client.receive(kWaitMs));
   EXPECT_EQ("answer", client.receive(kWaitMs));
   EXPECT_EQ(1u, relay.counters().garbage);
+}
+
+TEST(FaultRelay, GarbageStandsInForALostAnswer) {
+  ScriptedResponder agent;
+  start_echo(&agent);
+  FaultRelayConfig config = config_for(agent);
+  config.faults.garbage = 1;
+  config.faults.answer_loss = 1;
+  config.faults.duplicate = 1;
+  FaultRelay relay;
+  std::string error;
+  ASSERT_TRUE(relay.start(config, &error)) << error;
+  Client client(relay.port());
+  client.send("answer");
+  const std::vector<uint8_t> junk = zeltest::garbage_datagram();
+  EXPECT_EQ(std::string(junk.begin(), junk.end()), client.receive(kWaitMs));
+  // The duplicated request brings a second answer, garbage as well.
+  EXPECT_EQ(std::string(junk.begin(), junk.end()), client.receive(kWaitMs));
+  EXPECT_EQ("", client.receive(100));
+  EXPECT_EQ(0u, relay.counters().answers_sent);
+  EXPECT_EQ(2u, relay.counters().garbage);
 }
 
 TEST(FaultRelay, TheAlternateAnswersAndTakesRequestsToo) {
@@ -396,6 +433,8 @@ TEST(FaultRelay, SettingsParse) {
       {"fractional milliseconds", "jitter_ms=2.5", false},
       {"delay beyond a minute", "delay_ms=60001", false},
       {"hexadecimal seed", "seed=0x2a", true},
+      {"a cut", "cut_after=40", true},
+      {"a negative cut", "cut_after=-1", false},
       {"not a number", "garbage=some", false},
       {"trailing text", "delay_ms=20ms", false},
       {"no value", "loss=", false},
