@@ -10,6 +10,8 @@
 #include <vector>
 
 #include "common/status.h"
+#include "log/log.h"
+#include "log/log_config.h"
 #include "log/log_output.h"
 
 class KalCaptureOutput final : public LogOutput {
@@ -41,12 +43,37 @@ class KalCaptureOutput final : public LogOutput {
     std::lock_guard<std::mutex> hold(lock_);
     lines_.clear();
   }
+  // True when some line contains `text`.
+  bool has(const std::string& text) const {
+    std::lock_guard<std::mutex> hold(lock_);
+    for (const std::string& line : lines_) {
+      if (line.find(text) != std::string::npos) return true;
+    }
+    return false;
+  }
 
  private:
   std::string name_;
   int answer_;
   mutable std::mutex lock_;
   std::vector<std::string> lines_;
+};
+
+// A capture that sees every module's lines while it lives.
+class KalScopedLogCapture {
+ public:
+  KalScopedLogCapture() { kal_log_configure_output(&output_, kKalLogAll); }
+  ~KalScopedLogCapture() {
+    kal_log_configure_output(&output_, 0);
+    kal_log_detach_output(&output_);
+  }
+  KalScopedLogCapture(const KalScopedLogCapture&) = delete;
+  KalScopedLogCapture& operator=(const KalScopedLogCapture&) = delete;
+  bool has(const std::string& text) const { return output_.has(text); }
+  std::vector<std::string> lines() const { return output_.lines(); }
+
+ private:
+  KalCaptureOutput output_;
 };
 
 #endif  // LOG_CAPTURE_OUTPUT_H_

@@ -85,21 +85,18 @@ TEST_F(FileOutputTest, RotatesToOneBackup) {
   EXPECT_EQ(ReadFile(path_), l5 + "\n");
 }
 
-TEST_F(FileOutputTest, ExistingFileLengthCounts) {
-  WriteFile(path_, std::string(59, 'o') + "\n");  // 60 bytes already there
-  FileLogOutput* out = Make(100);
-  const std::string line(40, 'n');
-  ASSERT_EQ(out->write(line.c_str()), kKalOk);  // 60 + 42 > 100: rotate first
-  EXPECT_EQ(ReadFile(path_ + ".bak"), std::string(59, 'o') + "\n");
-  EXPECT_EQ(ReadFile(path_), line + "\n");
-}
-
-TEST_F(FileOutputTest, AppendsToExistingFile) {
+// Lines are appended to a file already there, and its length counts.
+TEST_F(FileOutputTest, ExistingFileIsAppendedToAndItsLengthCounts) {
   WriteFile(path_, "earlier\n");
-  FileLogOutput* out = Make(kKalLogFileSizeLimitDefault);
-  ASSERT_EQ(out->write("later"), kKalOk);
+  ASSERT_EQ(Make(kKalLogFileSizeLimitDefault)->write("later"), kKalOk);
   EXPECT_EQ(ReadFile(path_), "earlier\nlater\n");
   EXPECT_FALSE(Exists(path_ + ".bak"));
+
+  WriteFile(path_, std::string(59, 'o') + "\n");  // 60 bytes already there
+  const std::string line(40, 'n');
+  ASSERT_EQ(Make(100)->write(line.c_str()), kKalOk);  // 60 + 42 > 100: rotate first
+  EXPECT_EQ(ReadFile(path_ + ".bak"), std::string(59, 'o') + "\n");
+  EXPECT_EQ(ReadFile(path_), line + "\n");
 }
 
 TEST_F(FileOutputTest, UnopenablePath) {
@@ -129,13 +126,10 @@ TEST_F(FileOutputTest, FactoryReadsThePathProperty) {
   EXPECT_STREQ(kal_null_file_output()->instance_name(), "null_file");
   EXPECT_EQ(kal_stdout_output_factory()->create(nullptr, nullptr), kal_null_standard_output());
   EXPECT_STREQ(kal_null_standard_output()->kind_name(), "null_standard");
-}
-
-TEST_F(FileOutputTest, FactoryAllocationFailureAnswersNullOutput) {
   kal_alloc_hook::g_fail_countdown = 0;
-  LogOutput* out = kal_file_output_factory()->create("mine", nullptr);
+  LogOutput* failed = factory->create("mine", nullptr);
   kal_alloc_hook::g_fail_countdown = -1;
-  EXPECT_EQ(out, kal_null_file_output());
+  EXPECT_EQ(failed, kal_null_file_output()) << "allocation failure";
 }
 
 // Loggers on eight threads share one file output: its lock must keep every

@@ -34,26 +34,41 @@ std::string Line(const KalLogLineHead& head, uint32_t level, const char* format,
   return std::string(line, n);
 }
 
-TEST(LogLineTest, DefaultColumnsRadix10) {
-  EXPECT_EQ(Line(Head(), kKalLogDebug, "hello %d", 7),
-            "2024/05/17 09:03:11:042,    12345,      678, socket          , Debug, hello 7");
-}
-
-TEST(LogLineTest, Radix16) {
-  KalLogLineHead head = Head();
-  head.radix = 16;
-  EXPECT_EQ(Line(head, kKalLogError, "x"),
-            "2024/05/17 09:03:11:042, 00003039, 000002A6, socket          , Error, x");
-}
-
-TEST(LogLineTest, ColumnsClearedAreBlanks) {
-  KalLogLineHead head = Head();
-  head.columns = 0;
-  EXPECT_EQ(Line(head, kKalLogInfo, "x"),
-            "                       ,         ,         , socket          , Info , x");
-  head.columns = kKalLogColumnThread;
-  EXPECT_EQ(Line(head, kKalLogInfo, "x"),
-            "                       ,         ,      678, socket          , Info , x");
+// The full line for one head change: radix, cleared columns, indent, null
+// format, and a message that just fits.
+TEST(LogLineTest, HeadsAndFormats) {
+  const std::string prefix = "2024/05/17 09:03:11:042,    12345,      678, socket          , ";
+  const std::string fitting(kKalLogLineMax - prefix.size() - 7, 'y');
+  const struct {
+    const char* name;
+    uint32_t radix, columns, indent, level;
+    const char* message;  // null: a null format
+    std::string line;
+  } rows[] = {
+      {"default columns, radix 10", 10, kKalLogColumnsDefault, 0, kKalLogDebug, "hello 7",
+       prefix + "Debug, hello 7"},
+      {"radix 16", 16, kKalLogColumnsDefault, 0, kKalLogError, "x",
+       "2024/05/17 09:03:11:042, 00003039, 000002A6, socket          , Error, x"},
+      {"columns cleared are blanks", 10, 0, 0, kKalLogInfo, "x",
+       "                       ,         ,         , socket          , Info , x"},
+      {"thread column only", 10, kKalLogColumnThread, 0, kKalLogInfo, "x",
+       "                       ,         ,      678, socket          , Info , x"},
+      {"null format", 10, kKalLogColumnsDefault, 0, kKalLogTrace, nullptr,
+       prefix + "Trace, (client was about to output null message...)"},
+      {"indent in groups of four", 10, kKalLogColumnsDefault, 2, kKalLogInfo, "m",
+       prefix + "Info ,         m"},
+      {"message just fitting", 10, kKalLogColumnsDefault, 0, kKalLogInfo, fitting.c_str(),
+       prefix + "Info , " + fitting},
+  };
+  for (const auto& row : rows) {
+    KalLogLineHead head = Head();
+    head.radix = row.radix;
+    head.columns = row.columns;
+    head.indent = row.indent;
+    const std::string line = row.message ? Line(head, row.level, "%s", row.message)
+                                         : Line(head, row.level, nullptr);
+    EXPECT_EQ(line, row.line) << row.name;
+  }
 }
 
 TEST(LogLineTest, EveryLabel) {
@@ -88,26 +103,11 @@ TEST(LogLineTest, ModuleCutOrPaddedTo16) {
   EXPECT_EQ(Line(head, kKalLogWarn, "m").substr(45), std::string(16, ' ') + ", Warn , m");
 }
 
-TEST(LogLineTest, NullFormat) {
-  KalLogLineHead head = Head();
-  EXPECT_EQ(Line(head, kKalLogTrace, nullptr),
-            "2024/05/17 09:03:11:042,    12345,      678, socket          , Trace, "
-            "(client was about to output null message...)");
-}
-
-TEST(LogLineTest, IndentInGroupsOfFour) {
-  KalLogLineHead head = Head();
-  head.indent = 2;
-  EXPECT_EQ(Line(head, kKalLogInfo, "m"),
-            "2024/05/17 09:03:11:042,    12345,      678, socket          , Info ,         m");
-}
-
 TEST(LogLineTest, LongMessageCutAt1024) {
   const std::string message(5000, 'x');
   const std::string line = Line(Head(), kKalLogInfo, "%s", message.c_str());
   ASSERT_EQ(line.size(), kKalLogLineMax);
-  const std::string prefix =
-      "2024/05/17 09:03:11:042,    12345,      678, socket          , Info , ";
+  const std::string prefix = "2024/05/17 09:03:11:042,    12345,      678, socket          , Info , ";
   EXPECT_EQ(line.substr(0, prefix.size()), prefix);
   EXPECT_EQ(line.substr(prefix.size()), std::string(kKalLogLineMax - prefix.size(), 'x'));
 }
@@ -119,13 +119,6 @@ TEST(LogLineTest, HugeIndentFillsTheLineWithoutOverflow) {
   ASSERT_EQ(line.size(), kKalLogLineMax);
   EXPECT_EQ(line.find("never"), std::string::npos);
   EXPECT_EQ(line.back(), ' ');
-}
-
-TEST(LogLineTest, MessageJustFitting) {
-  const std::string prefix =
-      "2024/05/17 09:03:11:042,    12345,      678, socket          , Info , ";
-  const std::string message(kKalLogLineMax - prefix.size(), 'y');
-  EXPECT_EQ(Line(Head(), kKalLogInfo, "%s", message.c_str()), prefix + message);
 }
 
 }  // namespace

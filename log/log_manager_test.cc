@@ -22,35 +22,17 @@ class LogManagerTest : public ::testing::Test {
   KalOwned<LogManager, KalCallDestroy> manager_;
 };
 
-TEST_F(LogManagerTest, GroupIsTheFirstLogger) {
+// "All" is the group, made first; one logger per name (case counts); a
+// missing name answers the null logger, an unknown one nothing.
+TEST_F(LogManagerTest, LoggersByName) {
   int status = -99;
   Logger* group = manager_->find_logger("All", &status);
   EXPECT_EQ(status, kKalOk);
   EXPECT_EQ(group, manager_->group_logger());
   EXPECT_EQ(manager_->get_logger("All"), group);
-}
 
-TEST_F(LogManagerTest, MissingNameAnswersNullLogger) {
-  int status = 0;
-  Logger* logger = manager_->get_logger(nullptr, &status);
-  EXPECT_EQ(status, kKalErrInvalidArg);
-  ASSERT_NE(logger, nullptr);
-  EXPECT_STREQ(logger->module_name(), "null_session");
-  EXPECT_EQ(logger, manager_->null_logger());
-
-  logger = manager_->find_logger(nullptr, &status);
-  EXPECT_EQ(status, kKalErrInvalidArg);
-  EXPECT_EQ(logger, manager_->null_logger());
-}
-
-TEST_F(LogManagerTest, FindUnknownLogger) {
-  int status = 0;
   EXPECT_EQ(manager_->find_logger("socket", &status), nullptr);
   EXPECT_EQ(status, kKalErrNotFound);
-}
-
-TEST_F(LogManagerTest, OneLoggerPerName) {
-  int status = -99;
   Logger* socket = manager_->get_logger("socket", &status);
   EXPECT_EQ(status, kKalOk);
   EXPECT_STREQ(socket->module_name(), "socket");
@@ -58,6 +40,14 @@ TEST_F(LogManagerTest, OneLoggerPerName) {
   EXPECT_EQ(manager_->find_logger("socket"), socket);
   EXPECT_NE(manager_->get_logger("snmp"), socket);
   EXPECT_NE(manager_->get_logger("Socket"), socket);
+
+  Logger* logger = manager_->get_logger(nullptr, &status);
+  EXPECT_EQ(status, kKalErrInvalidArg);
+  ASSERT_NE(logger, nullptr);
+  EXPECT_STREQ(logger->module_name(), "null_session");
+  EXPECT_EQ(logger, manager_->null_logger());
+  EXPECT_EQ(manager_->find_logger(nullptr, &status), manager_->null_logger());
+  EXPECT_EQ(status, kKalErrInvalidArg);
 }
 
 TEST_F(LogManagerTest, NewLoggerJoinsTheGroup) {

@@ -55,55 +55,14 @@ T* Ask(IKalRoot* object, const char* iid) {
   return object->query_interface(iid, &out) == kKalOk ? static_cast<T*>(out) : nullptr;
 }
 
-TEST(LoggerTest, DefaultsAsBuilt) {
+TEST(LoggerTest, DefaultsAsBuiltAndRadixOnly10Or16) {
   auto logger = MakeLogger("socket");
   EXPECT_STREQ(logger->module_name(), "socket");
   EXPECT_EQ(logger->get_level_mask(), 0u);
   EXPECT_EQ(logger->get_indent(), 0u);
   EXPECT_EQ(logger->get_column_flags(), 7u);
-  EXPECT_EQ(logger->get_radix(), 10u);
   EXPECT_EQ(logger->unsupported(), kKalErrNotFound);
   EXPECT_EQ(logger->release(), kKalErrNotSupported);
-}
-
-TEST(LoggerTest, LineByteForByteWithTimestampMasked) {
-  auto logger = MakeLogger("socket");
-  KalCaptureOutput capture;
-  ASSERT_EQ(logger->attach_output(&capture), kKalOk);
-  logger->set_level_mask(kKalLogAll);
-  EXPECT_EQ(logger->log(kKalLogDebug, "sent %d bytes to %s", 42, "127.0.0.1"), kKalOk);
-  auto lines = capture.lines();
-  ASSERT_EQ(lines.size(), 1u);
-  EXPECT_TRUE(IsTimestamp(lines[0])) << lines[0];
-  EXPECT_EQ(lines[0].substr(23), AfterTimestamp("socket", "Debug, ", "sent 42 bytes to 127.0.0.1"));
-
-  ASSERT_EQ(logger->set_radix(16), kKalOk);
-  logger->log(kKalLogError, "x");
-  lines = capture.lines();
-  ASSERT_EQ(lines.size(), 2u);
-  EXPECT_EQ(lines[1].substr(23), AfterTimestamp("socket", "Error, ", "x", true));
-}
-
-TEST(LoggerTest, LevelsOutsideTheMaskWriteNothing) {
-  auto logger = MakeLogger("snmp");
-  KalCaptureOutput capture;
-  logger->attach_output(&capture);
-  EXPECT_EQ(logger->log(kKalLogError, "mask 0"), kKalOk);
-  logger->set_level_mask(kKalLogError | kKalLogWarn);
-  EXPECT_EQ(logger->log(0, "level 0"), kKalOk);
-  EXPECT_EQ(logger->log(kKalLogDebug, "masked"), kKalOk);
-  EXPECT_TRUE(capture.lines().empty());
-
-  // Two bits: passes with either bit in the mask, and carries no label.
-  logger->set_level_mask(kKalLogError);
-  EXPECT_EQ(logger->log(3, "two bits"), kKalOk);
-  auto lines = capture.lines();
-  ASSERT_EQ(lines.size(), 1u);
-  EXPECT_EQ(lines[0].substr(23), AfterTimestamp("snmp", "", "two bits"));
-}
-
-TEST(LoggerTest, RadixOnly10Or16) {
-  auto logger = MakeLogger("m");
   EXPECT_EQ(logger->set_radix(8), kKalErrInvalidArg);
   EXPECT_EQ(logger->get_radix(), 10u);
   EXPECT_EQ(logger->set_radix(16), kKalOk);
@@ -111,38 +70,42 @@ TEST(LoggerTest, RadixOnly10Or16) {
   EXPECT_EQ(logger->get_radix(), 16u);
 }
 
-TEST(LoggerTest, ColumnsClearedAndIndent) {
+// What the logger writes: its module and level label after the timestamp,
+// ids in the chosen radix, only levels inside the mask (a level of two bits
+// passes with either bit and has no label), and its columns and indent handed
+// to the line, a null format and an over-long message too (the line itself is
+// tested on its own).
+TEST(LoggerTest, LinesItWrites) {
   auto logger = MakeLogger("Zel");
   KalCaptureOutput capture;
-  logger->attach_output(&capture);
+  ASSERT_EQ(logger->attach_output(&capture), kKalOk);
+  EXPECT_EQ(logger->log(kKalLogError, "mask 0"), kKalOk);
+  logger->set_level_mask(kKalLogAll);
+  EXPECT_EQ(logger->log(kKalLogDebug, "sent %d bytes to %s", 42, "127.0.0.1"), kKalOk);
+  ASSERT_EQ(logger->set_radix(16), kKalOk);
+  logger->log(kKalLogError, "x");
+  logger->set_level_mask(kKalLogError | kKalLogWarn);
+  EXPECT_EQ(logger->log(0, "level 0"), kKalOk);
+  EXPECT_EQ(logger->log(kKalLogDebug, "masked"), kKalOk);
+  logger->set_level_mask(kKalLogError);
+  EXPECT_EQ(logger->log(3, "two bits"), kKalOk);
   logger->set_level_mask(kKalLogAll);
   logger->set_column_flags(0);
   logger->set_indent(1);
   logger->log(kKalLogWarn, "%s", "w");
-  auto lines = capture.lines();
-  ASSERT_EQ(lines.size(), 1u);
-  EXPECT_EQ(lines[0], std::string(23, ' ') + ",         ,         , Zel             , Warn ,     w");
-}
-
-TEST(LoggerTest, NullFormatWritesPlaceholder) {
-  auto logger = MakeLogger("Zel");
-  KalCaptureOutput capture;
-  logger->attach_output(&capture);
-  logger->set_level_mask(kKalLogAll);
   logger->log(kKalLogInfo, nullptr);
-  ASSERT_EQ(capture.lines().size(), 1u);
-  EXPECT_EQ(capture.lines()[0].substr(23),
-            AfterTimestamp("Zel", "Info , ", "(client was about to output null message...)"));
-}
-
-TEST(LoggerTest, LongMessageCut) {
-  auto logger = MakeLogger("Zel");
-  KalCaptureOutput capture;
-  logger->attach_output(&capture);
-  logger->set_level_mask(kKalLogAll);
   logger->log(kKalLogInfo, "%s", std::string(5000, 'z').c_str());
-  ASSERT_EQ(capture.lines().size(), 1u);
-  EXPECT_EQ(capture.lines()[0].size(), kKalLogLineMax);
+
+  const auto lines = capture.lines();
+  ASSERT_EQ(lines.size(), 6u);
+  EXPECT_TRUE(IsTimestamp(lines[0])) << lines[0];
+  EXPECT_EQ(lines[0].substr(23), AfterTimestamp("Zel", "Debug, ", "sent 42 bytes to 127.0.0.1"));
+  EXPECT_EQ(lines[1].substr(23), AfterTimestamp("Zel", "Error, ", "x", true));
+  EXPECT_EQ(lines[2].substr(23), AfterTimestamp("Zel", "", "two bits", true));
+  const std::string blanks = std::string(23, ' ') + ",         ,         , Zel             , ";
+  EXPECT_EQ(lines[3], blanks + "Warn ,     w");
+  EXPECT_EQ(lines[4], blanks + "Info ,     (client was about to output null message...)");
+  EXPECT_EQ(lines[5].size(), kKalLogLineMax);
 }
 
 TEST(LoggerTest, AttachOnceByInstanceName) {
