@@ -8,8 +8,6 @@
 #include "common/owned.h"
 #include "common/status.h"
 #include "log/capture_output.h"
-#include "log/log.h"
-#include "log/log_config.h"
 #include "transport/datagram_socket.h"
 #include "transport/socket_api.h"
 
@@ -21,17 +19,12 @@ using Address = KalOwned<IKalNetworkAddress>;
 
 class SocketLog : public testing::Test {
  protected:
-  void SetUp() override { ASSERT_EQ(kal_log_configure_output(&capture_, kKalLogAll), 0); }
-  void TearDown() override {
-    kal_log_configure_output(&capture_, 0);
-    kal_log_detach_output(&capture_);
-  }
   // The one captured line that contains `text`; fails unless there is one and
   // it names the module "socket".
   std::string line_with(const std::string& text) {
     std::string found;
     int count = 0;
-    for (const std::string& line : capture_.lines()) {
+    for (const std::string& line : log_.lines()) {
       if (line.find(text) != std::string::npos) {
         found = line;
         ++count;
@@ -48,7 +41,7 @@ class SocketLog : public testing::Test {
     if (pStatus) *pStatus = rc;
     return Socket(raw);
   }
-  KalCaptureOutput capture_;
+  KalScopedLogCapture log_;
 };
 
 TEST_F(SocketLog, CreateLogsHandleAndPort) {

@@ -30,8 +30,7 @@ struct Fake {
 };
 Fake g_fake;
 
-long fake_sendto(int, const void* buffer, size_t length, int, const sockaddr*,
-                 uint32_t) {
+long fake_sendto(int, const void* buffer, size_t length, int, const sockaddr*, uint32_t) {
   ++g_fake.sends;
   const uint8_t* p = static_cast<const uint8_t*>(buffer);
   g_fake.last_sent.assign(p, p + length);
@@ -54,24 +53,16 @@ uint32_t fake_tick() {
   return now;
 }
 
-// Answers the last request sent with another request ID, from 127.0.4.30.
-long fake_recvfrom_stray(int, void* buffer, size_t capacity, int,
-                         sockaddr* from, uint32_t* from_length) {
-  ++g_fake.receives;
-  if (g_fake.receives > 1000) return -1;  // a runaway loop ends the test
-  CKasMessageView sent(g_fake.last_sent.data(), g_fake.last_sent.size());
-  int32_t status = 0, id = 0;
-  if (kas_codec_service()->peek(&sent, &status, &id, kKasTargetCommunity) !=
-      kKalOk)
-    return -1;
-  KalOwned<IKasPdu> answer(make_pdu(kKasPduResponse, 1));
-  answer->set_request_id(static_cast<int32_t>(
-      static_cast<uint32_t>(id) + static_cast<uint32_t>(g_fake.id_delta)));
+// Encodes ANSWER into the receive buffer as if it came from 127.0.4.30:161;
+// -1 when that fails.
+long reply_from_agent(const IKasPdu* answer, void* buffer, size_t capacity, sockaddr* from,
+                      uint32_t* from_length) {
   KalOwned<IKasSnmpTarget> target(make_target("127.0.4.30", 161, 0, 0));
   KalOwned<IKasMessageBuffer> out(kas_create_message_buffer());
-  if (kas_codec_service()->encode(answer.get(), target.get(), out.get()) !=
-      kKalOk)
+  if (!target || !out ||
+      kas_codec_service()->encode(answer, target.get(), out.get()) != kKalOk) {
     return -1;
+  }
   const size_t n = static_cast<size_t>(out->base() + out->size() - out->data());
   if (n > capacity) return -1;
   std::memcpy(buffer, out->data(), n);
@@ -82,16 +73,29 @@ long fake_recvfrom_stray(int, void* buffer, size_t capacity, int,
   return static_cast<long>(n);
 }
 
+// Answers the last request sent with another request ID.
+long fake_recvfrom_stray(int, void* buffer, size_t capacity, int, sockaddr* from,
+                         uint32_t* from_length) {
+  ++g_fake.receives;
+  if (g_fake.receives > 1000) return -1;  // a runaway loop ends the test
+  CKasMessageView sent(g_fake.last_sent.data(), g_fake.last_sent.size());
+  int32_t status = 0, id = 0;
+  if (kas_codec_service()->peek(&sent, &status, &id, kKasTargetCommunity) != kKalOk) return -1;
+  KalOwned<IKasPdu> answer(make_pdu(kKasPduResponse, 1));
+  answer->set_request_id(
+      static_cast<int32_t>(static_cast<uint32_t>(id) + static_cast<uint32_t>(g_fake.id_delta)));
+  return reply_from_agent(answer.get(), buffer, capacity, from, from_length);
+}
+
 // Answers the last request sent: tooBig (no bindings) while it has more
 // than two bindings, else every binding echoed with a NULL value.
-long fake_recvfrom_answer(int, void* buffer, size_t capacity, int,
-                          sockaddr* from, uint32_t* from_length) {
+long fake_recvfrom_answer(int, void* buffer, size_t capacity, int, sockaddr* from,
+                          uint32_t* from_length) {
   ++g_fake.receives;
   CKasMessageView sent(g_fake.last_sent.data(), g_fake.last_sent.size());
   KalOwned<IKasPdu> answer(kas_create_pdu());
-  if (!answer) return -1;
-  if (kas_codec_service()->decode(&sent, answer.get(), nullptr,
-                                  kKasTargetCommunity) != kKalOk) {
+  if (!answer ||
+      kas_codec_service()->decode(&sent, answer.get(), nullptr, kKasTargetCommunity) != kKalOk) {
     return -1;
   }
   answer->set_type(kKasPduResponse);
@@ -99,21 +103,7 @@ long fake_recvfrom_answer(int, void* buffer, size_t capacity, int,
     answer->set_bindings(nullptr);
     answer->set_error_status(kKasSnmpTooBig);
   }
-  KalOwned<IKasSnmpTarget> target(make_target("127.0.4.30", 161, 0, 0));
-  KalOwned<IKasMessageBuffer> out(kas_create_message_buffer());
-  if (!target || !out ||
-      kas_codec_service()->encode(answer.get(), target.get(), out.get()) !=
-          kKalOk) {
-    return -1;
-  }
-  const size_t n = static_cast<size_t>(out->base() + out->size() - out->data());
-  if (n > capacity) return -1;
-  std::memcpy(buffer, out->data(), n);
-  KalSockAddr source{};
-  NKalSocketAPI::ipv4_to_sockaddr("127.0.4.30", 161, &source);
-  std::memcpy(from, source.bytes, source.length);
-  *from_length = source.length;
-  return static_cast<long>(n);
+  return reply_from_agent(answer.get(), buffer, capacity, from, from_length);
 }
 
 class SessionFakeSocket : public ::testing::Test {
@@ -124,27 +114,24 @@ class SessionFakeSocket : public ::testing::Test {
   }
   int send(int32_t timeout_ms, int32_t retries) {
     KalOwned<RequestSession> session(kas_create_request_session());
-    KalOwned<IKasSnmpTarget> target(
-        make_target("127.0.4.30", 161, timeout_ms, retries));
+    KalOwned<IKasSnmpTarget> target(make_target("127.0.4.30", 161, timeout_ms, retries));
     KalOwned<IKasPdu> pdu(make_pdu(kKasPduGet, 1));
     return session->send_sync(pdu.get(), target.get());
   }
   NKalSocketAPI::ScopedTable saved_;
 };
 
-TEST_F(SessionFakeSocket, FailingSendtoEndsTheExchangeWithoutRetrying) {
-  NKalSocketAPI::table().sendto = [](int, const void*, size_t, int,
-                                     const sockaddr*, uint32_t) -> long {
+TEST_F(SessionFakeSocket, FailingSendtoOrSelectEndsTheExchangeWithoutRetrying) {
+  NKalSocketAPI::table().select = [](int, int) { return -1; };
+  EXPECT_EQ(send(20, 3), kKasErrReceive);
+  EXPECT_EQ(g_fake.sends, 1);
+  g_fake = Fake();
+  NKalSocketAPI::table().sendto = [](int, const void*, size_t, int, const sockaddr*,
+                                     uint32_t) -> long {
     ++g_fake.sends;
     return -1;
   };
   EXPECT_EQ(send(20, 3), kKasErrSend);
-  EXPECT_EQ(g_fake.sends, 1);
-}
-
-TEST_F(SessionFakeSocket, FailingSelectEndsTheExchangeWithoutRetrying) {
-  NKalSocketAPI::table().select = [](int, int) { return -1; };
-  EXPECT_EQ(send(20, 3), kKasErrReceive);
   EXPECT_EQ(g_fake.sends, 1);
 }
 
@@ -166,13 +153,11 @@ TEST_F(SessionFakeSocket, StrayAnswersShortenTheWindowAcrossATickWrap) {
   NKalSocketAPI::table().GetTickCount = fake_tick;
   g_fake.tick = 0xFFFFFFC0u;
   g_fake.tick_step = 30;
-  EXPECT_EQ(send(100, 1), kKasErrOtherRequest)
-      << "the last window closed after a stray";
+  EXPECT_EQ(send(100, 1), kKasErrOtherRequest) << "the last window closed after a stray";
   EXPECT_EQ(g_fake.sends, 2);
   EXPECT_EQ(g_fake.receives, 8);
   // The remaining wait handed to each receive: 100, 70, 40, 10 per window.
-  EXPECT_EQ(g_fake.select_timeouts,
-            (std::vector<int>{100, 70, 40, 10, 100, 70, 40, 10}));
+  EXPECT_EQ(g_fake.select_timeouts, (std::vector<int>{100, 70, 40, 10, 100, 70, 40, 10}));
 }
 
 TEST_F(SessionFakeSocket, ADroppedDatagramThatUsesUpTheWindowEndsTheTry) {
@@ -197,10 +182,6 @@ TEST_F(SessionFakeSocket, MatchingAnswerFromTheScriptIsTaken) {
   EXPECT_STREQ(target->get_address()->text(), "127.0.4.30");
 }
 
-}  // namespace
-
-namespace {
-
 // A split exchange (5 bindings: tooBig, then 3 + 2, the 3 again 2 + 1) with
 // the n-th allocation failing, for every n: each run answers a documented
 // status and, under the sanitizers, leaks nothing.
@@ -213,9 +194,7 @@ int split_exchange(long fail_at) {
   kal_alloc_hook::g_fail_countdown = fail_at;
   const int rc = session->send_sync(pdu.get(), target.get());
   kal_alloc_hook::g_fail_countdown = -1;
-  if (rc == kKalOk &&
-      sessiontest::names_of(pdu.get()) != sessiontest::expected_names(5))
-    return 1;
+  if (rc == kKalOk && sessiontest::names_of(pdu.get()) != sessiontest::expected_names(5)) return 1;
   return rc;
 }
 

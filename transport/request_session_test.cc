@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <set>
 #include <string>
 #include <thread>
@@ -14,8 +15,6 @@
 
 #include "common/owned.h"
 #include "log/capture_output.h"
-#include "log/log.h"
-#include "log/log_config.h"
 #include "snmp/codec_buffer.h"
 #include "snmp/codec_service.h"
 #include "snmp/packet.h"
@@ -29,25 +28,6 @@ using sessiontest::make_target;
 using sessiontest::names_of;
 using sessiontest::oid_of;
 using ::testing::HasSubstr;
-
-// Captures the log lines of one test.
-class LogCapture {
- public:
-  LogCapture() { kal_log_configure_output(&output_, kKalLogAll); }
-  ~LogCapture() {
-    kal_log_configure_output(&output_, 0);
-    kal_log_detach_output(&output_);
-  }
-  bool has(const std::string& text) const {
-    for (const std::string& line : output_.lines()) {
-      if (line.find(text) != std::string::npos) return true;
-    }
-    return false;
-  }
-
- private:
-  KalCaptureOutput output_;
-};
 
 std::vector<uint8_t> encode_bytes(const IKasPdu* pdu, IKasSnmpTarget* target) {
   KalOwned<IKasMessageBuffer> buffer(kas_create_message_buffer());
@@ -109,82 +89,62 @@ IKasPdu* bulky_pdu(size_t n, size_t size) {
   return pdu;
 }
 
+// Encodes PDU for a community target of VERSION and maximum message size MAX;
+// the status, with the split count in *pFragments.
+int encode(const IKasPdu* pdu, size_t max, int* pFragments, int version = kKasVersion2c,
+           IKasMessageBuffer* buffer = nullptr) {
+  KalOwned<IKasSnmpTarget> target(make_target("127.0.0.1", 161, 10, 0, version, "public", max));
+  KalOwned<IKasMessageBuffer> own(kas_create_message_buffer());
+  *pFragments = -1;
+  const int rc = RequestSession::encode_request(const_cast<IKasPdu*>(pdu), target.get(),
+                                                buffer ? buffer : own.get(), pFragments);
+  // Measuring lifts the limit only for itself.
+  EXPECT_EQ(target->get_max_message_size(), max);
+  return rc;
+}
+
 TEST(RequestSessionEncode, DrawsANewRequestIdForEveryEncoding) {
   KalOwned<IKasPdu> pdu(make_pdu(kKasPduGet, 1));
-  KalOwned<IKasSnmpTarget> target(make_target("127.0.0.1", 161, 10, 0));
   KalOwned<IKasMessageBuffer> buffer(kas_create_message_buffer());
   int fragments = -1;
-  ASSERT_EQ(RequestSession::encode_request(pdu.get(), target.get(),
-                                           buffer.get(), &fragments),
-            kKalOk);
+  ASSERT_EQ(encode(pdu.get(), 1472, &fragments, kKasVersion2c, buffer.get()), kKalOk);
   EXPECT_EQ(fragments, 0);
   const uint32_t first = static_cast<uint32_t>(pdu->get_request_id());
-  ASSERT_EQ(RequestSession::encode_request(pdu.get(), target.get(),
-                                           buffer.get(), &fragments),
-            kKalOk);
+  ASSERT_EQ(encode(pdu.get(), 1472, &fragments, kKasVersion2c, buffer.get()), kKalOk);
   EXPECT_EQ(static_cast<uint32_t>(pdu->get_request_id()), first + 1);
   // The ID is in the octets that will be sent.
   int32_t status = -1, id = -1;
-  ASSERT_EQ(kas_codec_service()->peek(buffer.get(), &status, &id,
-                                      kKasTargetCommunity),
-            kKalOk);
+  ASSERT_EQ(kas_codec_service()->peek(buffer.get(), &status, &id, kKasTargetCommunity), kKalOk);
   EXPECT_EQ(id, pdu->get_request_id());
 }
 
-TEST(RequestSessionEncode,
-     ThreeThousandOctetsForFourteenHundredSplitIntoThree) {
-  KalOwned<IKasPdu> pdu(bulky_pdu(30, 80));
-  KalOwned<IKasSnmpTarget> unlimited(make_target(
-      "127.0.0.1", 161, 10, 0, kKasVersion2c, "public", kKasLargestDatagram));
-  const size_t length = encode_bytes(pdu.get(), unlimited.get()).size();
+TEST(RequestSessionEncode, FailuresAndTheirSplitCounts) {
+  KalOwned<IKasPdu> bulky(bulky_pdu(30, 80));
+  KalOwned<IKasSnmpTarget> unlimited(
+      make_target("127.0.0.1", 161, 10, 0, kKasVersion2c, "public", kKasLargestDatagram));
+  const size_t length = encode_bytes(bulky.get(), unlimited.get()).size();
   ASSERT_GT(length, 2800u);
   ASSERT_LE(length, 4200u);
-
-  KalOwned<IKasSnmpTarget> target(
-      make_target("127.0.0.1", 161, 10, 0, kKasVersion2c, "public", 1400));
-  KalOwned<IKasMessageBuffer> buffer(kas_create_message_buffer());
-  int fragments = -1;
-  EXPECT_EQ(RequestSession::encode_request(pdu.get(), target.get(),
-                                           buffer.get(), &fragments),
-            kKasErrTooLarge);
-  EXPECT_EQ(fragments, 3);
-  // Measuring lifted the limit only for itself.
-  EXPECT_EQ(target->get_max_message_size(), 1400u);
-}
-
-TEST(RequestSessionEncode,
-     NothingFitsAndNothingToSplitAnswersTooLargeWithoutSplit) {
-  // No bindings at all, and a limit below the empty message's length.
   KalOwned<IKasPdu> empty(make_pdu(kKasPduGet, 0));
-  KalOwned<IKasSnmpTarget> tiny(
-      make_target("127.0.0.1", 161, 10, 0, kKasVersion2c, "public", 8));
-  KalOwned<IKasMessageBuffer> buffer(kas_create_message_buffer());
-  int fragments = -1;
-  EXPECT_EQ(RequestSession::encode_request(empty.get(), tiny.get(),
-                                           buffer.get(), &fragments),
-            kKasErrTooLarge);
-  EXPECT_EQ(fragments, 0);
-
-  // A target that never had a maximum message size set.
-  KalOwned<IKasPdu> pdu(make_pdu(kKasPduGet, 4));
-  KalOwned<IKasSnmpTarget> unset(
-      make_target("127.0.0.1", 161, 10, 0, kKasVersion2c, "public", 0));
-  EXPECT_EQ(RequestSession::encode_request(pdu.get(), unset.get(), buffer.get(),
-                                           &fragments),
-            kKasErrTooLarge);
-  EXPECT_EQ(fragments, 0);
-}
-
-TEST(RequestSessionEncode, OtherEncodingFailuresAreAnsweredWithoutSplit) {
-  KalOwned<IKasPdu> pdu(make_pdu(kKasPduGet, 2));
-  KalOwned<IKasSnmpTarget> v3(
-      make_target("127.0.0.1", 161, 10, 0, kKasVersion3));
-  KalOwned<IKasMessageBuffer> buffer(kas_create_message_buffer());
-  int fragments = -1;
-  EXPECT_EQ(RequestSession::encode_request(pdu.get(), v3.get(), buffer.get(),
-                                           &fragments),
-            kKalErrInvalidArg);
-  EXPECT_EQ(fragments, 0);
+  KalOwned<IKasPdu> four(make_pdu(kKasPduGet, 4));
+  const struct {
+    const char* name;
+    const IKasPdu* pdu;
+    size_t max;
+    int version, rc, fragments;
+  } rows[] = {
+      {"3000 octets for 1400 split into three", bulky.get(), 1400, kKasVersion2c,
+       kKasErrTooLarge, 3},
+      // No bindings, and a limit below the empty message's length.
+      {"nothing fits and nothing to split", empty.get(), 8, kKasVersion2c, kKasErrTooLarge, 0},
+      {"no maximum message size set", four.get(), 0, kKasVersion2c, kKasErrTooLarge, 0},
+      {"other failures are not split", four.get(), 1472, kKasVersion3, kKalErrInvalidArg, 0},
+  };
+  for (const auto& row : rows) {
+    int fragments = -1;
+    EXPECT_EQ(encode(row.pdu, row.max, &fragments, row.version), row.rc) << row.name;
+    EXPECT_EQ(fragments, row.fragments) << row.name;
+  }
 }
 
 TEST(RequestId, EightThreadsNeverShareAnId) {
@@ -212,7 +172,7 @@ TEST(RequestId, EightThreadsNeverShareAnId) {
 // ---- Checking and decoding received datagrams ----
 
 TEST(RequestSessionCheck, MatchingIdTooBigAndOtherIds) {
-  LogCapture log;
+  KalScopedLogCapture log;
   KalOwned<IKasPdu> pdu(make_pdu(kKasPduGet, 1));
   pdu->set_request_id(5);
   auto check = [&](const std::vector<uint8_t>& bytes) {
@@ -230,16 +190,9 @@ TEST(RequestSessionCheck, MatchingIdTooBigAndOtherIds) {
   EXPECT_EQ(check(response_bytes(-5, 0, 0, 1)), kKasErrOtherRequest);
   const std::vector<uint8_t> garbage = {0xde, 0xad, 0xbe, 0xef};
   EXPECT_EQ(check(garbage), kKasErrUndecodable);
-}
-
-TEST(RequestSessionCheck, IdsAboveTwoToThe31MatchAfterWrapping) {
-  KalOwned<IKasPdu> pdu(make_pdu(kKasPduGet, 1));
+  // IDs above 2^31 match after wrapping.
   pdu->set_request_id(static_cast<int32_t>(0x80000001u));
-  const std::vector<uint8_t> bytes =
-      response_bytes(static_cast<int32_t>(0x80000001u), 0, 0, 1);
-  CKasMessageView view(bytes.data(), bytes.size());
-  EXPECT_EQ(RequestSession::check_received_raw_packet(pdu.get(), &view),
-            kKalOk);
+  EXPECT_EQ(check(response_bytes(static_cast<int32_t>(0x80000001u), 0, 0, 1)), kKalOk);
 }
 
 TEST(RequestSessionDecode, ResponseReplacesHeaderAndBindings) {
@@ -302,7 +255,7 @@ TEST(RequestSessionFragmentPdu, SevenIntoThreeGivesThreeTwoTwoInOrder) {
 }
 
 TEST(RequestSessionFragmentPdu, FewerBindingsThanPiecesCannotBeSplit) {
-  LogCapture log;
+  KalScopedLogCapture log;
   KalOwned<IKasPdu> pdu(make_pdu(kKasPduGet, 1));
   pdu->set_request_id(12);
   IKasPduList* raw = nullptr;
@@ -340,30 +293,33 @@ IKasPdu* piece_at(IKasPduList* list, size_t index) {
   return list->current(cursor.get());
 }
 
-TEST(RequestSessionMerge, ErrorIndexIsOffsetByTheBindingsOfEarlierPieces) {
-  KalOwned<IKasPduList, KalCallDestroy> pieces(answered_pieces({4, 3}));
-  piece_at(pieces.get(), 1)->set_error_status(kKasSnmpNoSuchName);
-  piece_at(pieces.get(), 1)->set_error_index(1);
-  KalOwned<IKasPdu> parent(make_pdu(kKasPduGet, 0));
-  parent->set_error_status(7);
-  ASSERT_EQ(RequestSession::merge_pieces(parent.get(), pieces.get()), kKalOk);
-  EXPECT_EQ(parent->get_type(), kKasPduResponse);
-  EXPECT_EQ(parent->get_error_status(), kKasSnmpNoSuchName);
-  EXPECT_EQ(parent->get_error_index(), 5);
-  EXPECT_EQ(names_of(parent.get()), sessiontest::expected_names(7));
-}
-
-TEST(RequestSessionMerge, TheFirstFailingPieceKeepsItsError) {
-  KalOwned<IKasPduList, KalCallDestroy> pieces(answered_pieces({2, 2, 2}));
-  piece_at(pieces.get(), 1)->set_error_status(kKasSnmpGenErr);
-  piece_at(pieces.get(), 1)->set_error_index(2);
-  piece_at(pieces.get(), 2)->set_error_status(kKasSnmpNoSuchName);
-  piece_at(pieces.get(), 2)->set_error_index(1);
-  KalOwned<IKasPdu> parent(kas_create_pdu());
-  ASSERT_EQ(RequestSession::merge_pieces(parent.get(), pieces.get()), kKalOk);
-  EXPECT_EQ(parent->get_error_status(), kKasSnmpGenErr);
-  EXPECT_EQ(parent->get_error_index(), 4);
-  EXPECT_EQ(parent->binding_count(), 6u);
+// The first failing piece keeps its error; its index is offset by the
+// bindings of the pieces before it.
+TEST(RequestSessionMerge, FirstFailingPieceKeepsItsErrorAtTheOffsetIndex) {
+  const struct {
+    std::vector<size_t> sizes;
+    std::vector<std::array<int, 3>> errors;  // piece, status, index
+    int status, index;
+  } rows[] = {
+      {{4, 3}, {{1, kKasSnmpNoSuchName, 1}}, kKasSnmpNoSuchName, 5},
+      {{2, 2, 2}, {{1, kKasSnmpGenErr, 2}, {2, kKasSnmpNoSuchName, 1}}, kKasSnmpGenErr, 4},
+  };
+  for (const auto& row : rows) {
+    KalOwned<IKasPduList, KalCallDestroy> pieces(answered_pieces(row.sizes));
+    for (const auto& e : row.errors) {
+      piece_at(pieces.get(), e[0])->set_error_status(e[1]);
+      piece_at(pieces.get(), e[0])->set_error_index(e[2]);
+    }
+    KalOwned<IKasPdu> parent(make_pdu(kKasPduGet, 0));
+    parent->set_error_status(7);
+    ASSERT_EQ(RequestSession::merge_pieces(parent.get(), pieces.get()), kKalOk);
+    EXPECT_EQ(parent->get_type(), kKasPduResponse);
+    EXPECT_EQ(parent->get_error_status(), row.status);
+    EXPECT_EQ(parent->get_error_index(), row.index);
+    size_t total = 0;
+    for (size_t n : row.sizes) total += n;
+    EXPECT_EQ(names_of(parent.get()), sessiontest::expected_names(total));
+  }
 }
 
 TEST(RequestSession, MissingArgumentsAndUnsupportedSlot) {
