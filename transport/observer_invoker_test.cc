@@ -15,6 +15,7 @@
 
 namespace {
 
+using trap_test::eventually;
 using trap_test::make_trap;
 using trap_test::RecordingObserver;
 
@@ -38,15 +39,11 @@ std::vector<int32_t> iota(int32_t from, int32_t to) {
   return out;
 }
 
-// Waits (bounded) until `done` holds.
-template <class F>
-bool eventually(F done) {
-  const auto until = std::chrono::steady_clock::now() + trap_test::kPatience;
-  while (!done()) {
-    if (std::chrono::steady_clock::now() > until) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+// Posts trap packets FROM..TO-1 for dispatch.
+void fire(ObserverInvoker* invoker, int32_t from, int32_t to = -1) {
+  for (int32_t seq = from; seq < (to < 0 ? from + 1 : to); ++seq) {
+    EXPECT_EQ(invoker->post_request(ObserverInvoker::kFireTrap, make_trap(seq)), kKalOk);
   }
-  return true;
 }
 
 TEST(ObserverInvoker, DetachRemovesEveryEntryOfAnObserver) {
@@ -55,36 +52,30 @@ TEST(ObserverInvoker, DetachRemovesEveryEntryOfAnObserver) {
   ASSERT_EQ(invoker->attach_observer(&twice), kKalOk);
   ASSERT_EQ(invoker->attach_observer(&once), kKalOk);
   ASSERT_EQ(invoker->attach_observer(&twice), kKalOk);
-  ASSERT_EQ(invoker->post_request(ObserverInvoker::kFireTrap, make_trap(1)),
-            kKalOk);
+  fire(invoker.get(), 1);
   ASSERT_TRUE(once.wait_for(1));
   ASSERT_TRUE(twice.wait_for(2));  // one call per entry
 
   ASSERT_EQ(invoker->detach_observer(&twice), kKalOk);
-  ASSERT_EQ(invoker->post_request(ObserverInvoker::kFireTrap, make_trap(2)),
-            kKalOk);
+  fire(invoker.get(), 2);
   ASSERT_TRUE(once.wait_for(2));
   EXPECT_EQ(twice.sequence(), (std::vector<int32_t>{1, 1}));
   EXPECT_EQ(once.sequence(), (std::vector<int32_t>{1, 2}));
 }
 
-TEST(ObserverInvoker,
-     ObserverAttachedDuringADispatchIsCalledFromTheNextPacket) {
+TEST(ObserverInvoker, ObserverAttachedDuringADispatchIsCalledFromTheNextPacket) {
   Invoker invoker = make_invoker();
   RecordingObserver first, late;
   first.hold();
   ASSERT_EQ(invoker->attach_observer(&first), kKalOk);
-  ASSERT_EQ(invoker->post_request(ObserverInvoker::kFireTrap, make_trap(1)),
-            kKalOk);
+  fire(invoker.get(), 1);
   ASSERT_TRUE(first.wait_for(1));  // packet 1 is being dispatched
 
   // The attach waits for the dispatch of packet 1 to end.
-  std::thread attacher(
-      [&] { EXPECT_EQ(invoker->attach_observer(&late), kKalOk); });
+  std::thread attacher([&] { EXPECT_EQ(invoker->attach_observer(&late), kKalOk); });
   first.let_go();
   attacher.join();
-  ASSERT_EQ(invoker->post_request(ObserverInvoker::kFireTrap, make_trap(2)),
-            kKalOk);
+  fire(invoker.get(), 2);
   ASSERT_TRUE(late.wait_for(1));
   ASSERT_TRUE(first.wait_for(2));
   EXPECT_EQ(late.sequence(), (std::vector<int32_t>{2}));
@@ -102,10 +93,7 @@ TEST(ObserverInvoker, AttachOrDetachFromInsideANotificationIsRefused) {
     detach_rc = invoker->detach_observer(&observer);
   });
   ASSERT_EQ(invoker->attach_observer(&observer), kKalOk);
-  ASSERT_EQ(invoker->post_request(ObserverInvoker::kFireTrap, make_trap(1)),
-            kKalOk);
-  ASSERT_EQ(invoker->post_request(ObserverInvoker::kFireTrap, make_trap(2)),
-            kKalOk);
+  fire(invoker.get(), 1, 3);
   ASSERT_TRUE(observer.wait_for(2));  // still attached
   EXPECT_EQ(attach_rc.load(), kKalErrNotSupported);
   EXPECT_EQ(detach_rc.load(), kKalErrNotSupported);
@@ -116,8 +104,7 @@ TEST(ObserverInvoker, RefusedRequestsReleaseTheirPacket) {
   Invoker invoker = make_invoker();
   EXPECT_EQ(invoker->post_request(7, make_trap(1)), kKalErrInvalidArg);
   EXPECT_EQ(invoker->post_request(-1, make_trap(1)), kKalErrInvalidArg);
-  EXPECT_EQ(invoker->post_request(ObserverInvoker::kFireTrap, nullptr),
-            kKalErrInvalidArg);
+  EXPECT_EQ(invoker->post_request(ObserverInvoker::kFireTrap, nullptr), kKalErrInvalidArg);
   EXPECT_EQ(invoker->attach_observer(nullptr), kKalErrInvalidArg);
   EXPECT_EQ(invoker->detach_observer(nullptr), kKalErrInvalidArg);
   EXPECT_EQ(invoker->queued(), 0u);
@@ -130,10 +117,7 @@ TEST(ObserverInvoker, EndingDeliversWhatIsQueuedFirst) {
     Invoker invoker = make_invoker();
     observer.hold();
     ASSERT_EQ(invoker->attach_observer(&observer), kKalOk);
-    for (int32_t i = 0; i < 10; ++i) {
-      ASSERT_EQ(invoker->post_request(ObserverInvoker::kFireTrap, make_trap(i)),
-                kKalOk);
-    }
+    fire(invoker.get(), 0, 10);
     ASSERT_TRUE(observer.wait_for(1));
     observer.let_go();
   }  // kDestroy follows the ten packets
@@ -145,26 +129,17 @@ TEST(ObserverInvoker, EndingDeliversWhatIsQueuedFirst) {
 TEST(ObserverInvoker, EndingReleasesPacketsThatWereNeverDispatched) {
   {
     Invoker never_started = make_invoker(false);
-    for (int32_t i = 0; i < 5; ++i) {
-      ASSERT_EQ(
-          never_started->post_request(ObserverInvoker::kFireTrap, make_trap(i)),
-          kKalOk);
-    }
+    fire(never_started.get(), 0, 5);
     EXPECT_EQ(never_started->queued(), 5u);
   }
   {
     RecordingObserver observer;
     Invoker cancelled = make_invoker();
     ASSERT_EQ(cancelled->attach_observer(&observer), kKalOk);
-    ASSERT_EQ(cancelled->post_request(ObserverInvoker::kFireTrap, make_trap(0)),
-              kKalOk);
+    fire(cancelled.get(), 0);
     ASSERT_TRUE(observer.wait_for(1));  // the thread runs
     ASSERT_EQ(cancelled->cancel(), kKalOk);
-    for (int32_t i = 0; i < 5; ++i) {
-      ASSERT_EQ(
-          cancelled->post_request(ObserverInvoker::kFireTrap, make_trap(i)),
-          kKalOk);
-    }
+    fire(cancelled.get(), 0, 5);
     // The cancelled thread ends at the first request it takes.
     ASSERT_TRUE(eventually([&] { return !cancelled->is_alive(); }));
     EXPECT_EQ(cancelled->queued(), 4u);
@@ -172,33 +147,28 @@ TEST(ObserverInvoker, EndingReleasesPacketsThatWereNeverDispatched) {
   }
 }
 
-TEST(ObserverInvoker, SuspendedDispatcherHoldsPacketsUntilResumed) {
+TEST(ObserverInvoker, SuspendedDispatcherHoldsPacketsUntilResumedOrEnded) {
   Invoker invoker = make_invoker();
   RecordingObserver observer;
   ASSERT_EQ(invoker->attach_observer(&observer), kKalOk);
   ASSERT_EQ(invoker->suspend(), kKalOk);
-  for (int32_t i = 0; i < 3; ++i) {
-    ASSERT_EQ(invoker->post_request(ObserverInvoker::kFireTrap, make_trap(i)),
-              kKalOk);
-  }
+  fire(invoker.get(), 0, 3);
   // At most the first request was taken off the semaphore; none was handed
   // to an observer.
   EXPECT_EQ(observer.count(), 0u);
   ASSERT_EQ(invoker->resume(), kKalOk);
   ASSERT_TRUE(observer.wait_for(3));
   EXPECT_EQ(observer.sequence(), iota(0, 3));
-}
 
-TEST(ObserverInvoker, EndingASuspendedDispatcherStillEnds) {
-  RecordingObserver observer;
+  // Ending a suspended dispatcher still ends, and delivers what is queued.
+  RecordingObserver last;
   {
-    Invoker invoker = make_invoker();
-    ASSERT_EQ(invoker->attach_observer(&observer), kKalOk);
-    ASSERT_EQ(invoker->suspend(), kKalOk);
-    ASSERT_EQ(invoker->post_request(ObserverInvoker::kFireTrap, make_trap(1)),
-              kKalOk);
+    Invoker suspended = make_invoker();
+    ASSERT_EQ(suspended->attach_observer(&last), kKalOk);
+    ASSERT_EQ(suspended->suspend(), kKalOk);
+    fire(suspended.get(), 1);
   }
-  EXPECT_EQ(observer.sequence(), (std::vector<int32_t>{1}));
+  EXPECT_EQ(last.sequence(), (std::vector<int32_t>{1}));
 }
 
 struct StateStep {
@@ -240,8 +210,7 @@ TEST(WorkerThread, ThreadCancelledBeforeStartEndsWithoutRunning) {
   RecordingObserver observer;
   Invoker invoker = make_invoker(false);
   ASSERT_EQ(invoker->attach_observer(&observer), kKalOk);
-  ASSERT_EQ(invoker->post_request(ObserverInvoker::kFireTrap, make_trap(1)),
-            kKalOk);
+  fire(invoker.get(), 1);
   ASSERT_EQ(invoker->cancel(), kKalOk);
   ASSERT_EQ(invoker->wait(), kKalOk);
   EXPECT_FALSE(invoker->is_alive());

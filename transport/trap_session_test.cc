@@ -16,8 +16,6 @@
 
 #include "common/owned.h"
 #include "log/capture_output.h"
-#include "log/log.h"
-#include "log/log_config.h"
 #include "snmp/pdu.h"
 #include "snmp/target.h"
 #include "transport/datagram_socket.h"
@@ -27,6 +25,7 @@ namespace {
 
 using P = IKalNetworkAddress::EProtocol;
 using trap_test::encode;
+using trap_test::eventually;
 using trap_test::make_trap;
 using trap_test::oid_text;
 using trap_test::RecordingObserver;
@@ -47,16 +46,6 @@ Session open_session(int protocol = P::IPv4, bool started = true) {
 
 uint16_t port_of(const Session& session) {
   return session->local_address()->get_port();
-}
-
-template <class F>
-bool eventually(F done) {
-  const auto until = std::chrono::steady_clock::now() + trap_test::kPatience;
-  while (!done()) {
-    if (std::chrono::steady_clock::now() > until) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  }
-  return true;
 }
 
 // Sends datagrams to one trap session from a socket of its own.
@@ -95,10 +84,6 @@ int snmptrap(const char* version, uint16_t port, const std::string& args) {
       "snmptrap -v %s -c public -M /dev/null %s:%u %s >/dev/null 2>&1", version,
       kTrapHost, port, args.c_str());
   return std::system(command);
-}
-
-const IKasVarBindList* bindings_of(const IKasSnmpPacket* packet) {
-  return packet->get_pdu()->get_bindings();
 }
 
 struct NetSnmpTrapRow {
@@ -169,7 +154,7 @@ TEST(TrapSession, NetSnmpV1TrapsReachEveryObserverDecoded) {
       EXPECT_EQ(std::string(from->text()).rfind("127.", 0), 0u) << from->text();
       EXPECT_NE(from->get_port(), 0);
 
-      const IKasVarBindList* list = bindings_of(packet);
+      const IKasVarBindList* list = pdu->get_bindings();
       const size_t count = list ? list->count() : 0;
       ASSERT_EQ(count, row.bindings.size());
       for (size_t i = 0; i < count; ++i) {
@@ -288,22 +273,6 @@ TEST(TrapSession, WhatIsNoSnmpV1TrapIsDroppedAndReceivingGoesOn) {
   EXPECT_EQ(observer.sequence(), (std::vector<int32_t>{9, 10}));
 }
 
-TEST(TrapSession, ObserverAttachedTwiceAndDetachedOnceIsCalledNoMore) {
-  Session session = open_session();
-  ASSERT_TRUE(session);
-  RecordingObserver gone, stays;
-  ASSERT_EQ(session->attach_observer(&gone), kKalOk);
-  ASSERT_EQ(session->attach_observer(&gone), kKalOk);
-  ASSERT_EQ(session->attach_observer(&stays), kKalOk);
-  ASSERT_EQ(session->detach_observer(&gone), kKalOk);
-  Sender sender(port_of(session));
-  sender.send_trap(1);
-  ASSERT_TRUE(stays.wait_for(1));
-  EXPECT_EQ(gone.count(), 0u);
-  EXPECT_EQ(session->attach_observer(nullptr), kKalErrInvalidArg);
-  EXPECT_EQ(session->detach_observer(nullptr), kKalErrInvalidArg);
-}
-
 TEST(TrapSession, Ipv6SessionReceivesFromLoopback) {
   int rc = 1;
   Session session(kas_create_trap_session(P::IPv6, 0, &rc));
@@ -353,28 +322,25 @@ TEST(TrapSession, EveryFailedAllocationInCreateIsReportedAndLeaksNothing) {
   }
 }
 
-TEST(TrapSession, LogLines) {
-  KalCaptureOutput capture;
-  ASSERT_EQ(kal_log_configure_output(&capture, kKalLogAll), kKalOk);
+// An observer attached twice and detached once is called no more; the
+// session's log lines along the way.
+TEST(TrapSession, ObserverAttachedTwiceAndDetachedOnceAndTheLogLines) {
+  KalScopedLogCapture log;
   {
     Session session = open_session();
     ASSERT_TRUE(session);
-    RecordingObserver observer;
-    ASSERT_EQ(session->attach_observer(&observer), kKalOk);
+    RecordingObserver gone, stays;
+    ASSERT_EQ(session->attach_observer(&gone), kKalOk);
+    ASSERT_EQ(session->attach_observer(&gone), kKalOk);
+    ASSERT_EQ(session->attach_observer(&stays), kKalOk);
+    ASSERT_EQ(session->detach_observer(&gone), kKalOk);
     Sender sender(port_of(session));
     sender.send_trap(1);
-    ASSERT_TRUE(observer.wait_for(1));
-    ASSERT_EQ(session->detach_observer(&observer), kKalOk);
+    ASSERT_TRUE(stays.wait_for(1));
+    EXPECT_EQ(gone.count(), 0u);
+    EXPECT_EQ(session->attach_observer(nullptr), kKalErrInvalidArg);
+    EXPECT_EQ(session->detach_observer(nullptr), kKalErrInvalidArg);
   }
-  kal_log_detach_output(&capture);
-
-  const std::vector<std::string> lines = capture.lines();
-  auto has = [&](const std::string& text) {
-    for (const std::string& line : lines) {
-      if (line.find(text) != std::string::npos) return true;
-    }
-    return false;
-  };
   for (const char* text : {
            "[TrapSession::run] enter.",
            "[TrapSession]: receive packet(0x",
@@ -387,7 +353,7 @@ TEST(TrapSession, LogLines) {
            "[ObserverInvoker]: accept kDestroy.",
            "[ObserverInvoker::run] exit.",
        }) {
-    EXPECT_TRUE(has(text)) << text;
+    EXPECT_TRUE(log.has(text)) << text;
   }
 }
 

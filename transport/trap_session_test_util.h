@@ -10,6 +10,7 @@
 #include <functional>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "common/owned.h"
@@ -84,6 +85,17 @@ class RecordingObserver final : public IKasTrapObserver {
 // 1.3.6.1.4.1.61801.0.7, time-stamp 4242, one binding kSequenceOid =
 // INTEGER seq.
 IKasSnmpPacket* make_trap(int32_t seq);
+// Waits (bounded by kPatience) until `done` holds.
+template <class F>
+bool eventually(F done) {
+  const auto until = std::chrono::steady_clock::now() + kPatience;
+  while (!done()) {
+    if (std::chrono::steady_clock::now() > until) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  return true;
+}
+
 // Its BER octets (empty when encoding fails).
 std::vector<uint8_t> encode(IKasSnmpPacket* packet);
 
