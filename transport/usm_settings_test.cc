@@ -6,6 +6,7 @@
 
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "common/network_address.h"
 #include "common/owned.h"
@@ -77,10 +78,13 @@ TEST(PeerNameTest, RefusesNoAddressAndAShortBuffer) {
 class UsmFillTest : public ::testing::Test {
  protected:
   void SetUp() override { ASSERT_EQ(library_.status(), kKalOk); }
-  int fill(const zeltest::UsmSettings& s, netsnmp_session* session) {
-    target_.reset(zeltest::make_usm_target(s, "10.0.0.1", 161, 1500, 3));
-    snmp_sess_init(session);
-    return kas_usm_fill_session(target_.get(), peer_, session);
+  int fill(const zeltest::UsmSettings& settings, int32_t timeout_ms = 1500, int32_t retries = 3) {
+    target_.reset(zeltest::make_usm_target(settings, "10.0.0.1", 161, timeout_ms, retries));
+    return refill();
+  }
+  int refill() {
+    snmp_sess_init(&s_);
+    return kas_usm_fill_session(target_.get(), peer_, &s_);
   }
   static std::string key(const oid* hash, size_t hash_length, const char* pass) {
     u_char out[USM_AUTH_KU_LEN];
@@ -90,105 +94,85 @@ class UsmFillTest : public ::testing::Test {
               SNMPERR_SUCCESS);
     return std::string(reinterpret_cast<char*>(out), length);
   }
+  static std::string bytes(const u_char* p, size_t n) {
+    return std::string(reinterpret_cast<const char*>(p), n);
+  }
+  static std::vector<oid> oids(const oid* p, size_t n) { return std::vector<oid>(p, p + n); }
 
   NetSnmpLibraryScope library_;
   KalOwned<IKasUsmTarget> target_;
   char peer_[kKasPeerNameSize] = "udp:10.0.0.1:161";
+  netsnmp_session s_;
 };
 
+#define ZEL_OIDS(name) oids(name, OID_LENGTH(name))
+
 TEST_F(UsmFillTest, NoAuthNoPrivHasNoKeys) {
-  netsnmp_session s;
-  ASSERT_EQ(fill({"user", 0, 0, 0, "", ""}, &s), kKalOk);
-  EXPECT_EQ(s.version, SNMP_VERSION_3);
-  EXPECT_EQ(s.securityLevel, SNMP_SEC_LEVEL_NOAUTH);
-  EXPECT_EQ(s.securityAuthKeyLen, 0u);
-  EXPECT_EQ(s.securityPrivKeyLen, 0u);
-  EXPECT_EQ(s.securityAuthProtoLen, 0u);
-  EXPECT_EQ(s.retries, 3);
-  EXPECT_EQ(s.timeout, 1500000);
-  EXPECT_STREQ(s.peername, "udp:10.0.0.1:161");
-  EXPECT_EQ(std::string(s.securityName, s.securityNameLen), "user");
+  ASSERT_EQ(fill({"user", 0, 0, 0, "", ""}), kKalOk);
+  EXPECT_EQ(s_.version, SNMP_VERSION_3);
+  EXPECT_EQ(s_.securityLevel, SNMP_SEC_LEVEL_NOAUTH);
+  EXPECT_EQ(s_.securityAuthKeyLen, 0u);
+  EXPECT_EQ(s_.securityPrivKeyLen, 0u);
+  EXPECT_EQ(s_.securityAuthProtoLen, 0u);
+  EXPECT_EQ(s_.retries, 3);
+  EXPECT_EQ(s_.timeout, 1500000);
+  EXPECT_STREQ(s_.peername, "udp:10.0.0.1:161");
+  EXPECT_EQ(std::string(s_.securityName, s_.securityNameLen), "user");
 }
 
 TEST_F(UsmFillTest, AuthNoPrivMd5KeyIsTheLibrarysKu) {
-  netsnmp_session s;
-  ASSERT_EQ(fill({"user", 1, 1, 9, "md5passphrase", ""}, &s), kKalOk);
-  EXPECT_EQ(s.securityLevel, SNMP_SEC_LEVEL_AUTHNOPRIV);
-  ASSERT_EQ(s.securityAuthProtoLen, OID_LENGTH(usmHMACMD5AuthProtocol));
-  EXPECT_EQ(snmp_oid_compare(s.securityAuthProto, s.securityAuthProtoLen, usmHMACMD5AuthProtocol,
-                             OID_LENGTH(usmHMACMD5AuthProtocol)),
-            0);
-  EXPECT_EQ(std::string(reinterpret_cast<char*>(s.securityAuthKey), s.securityAuthKeyLen),
+  ASSERT_EQ(fill({"user", 1, 1, 9, "md5passphrase", ""}), kKalOk);
+  EXPECT_EQ(s_.securityLevel, SNMP_SEC_LEVEL_AUTHNOPRIV);
+  EXPECT_EQ(oids(s_.securityAuthProto, s_.securityAuthProtoLen), ZEL_OIDS(usmHMACMD5AuthProtocol));
+  EXPECT_EQ(bytes(s_.securityAuthKey, s_.securityAuthKeyLen),
             key(usmHMACMD5AuthProtocol, OID_LENGTH(usmHMACMD5AuthProtocol), "md5passphrase"));
-  EXPECT_EQ(s.securityAuthKeyLen, 16u);
+  EXPECT_EQ(s_.securityAuthKeyLen, 16u);
   // Privacy protocol 9 is not looked at below authPriv.
-  EXPECT_EQ(s.securityPrivProtoLen, 0u);
+  EXPECT_EQ(s_.securityPrivProtoLen, 0u);
 }
 
 TEST_F(UsmFillTest, AuthPrivShaAesMakesBothKeysWithSha) {
-  netsnmp_session s;
-  ASSERT_EQ(fill({"user", 2, 2, 2, "shapassphrase", "aesprivpass"}, &s), kKalOk);
-  EXPECT_EQ(s.securityLevel, SNMP_SEC_LEVEL_AUTHPRIV);
-  EXPECT_EQ(snmp_oid_compare(s.securityAuthProto, s.securityAuthProtoLen, usmHMACSHA1AuthProtocol,
-                             OID_LENGTH(usmHMACSHA1AuthProtocol)),
-            0);
-  EXPECT_EQ(snmp_oid_compare(s.securityPrivProto, s.securityPrivProtoLen, usmAESPrivProtocol,
-                             OID_LENGTH(usmAESPrivProtocol)),
-            0);
+  ASSERT_EQ(fill({"user", 2, 2, 2, "shapassphrase", "aesprivpass"}), kKalOk);
+  EXPECT_EQ(s_.securityLevel, SNMP_SEC_LEVEL_AUTHPRIV);
+  EXPECT_EQ(oids(s_.securityAuthProto, s_.securityAuthProtoLen), ZEL_OIDS(usmHMACSHA1AuthProtocol));
+  EXPECT_EQ(oids(s_.securityPrivProto, s_.securityPrivProtoLen), ZEL_OIDS(usmAESPrivProtocol));
   const oid* sha = usmHMACSHA1AuthProtocol;
   const size_t sha_length = OID_LENGTH(usmHMACSHA1AuthProtocol);
-  EXPECT_EQ(std::string(reinterpret_cast<char*>(s.securityAuthKey), s.securityAuthKeyLen),
-            key(sha, sha_length, "shapassphrase"));
-  EXPECT_EQ(std::string(reinterpret_cast<char*>(s.securityPrivKey), s.securityPrivKeyLen),
-            key(sha, sha_length, "aesprivpass"));
-  EXPECT_EQ(s.securityPrivKeyLen, 20u);
+  EXPECT_EQ(bytes(s_.securityAuthKey, s_.securityAuthKeyLen), key(sha, sha_length, "shapassphrase"));
+  EXPECT_EQ(bytes(s_.securityPrivKey, s_.securityPrivKeyLen), key(sha, sha_length, "aesprivpass"));
+  EXPECT_EQ(s_.securityPrivKeyLen, 20u);
 }
 
 TEST_F(UsmFillTest, AuthPrivMd5DesAndEmptyPassPhrasesGiveEmptyKeys) {
-  netsnmp_session s;
-  ASSERT_EQ(fill({"user", 2, 1, 1, "", ""}, &s), kKalOk);
-  EXPECT_EQ(snmp_oid_compare(s.securityPrivProto, s.securityPrivProtoLen, usmDESPrivProtocol,
-                             OID_LENGTH(usmDESPrivProtocol)),
-            0);
-  EXPECT_EQ(s.securityAuthKeyLen, 0u);
-  EXPECT_EQ(s.securityPrivKeyLen, 0u);
+  ASSERT_EQ(fill({"user", 2, 1, 1, "", ""}), kKalOk);
+  EXPECT_EQ(oids(s_.securityPrivProto, s_.securityPrivProtoLen), ZEL_OIDS(usmDESPrivProtocol));
+  EXPECT_EQ(s_.securityAuthKeyLen, 0u);
+  EXPECT_EQ(s_.securityPrivKeyLen, 0u);
 }
 
-TEST_F(UsmFillTest, ContextNameAndEngineIdWhenGiven) {
-  netsnmp_session s;
-  target_.reset(zeltest::make_usm_target({"user", 0, 0, 0, "", ""}, "10.0.0.1"));
+TEST_F(UsmFillTest, ContextEngineIdAndSafeTimeOutAndRetries) {
+  ASSERT_EQ(fill({"user", 0, 0, 0, "", ""}, -1, -1), kKalOk);
+  EXPECT_EQ(s_.timeout, SNMP_DEFAULT_TIMEOUT);
+  EXPECT_EQ(s_.retries, 0);
   target_->set_context_name("printer");
   const uint8_t engine[] = {0x80, 0x00, 0x1f, 0x88, 0x04, 0x01};
   target_->set_security_engine_id(engine, sizeof engine);
-  snmp_sess_init(&s);
-  ASSERT_EQ(kas_usm_fill_session(target_.get(), peer_, &s), kKalOk);
-  EXPECT_EQ(std::string(s.contextName, s.contextNameLen), "printer");
-  ASSERT_EQ(s.securityEngineIDLen, sizeof engine);
-  EXPECT_EQ(memcmp(s.securityEngineID, engine, sizeof engine), 0);
-}
-
-TEST_F(UsmFillTest, NegativeTimeOutAndRetriesTakeSafeValues) {
-  netsnmp_session s;
-  target_.reset(zeltest::make_usm_target({"user", 0, 0, 0, "", ""}, "10.0.0.1", 161, -1, -1));
-  snmp_sess_init(&s);
-  ASSERT_EQ(kas_usm_fill_session(target_.get(), peer_, &s), kKalOk);
-  EXPECT_EQ(s.timeout, SNMP_DEFAULT_TIMEOUT);
-  EXPECT_EQ(s.retries, 0);
+  ASSERT_EQ(refill(), kKalOk);
+  EXPECT_EQ(std::string(s_.contextName, s_.contextNameLen), "printer");
+  EXPECT_EQ(bytes(s_.securityEngineID, s_.securityEngineIDLen), bytes(engine, sizeof engine));
 }
 
 TEST_F(UsmFillTest, RefusedSettings) {
-  netsnmp_session s;
-  EXPECT_EQ(fill({"user", 3, 1, 1, "md5passphrase", ""}, &s), kKalErrInvalidArg);
-  EXPECT_EQ(fill({"user", 1, 3, 0, "md5passphrase", ""}, &s), kKalErrInvalidArg);
-  EXPECT_EQ(fill({"user", 1, 0, 0, "md5passphrase", ""}, &s), kKalErrInvalidArg);
-  EXPECT_EQ(fill({"user", 2, 1, 0, "md5passphrase", "desprivpass"}, &s), kKalErrInvalidArg);
-  EXPECT_EQ(fill({"user", 2, 1, 3, "md5passphrase", "desprivpass"}, &s), kKalErrInvalidArg);
-  EXPECT_EQ(fill({"user", 1, 1, 0, "seven77", ""}, &s), kKalErrInvalidArg);
-  EXPECT_EQ(fill({"user", 2, 1, 1, "md5passphrase", "seven77"}, &s), kKalErrInvalidArg);
+  EXPECT_EQ(fill({"user", 3, 1, 1, "md5passphrase", ""}), kKalErrInvalidArg);
+  EXPECT_EQ(fill({"user", 1, 3, 0, "md5passphrase", ""}), kKalErrInvalidArg);
+  EXPECT_EQ(fill({"user", 1, 0, 0, "md5passphrase", ""}), kKalErrInvalidArg);
+  EXPECT_EQ(fill({"user", 2, 1, 0, "md5passphrase", "desprivpass"}), kKalErrInvalidArg);
+  EXPECT_EQ(fill({"user", 2, 1, 3, "md5passphrase", "desprivpass"}), kKalErrInvalidArg);
+  EXPECT_EQ(fill({"user", 1, 1, 0, "seven77", ""}), kKalErrInvalidArg);
+  EXPECT_EQ(fill({"user", 2, 1, 1, "md5passphrase", "seven77"}), kKalErrInvalidArg);
   target_->set_version(kKasVersion2c);
-  snmp_sess_init(&s);
-  EXPECT_EQ(kas_usm_fill_session(target_.get(), peer_, &s), kKalErrInvalidArg);
-  EXPECT_EQ(kas_usm_fill_session(nullptr, peer_, &s), kKalErrInvalidArg);
+  EXPECT_EQ(refill(), kKalErrInvalidArg);
+  EXPECT_EQ(kas_usm_fill_session(nullptr, peer_, &s_), kKalErrInvalidArg);
 }
 
 }  // namespace
