@@ -140,12 +140,8 @@ TEST(HostNetworkLocalAddress, ChoosesTheRouteTheRulesSay) {
       EXPECT_EQ(local, c.local) << c.name;
     }
   }
-}
-
-TEST(HostNetworkLocalAddress, NoRouteAnswersGeneral) {
-  Script s = lan();
-  s.routes.erase(s.routes.begin());  // the default route
-  Service service = make_service(&s);
+  EXPECT_EQ(service->local_address_towards(ip4(10, 1, 2, 3), nullptr), kKalErrInvalidArg);
+  s.routes.erase(s.routes.begin());  // without the default route: no route
   uint32_t local = 0;
   EXPECT_EQ(service->local_address_towards(ip4(8, 8, 8, 8), &local), kKalErrGeneral);
 }
@@ -188,34 +184,24 @@ TEST(HostNetworkLocalAddress, ReadsFreshTablesForEveryCall) {
   EXPECT_EQ(s.binds, 1) << "the provider is loaded once";
 }
 
-TEST(HostNetworkLocalAddress, NullOutIsInvalid) {
-  Script s = lan();
-  Service service = make_service(&s);
-  EXPECT_EQ(service->local_address_towards(ip4(10, 1, 2, 3), nullptr), kKalErrInvalidArg);
-}
-
-TEST(HostNetworkProviders, FallsBackWhenTheFirstDoesNotBind) {
-  Script broken = lan(), good = lan();
-  broken.bind_rc = kKalErrPlatform;
+TEST(HostNetworkProviders, FallsBackWhenTheFirstDoesNotBindOrAnswersNotReady) {
+  Script broken = lan(), good = lan(), also_broken = lan();
+  broken.bind_rc = also_broken.bind_rc = kKalErrPlatform;
   Service service = make_service(&broken, &good);
   EXPECT_EQ(service->provider_name(), nullptr);
   uint32_t local = 0;
   ASSERT_EQ(service->local_address_towards(ip4(10, 1, 2, 3), &local), kKalOk);
   EXPECT_STREQ(service->provider_name(), "second");
-}
 
-TEST(HostNetworkProviders, NoProviderAnswersNotReady) {
-  Script a = lan(), b = lan();
-  a.bind_rc = b.bind_rc = kKalErrPlatform;
-  Service service = make_service(&a, &b);
-  uint32_t local = 0;
-  EXPECT_EQ(service->local_address_towards(ip4(10, 1, 2, 3), &local), kKalErrNotReady);
-  EXPECT_EQ(service->load_provider(), kKalErrPlatform) << "the last failure";
+  Service neither = make_service(&broken, &also_broken);
+  EXPECT_EQ(neither->local_address_towards(ip4(10, 1, 2, 3), &local), kKalErrNotReady);
+  EXPECT_EQ(neither->load_provider(), kKalErrPlatform) << "the last failure";
   Service none = make_service(nullptr, nullptr);
   EXPECT_EQ(none->local_address_towards(ip4(10, 1, 2, 3), &local), kKalErrNotReady);
 }
 
-TEST(HostNetworkProviders, ReadsNeedALoadedProvider) {
+// Reads need a loaded provider; the tables come back sorted.
+TEST(HostNetworkProviders, ReadsNeedALoadedProviderAndAreSorted) {
   Script s = lan();
   Service service = make_service(&s);
   KalRouteTable routes;
@@ -227,8 +213,16 @@ TEST(HostNetworkProviders, ReadsNeedALoadedProvider) {
   EXPECT_EQ(service->read_interface_table(&interfaces), kKalErrNotReady);
   EXPECT_EQ(service->read_interface_count(&count), kKalErrNotReady);
   ASSERT_EQ(service->load_provider(), kKalOk);
-  EXPECT_EQ(service->read_route_table(&routes), kKalOk);
   EXPECT_EQ(service->read_route_table(nullptr), kKalErrInvalidArg);
+  ASSERT_EQ(service->read_route_table(&routes), kKalOk);
+  ASSERT_EQ(routes.size(), s.routes.size());
+  for (size_t i = 1; i < routes.size(); ++i) {
+    EXPECT_LE(routes[i - 1].destination, routes[i].destination) << i;
+  }
+  ASSERT_EQ(service->read_address_table(&addresses), kKalOk);
+  ASSERT_EQ(addresses.size(), 4u);
+  EXPECT_EQ(addresses[0].address, ip4(10, 0, 0, 1));
+  EXPECT_EQ(addresses[3].address, ip4(192, 168, 1, 20));
 }
 
 TEST(HostNetworkProviders, FailingTableReadsAnswerPlatform) {
@@ -241,23 +235,6 @@ TEST(HostNetworkProviders, FailingTableReadsAnswerPlatform) {
   s.address_rc = kKalErrPlatform;
   EXPECT_EQ(service->local_address_towards(ip4(10, 1, 2, 3), &local), kKalErrPlatform);
   EXPECT_EQ(service->local_address_towards(ip4(198, 51, 100, 1), &local), kKalErrPlatform);
-}
-
-TEST(HostNetworkTables, AreSorted) {
-  Script s = lan();
-  Service service = make_service(&s);
-  ASSERT_EQ(service->load_provider(), kKalOk);
-  KalRouteTable routes;
-  ASSERT_EQ(service->read_route_table(&routes), kKalOk);
-  ASSERT_EQ(routes.size(), s.routes.size());
-  for (size_t i = 1; i < routes.size(); ++i) {
-    EXPECT_LE(routes[i - 1].destination, routes[i].destination) << i;
-  }
-  KalAddressTable addresses;
-  ASSERT_EQ(service->read_address_table(&addresses), kKalOk);
-  ASSERT_EQ(addresses.size(), 4u);
-  EXPECT_EQ(addresses[0].address, ip4(10, 0, 0, 1));
-  EXPECT_EQ(addresses[3].address, ip4(192, 168, 1, 20));
 }
 
 // Every allocation on the local-address path fails once; each run answers
