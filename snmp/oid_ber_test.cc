@@ -12,8 +12,6 @@
 #include "common/owned.h"
 #include "common/text.h"
 #include "log/capture_output.h"
-#include "log/log.h"
-#include "log/log_config.h"
 #include "snmp/binding.h"
 #include "snmp/codec_buffer.h"
 #include "snmp/codec_service.h"
@@ -236,8 +234,7 @@ TEST(OidBerTest, LongIdentifiersRoundTrip) {
 // A text the encoder refuses is refused every time, with its log line each
 // time, although the verdict is kept.
 TEST(OidBerTest, RefusedTextsAreRefusedEveryTime) {
-  KalCaptureOutput capture;
-  kal_log_configure_output(&capture, kKalLogAll);
+  KalScopedLogCapture log;
   KalOwned<IKasSnmpTarget> target(codectest::make_target(1, "public"));
   for (const char* bad : {"1", "1.3..6", "1.3.4294967296", "7.4294967295"}) {
     SCOPED_TRACE(bad);
@@ -251,10 +248,9 @@ TEST(OidBerTest, RefusedTextsAreRefusedEveryTime) {
     }
   }
   size_t one_arc_lines = 0;
-  for (const auto& line : capture.lines()) {
+  for (const auto& line : log.lines()) {
     if (line.find("encode error:oid size is 1.") != std::string::npos) ++one_arc_lines;
   }
-  kal_log_detach_output(&capture);
   EXPECT_EQ(one_arc_lines, 2u);
 }
 

@@ -63,6 +63,15 @@ int made(T* object, const int* pStatus) {
 
 void no_setup(Fixture*) {}
 
+// fail_each_allocation for a call that makes one object: `make(f, &rc)`.
+template <class Make>
+void fail_each_creation(const char* name, const PrepareStep& setup, Make make) {
+  fail_each_allocation(name, setup, [make](Fixture* f) {
+    int rc = 1;
+    return made(make(f, &rc), &rc);
+  });
+}
+
 void full_pdu(Fixture* f) {
   f->pdu.reset(kas_create_pdu());
   f->pdu->set_type(kKasPduTrap);
@@ -84,36 +93,25 @@ TEST(AllocationFailure, ValueCreationFunctions) {
                       kKasTagNoSuchInstance, kKasTagEndOfMibView, kKasTagUdpAddress,
                       kKasTagIpxAddress};
   for (int tag : tags) {
-    fail_each_allocation(("create " + std::to_string(tag)).c_str(), no_setup, [tag](Fixture*) {
-      int rc = 1;
-      IKasSnmpValue* v = kas_create_value(tag, &rc);
-      return made(v, &rc);
-    });
+    const std::string name = "create " + std::to_string(tag);
+    fail_each_creation(name.c_str(), no_setup,
+                       [tag](Fixture*, int* rc) { return kas_create_value(tag, rc); });
   }
-  fail_each_allocation("oid from text", no_setup, [](Fixture*) {
-    int rc = 1;
-    return made(kas_create_oid_from_text("1.3.6.1.2.1.1.1.0", &rc), &rc);
+  fail_each_creation("oid from text", no_setup, [](Fixture*, int* rc) {
+    return kas_create_oid_from_text("1.3.6.1.2.1.1.1.0", rc);
   });
-  fail_each_allocation("string from text", no_setup, [](Fixture*) {
-    int rc = 1;
-    return made(kas_create_value_from_text(std::string(300, 'a').c_str(), kKasTagOctetString, &rc),
-                &rc);
+  fail_each_creation("string from text", no_setup, [](Fixture*, int* rc) {
+    return kas_create_value_from_text(std::string(300, 'a').c_str(), kKasTagOctetString, rc);
   });
-  fail_each_allocation("from int", no_setup, [](Fixture*) {
-    int rc = 1;
-    return made(kas_create_value_from_int(5, kKasTagOid, &rc), &rc);
+  fail_each_creation("from int", no_setup, [](Fixture*, int* rc) {
+    return kas_create_value_from_int(5, kKasTagOid, rc);
   });
-  fail_each_allocation("from uint", no_setup, [](Fixture*) {
-    int rc = 1;
-    return made(kas_create_value_from_uint(5, kKasTagGauge32, &rc), &rc);
+  fail_each_creation("from uint", no_setup, [](Fixture*, int* rc) {
+    return kas_create_value_from_uint(5, kKasTagGauge32, rc);
   });
-  fail_each_allocation("empty oid", no_setup, [](Fixture*) {
-    int rc = 1;
-    return made(kas_create_oid(&rc), &rc);
-  });
-  fail_each_allocation("text object", no_setup, [](Fixture*) {
-    int rc = 1;
-    return made(kal_create_text_from("abc", &rc), &rc);
+  fail_each_creation("empty oid", no_setup, [](Fixture*, int* rc) { return kas_create_oid(rc); });
+  fail_each_creation("text object", no_setup, [](Fixture*, int* rc) {
+    return kal_create_text_from("abc", rc);
   });
 }
 
@@ -123,21 +121,17 @@ TEST(AllocationFailure, ValueCopiesAndTexts) {
         "1.3.6.1.4.1.61801.1.2.3.4.5.6.7.8.9.10.11.12.13.14.15.16.17.18.19.20.21.22.23.24.25."
         "26.27.28.29.30.31.32.33.34.35.36.37.38.39.40.41.42.43.44.45.46.47.48.49.50.51.52.53"));
   };
-  fail_each_allocation("oid clone", long_oid, [](Fixture* f) {
-    int rc = 1;
-    return made(f->value->clone(&rc), &rc);
+  fail_each_creation("oid clone", long_oid, [](Fixture* f, int* rc) {
+    return f->value->clone(rc);
   });
-  fail_each_allocation("oid to_text", long_oid, [](Fixture* f) {
-    int rc = 1;
-    return made(f->value->to_text(&rc), &rc);
+  fail_each_creation("oid to_text", long_oid, [](Fixture* f, int* rc) {
+    return f->value->to_text(rc);
   });
-  fail_each_allocation("oid new_prefix", long_oid, [](Fixture* f) {
-    int rc = 1;
-    return made(f->value->as_oid()->new_prefix(40, &rc), &rc);
+  fail_each_creation("oid new_prefix", long_oid, [](Fixture* f, int* rc) {
+    return f->value->as_oid()->new_prefix(40, rc);
   });
-  fail_each_allocation("oid new_value_from_index", long_oid, [](Fixture* f) {
-    int rc = 1;
-    return made(f->value->as_oid()->new_value_reading_index(kKasTagOid, true, kKasAll, &rc), &rc);
+  fail_each_creation("oid new_value_from_index", long_oid, [](Fixture* f, int* rc) {
+    return f->value->as_oid()->new_value_reading_index(kKasTagOid, true, kKasAll, rc);
   });
   fail_each_allocation("oid grows", long_oid, [](Fixture* f) {
     return f->value->as_oid()->append_text(std::string(200, '7').c_str());
@@ -151,40 +145,28 @@ TEST(AllocationFailure, ValueCopiesAndTexts) {
 }
 
 TEST(AllocationFailure, Containers) {
-  fail_each_allocation("varbind", no_setup, [](Fixture*) {
-    int rc = 1;
-    return made(kas_create_varbind(&rc), &rc);
+  fail_each_creation("varbind", no_setup, [](Fixture*, int* rc) { return kas_create_varbind(rc); });
+  fail_each_creation("varbind list", no_setup, [](Fixture*, int* rc) {
+    return kas_create_varbind_list(rc);
   });
-  fail_each_allocation("varbind list", no_setup, [](Fixture*) {
-    int rc = 1;
-    return made(kas_create_varbind_list(&rc), &rc);
-  });
-  fail_each_allocation("pdu", no_setup, [](Fixture*) {
-    int rc = 1;
-    return made(kas_create_pdu(&rc), &rc);
-  });
+  fail_each_creation("pdu", no_setup, [](Fixture*, int* rc) { return kas_create_pdu(rc); });
   fail_each_allocation("append_pair", full_pdu, [](Fixture* f) {
     int rc = 1;
     IKasSnmpValue* name = kas_create_oid_from_text("1.3", &rc);
     if (!name) return rc;
     return f->pdu->append_pair(name, nullptr);  // the NULL value and the binding
   });
-  fail_each_allocation("pdu clone", full_pdu, [](Fixture* f) {
-    int rc = 1;
-    return made(f->pdu->clone(&rc), &rc);
-  });
+  fail_each_creation("pdu clone", full_pdu, [](Fixture* f, int* rc) { return f->pdu->clone(rc); });
   fail_each_allocation("pdu assign", full_pdu, [](Fixture* f) {
     KalOwned<IKasPdu> other(kas_create_pdu());
     if (!other) return static_cast<int>(kKalErrNoMemory);
     return other->assign(f->pdu.get());
   });
-  fail_each_allocation("copy_range", full_pdu, [](Fixture* f) {
-    int rc = 1;
-    return made(f->pdu->get_bindings()->copy_range(1, 2, &rc), &rc);
+  fail_each_creation("copy_range", full_pdu, [](Fixture* f, int* rc) {
+    return f->pdu->get_bindings()->copy_range(1, 2, rc);
   });
-  fail_each_allocation("split_front", full_pdu, [](Fixture* f) {
-    int rc = 1;
-    return made(f->pdu->get_bindings()->split_front(2, &rc), &rc);
+  fail_each_creation("split_front", full_pdu, [](Fixture* f, int* rc) {
+    return f->pdu->get_bindings()->split_front(2, rc);
   });
   const PrepareStep full_packet = [](Fixture* f) {
     full_pdu(f);
@@ -197,9 +179,8 @@ TEST(AllocationFailure, Containers) {
     t->set_address(a.get());
     f->packet->set_target(t);
   };
-  fail_each_allocation("packet clone", full_packet, [](Fixture* f) {
-    int rc = 1;
-    return made(f->packet->clone(&rc), &rc);
+  fail_each_creation("packet clone", full_packet, [](Fixture* f, int* rc) {
+    return f->packet->clone(rc);
   });
   fail_each_allocation("usm target clone", [](Fixture* f) {
     IKasUsmTarget* t = kas_create_usm_target();
@@ -213,14 +194,10 @@ TEST(AllocationFailure, Containers) {
     int rc = 1;
     return made(f->target->clone(&rc), &rc);
   });
-  fail_each_allocation("targets", no_setup, [](Fixture*) {
-    int rc = 1;
-    return made(kas_create_target(kKasTargetUsm, &rc), &rc);
+  fail_each_creation("targets", no_setup, [](Fixture*, int* rc) {
+    return kas_create_target(kKasTargetUsm, rc);
   });
-  fail_each_allocation("packet", no_setup, [](Fixture*) {
-    int rc = 1;
-    return made(kas_create_packet(&rc), &rc);
-  });
+  fail_each_creation("packet", no_setup, [](Fixture*, int* rc) { return kas_create_packet(rc); });
   fail_each_allocation("lists", no_setup, [](Fixture*) {
     int rc = 1;
     IKasPduList* pdus = kas_create_pdu_list(&rc);

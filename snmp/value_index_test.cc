@@ -23,16 +23,14 @@ Value oid(const char* text) {
   return v;
 }
 
-struct RoundTripRow {
-  const char* name;
-  int tag;
-  const char* text;  // the value's text form
-  bool implied;
-  const char* index;  // its index form
-};
-
 TEST(IndexForms, RoundTrips) {
-  const RoundTripRow rows[] = {
+  const struct {
+    const char* name;
+    int tag;
+    const char* text;  // the value's text form
+    bool implied;
+    const char* index;  // its index form
+  } rows[] = {
       {"integer", kKasTagInteger, "42", false, "42"},
       {"integer_zero", kKasTagInteger, "0", true, "0"},
       {"integer_negative", kKasTagInteger, "-1", false, "4294967295"},
@@ -58,7 +56,7 @@ TEST(IndexForms, RoundTrips) {
       {"ipx", kKasTagIpxAddress, "0000000a:0000c0a80114/451", false,
        "5.12.0.0.0.10.0.0.192.168.1.20.4.81"},
   };
-  for (const RoundTripRow& row : rows) {
+  for (const auto& row : rows) {
     SCOPED_TRACE(row.name);
     Value v(kas_create_value(row.tag));
     ASSERT_EQ(v->set_text(row.text), kKalOk);
@@ -81,15 +79,15 @@ TEST(IndexForms, RoundTrips) {
   }
 }
 
-struct BadRow {
-  const char* name;
-  int tag;
-  bool implied;
-  const char* index;
-};
-
+// The address kinds' own readers have their table in the common layer; here
+// one refusal each shows the value and the index are left as they were.
 TEST(IndexForms, MalformedIndexesAreRefused) {
-  const BadRow rows[] = {
+  const struct {
+    const char* name;
+    int tag;
+    bool implied;
+    const char* index;
+  } rows[] = {
       {"integer_empty", kKasTagInteger, false, ""},
       {"integer_too_big", kKasTagInteger, false, "4294967296"},
       {"string_length_beyond", kKasTagOctetString, false, "4.97.98.99"},
@@ -99,17 +97,13 @@ TEST(IndexForms, MalformedIndexesAreRefused) {
       {"oid_count_beyond", kKasTagOid, false, "3.1.3"},
       {"oid_huge_count", kKasTagOid, false, "4294967295.1"},
       {"oid_arc_beyond_32_bits", kKasTagOid, false, "2.1.4294967296"},
-      {"ip_short", kKasTagIpAddress, false, "10.0.0"},
       {"ip_octet_above_255", kKasTagIpAddress, false, "10.0.0.256"},
       {"ipv6_wrong_length", kKasTagIpv6Address, false, "4.1.2.3.4"},
-      {"ipv6_short", kKasTagIpv6Address, false, "16.1.2.3"},
       {"udp_wrong_domain", kKasTagUdpAddress, false, "2.6.10.0.0.1.0.161"},
-      {"udp_wrong_length", kKasTagUdpAddress, false, "1.4.10.0.0.1.0.161"},
-      {"udp_short", kKasTagUdpAddress, false, "1.6.10.0.0.1.0"},
       {"ipx_wrong_domain", kKasTagIpxAddress, false, "1.12.0.0.0.10.0.0.192.168.1.20.4.81"},
       {"ipx_octet_above_255", kKasTagIpxAddress, true, "5.0.0.0.10.0.0.192.168.1.20.4.810"},
   };
-  for (const BadRow& row : rows) {
+  for (const auto& row : rows) {
     SCOPED_TRACE(row.name);
     Value index = oid(row.index);
     Value v(kas_create_value(row.tag));
@@ -165,10 +159,6 @@ TEST(IndexForms, AppendTextAsIndexAndWriteIntoItself) {
   EXPECT_EQ(self->as_oid()->append_value_as_index(self.get(), true), kKalOk);
   EXPECT_STREQ(self->as_oid()->text(), "2.1.3.2.1.3");
 }
-
-}  // namespace
-
-namespace {
 
 // Regression: an identifier index read from a loosely stored text ("..",
 // "01") kept the text as it was, so its cached count (1) disagreed with its

@@ -126,14 +126,12 @@ TEST(ValueKinds, AssignAndEqualsRequireTheSameTag) {
   EXPECT_EQ(rc, kKalErrNotSupported);
 }
 
-struct IntRow {
-  const char* name;
-  const char* text;
-  int32_t want;
-};
-
 TEST(IntegerValue, TextEdges) {
-  const IntRow rows[] = {
+  const struct {
+    const char* name;
+    const char* text;
+    int32_t want;
+  } rows[] = {
       {"zero", "0", 0},
       {"max", "2147483647", INT32_MAX},
       {"min", "-2147483648", INT32_MIN},
@@ -144,7 +142,7 @@ TEST(IntegerValue, TextEdges) {
       {"leading_space_and_sign", "  +42", 42},
       {"empty", "", 0},
   };
-  for (const IntRow& row : rows) {
+  for (const auto& row : rows) {
     SCOPED_TRACE(row.name);
     Value v(kas_create_value(kKasTagInteger));
     ASSERT_EQ(v->set_text(row.text), kKalOk);
@@ -160,14 +158,12 @@ TEST(IntegerValue, TextEdges) {
   }
 }
 
-struct UintRow {
-  const char* name;
-  const char* text;
-  uint32_t want;
-};
-
 TEST(UnsignedValues, TextEdgesForEveryUnsignedKind) {
-  const UintRow rows[] = {
+  const struct {
+    const char* name;
+    const char* text;
+    uint32_t want;
+  } rows[] = {
       {"zero", "0", 0},
       {"int_max", "2147483647", 0x7FFFFFFFu},
       {"top_bit", "2147483648", 0x80000000u},
@@ -177,7 +173,7 @@ TEST(UnsignedValues, TextEdgesForEveryUnsignedKind) {
       {"junk", "x", 0},
   };
   for (int tag : {kKasTagCounter32, kKasTagGauge32, kKasTagTimeTicks}) {
-    for (const UintRow& row : rows) {
+    for (const auto& row : rows) {
       SCOPED_TRACE(std::string(row.name) + " tag " + std::to_string(tag));
       Value v(kas_create_value(tag));
       ASSERT_EQ(v->set_text(row.text), kKalOk);
@@ -187,15 +183,13 @@ TEST(UnsignedValues, TextEdgesForEveryUnsignedKind) {
   }
 }
 
-struct C64Row {
-  const char* name;
-  const char* text;
-  int rc;
-  uint64_t want;
-};
-
 TEST(Counter64Value, TextEdges) {
-  const C64Row rows[] = {
+  const struct {
+    const char* name;
+    const char* text;
+    int rc;
+    uint64_t want;
+  } rows[] = {
       {"empty_is_zero", "", kKalOk, 0},
       {"zero", "0", kKalOk, 0},
       {"two_pow_32", "4294967296", kKalOk, uint64_t{1} << 32},
@@ -206,7 +200,7 @@ TEST(Counter64Value, TextEdges) {
       {"junk", "12a", kKalErrInvalidArg, 0},
       {"space", " 1", kKalErrInvalidArg, 0},
   };
-  for (const C64Row& row : rows) {
+  for (const auto& row : rows) {
     SCOPED_TRACE(row.name);
     Value v(kas_create_value(kKasTagCounter64));
     ASSERT_EQ(v->set_text(row.text), row.rc);
@@ -268,45 +262,34 @@ TEST(OctetStringValue, BytesWithZerosAndTextForms) {
   EXPECT_EQ(v->size(), 3u);  // the clone is independent
 }
 
-struct AddressRow {
-  const char* name;
-  int tag;
-  const char* text;
-  const char* printed;  // null: refused with -2
-};
-
+// The strict readers have their own table; here each kind once read, once
+// refused, and the printed form.
 TEST(AddressValues, TextForms) {
-  const AddressRow rows[] = {
+  const struct {
+    const char* name;
+    int tag;
+    const char* text;
+    const char* printed;  // null: refused with -2
+  } rows[] = {
       {"ipv4", kKasTagIpAddress, "192.168.0.1", "192.168.0.1"},
       {"ipv4_leading_zeros", kKasTagIpAddress, "010.001.002.003", "10.1.2.3"},
       {"ipv4_256", kKasTagIpAddress, "1.2.3.256", nullptr},
-      {"ipv4_three_fields", kKasTagIpAddress, "1.2.3", nullptr},
-      {"ipv4_trailing", kKasTagIpAddress, "1.2.3.4x", nullptr},
-      {"ipv4_fifth_field", kKasTagIpAddress, "1.2.3.4.5", nullptr},
-      {"ipv4_sign", kKasTagIpAddress, "-1.2.3.4", nullptr},
       {"ipv4_empty", kKasTagIpAddress, "", nullptr},
       {"ipv6", kKasTagIpv6Address, "2001:0db8:0:0:0:0:0:0001", "2001:db8:0:0:0:0:0:1"},
       {"ipv6_upper", kKasTagIpv6Address, "FE80:0:0:0:0:0:0:1", "fe80:0:0:0:0:0:0:1"},
       {"ipv6_compressed_refused", kKasTagIpv6Address, "fe80::1", nullptr},
-      {"ipv6_group_too_long", kKasTagIpv6Address, "12345:0:0:0:0:0:0:1", nullptr},
       {"udp", kKasTagUdpAddress, "10.0.0.1/161", "10.0.0.1/161"},
-      {"udp_port_max", kKasTagUdpAddress, "10.0.0.1/65535", "10.0.0.1/65535"},
       {"udp_port_too_big", kKasTagUdpAddress, "10.0.0.1/70000", nullptr},
-      {"udp_no_port", kKasTagUdpAddress, "10.0.0.1", nullptr},
       {"ipx", kKasTagIpxAddress, "0000000A:0000C0A80114/451", "0000000a:0000c0a80114/451"},
-      {"ipx_short_node", kKasTagIpxAddress, "0000000a:0000c0a801/451", nullptr},
       {"ipx_socket_too_big", kKasTagIpxAddress, "0000000a:0000c0a80114/10000", nullptr},
   };
-  for (const AddressRow& row : rows) {
+  for (const auto& row : rows) {
     SCOPED_TRACE(row.name);
     Value v(kas_create_value(row.tag));
-    const int rc = v->set_text(row.text);
-    if (!row.printed) {
-      EXPECT_EQ(rc, kKalErrInvalidArg);
-      continue;
+    ASSERT_EQ(v->set_text(row.text), row.printed ? kKalOk : kKalErrInvalidArg);
+    if (row.printed) {
+      EXPECT_EQ(text_of(v.get()), row.printed);
     }
-    ASSERT_EQ(rc, kKalOk);
-    EXPECT_EQ(text_of(v.get()), row.printed);
   }
 }
 
