@@ -1,20 +1,22 @@
 // One full device read through the built plug-in, loaded with dlopen as a
-// host loads it, against snmpsimd serving the supported-device recording:
-// ZelInit, ZelInitDevice, ZelRefreshOptions and every option value, every
-// table reader (storage, devices, printer, input trays plain and Ex, output
-// trays, toner, alerts, jobs) with every record, ZelUnInit.
+// host loads it, against snmpsimd (or snmpd) serving the supported-device
+// recording: ZelInit, ZelInitDevice, ZelRefreshOptions and every option
+// value, every table reader (storage, devices, printer, input trays plain
+// and Ex, output trays, toner, alerts, jobs) with every record, ZelUnInit.
 //
-// Counted in this process for each read: request datagrams sent and
-// answers received (sendto and recvfrom are wrapped here, and the library
-// binds to the wrappers), octets both ways, and heap allocations (malloc,
-// calloc and realloc are wrapped; operator new reaches them too). The
-// number of requests is compared with the least the readers can do with the
-// recording's rows: a walk of a column with r rows takes r + 1 GetNext
-// exchanges (the last one leaves the column), a single get takes one.
+// Counted in this process for each read (benchmarks/call_counters.h):
+// request datagrams sent and answers received, octets both ways, the time
+// spent waiting for answers, and heap allocations (malloc, calloc and
+// realloc; operator new reaches them too). The number of requests is
+// compared with the least the readers can do with the recording's rows: a
+// walk of a column with r rows takes r + 1 GetNext exchanges (the last one
+// leaves the column), a single get takes one.
 //
 // Modes (the first two run before Google Benchmark's own flags are read):
 //   --breakdown        one read, step by step: requests, least possible,
-//                      octets, allocations, wall and CPU time of each step
+//                      octets, allocations, wall, waiting and CPU time of
+//                      each step; exits 1 unless the read succeeds with
+//                      exactly the least number of requests
 //   --endurance=N      N full reads in this process; resident memory
 //                      (VmRSS) at the start, after 100 reads and at the end;
 //                      every read must give the records of the first
@@ -23,18 +25,11 @@
 //   --agent=snmpd      Net-SNMP's agent serves the recording instead of
 //                      snmpsimd (about twenty times faster per request)
 //
-// snmpsimd must be installed. Build with -DZEL_BENCHMARKS=ON.
+// snmpsimd (or snmpd) must be installed. Build with -DZEL_BENCHMARKS=ON.
 #include <benchmark/benchmark.h>
 #include <dlfcn.h>
-#include <poll.h>
 #include <sys/resource.h>
-#include <sys/socket.h>
-#include <sys/types.h>
-#include <sys/wait.h>
-#include <signal.h>
-#include <unistd.h>
 
-#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
@@ -46,118 +41,10 @@
 #include <string>
 #include <vector>
 
+#include "benchmarks/call_counters.h"
+#include "benchmarks/recording_agent.h"
 #include "plugin/zel_api.h"
-#include "testing/snmpd_agent.h"
 #include "testing/snmpsim_agent.h"
-
-#define ZEL_BENCH_VISIBLE __attribute__((visibility("default")))
-
-// --- counters --------------------------------------------------------------
-
-namespace {
-
-struct Counts {
-  uint64_t sent = 0;
-  uint64_t sent_octets = 0;
-  uint64_t received = 0;
-  uint64_t received_octets = 0;
-  uint64_t allocations = 0;
-  uint64_t wait_us = 0;  // time spent in poll, waiting for answers
-
-  Counts operator-(const Counts& o) const {
-    return {sent - o.sent, sent_octets - o.sent_octets, received - o.received,
-            received_octets - o.received_octets, allocations - o.allocations,
-            wait_us - o.wait_us};
-  }
-  void add(const Counts& o) {
-    sent += o.sent;
-    sent_octets += o.sent_octets;
-    received += o.received;
-    received_octets += o.received_octets;
-    allocations += o.allocations;
-    wait_us += o.wait_us;
-  }
-};
-
-std::atomic<uint64_t> g_sent{0};
-std::atomic<uint64_t> g_sent_octets{0};
-std::atomic<uint64_t> g_received{0};
-std::atomic<uint64_t> g_received_octets{0};
-std::atomic<uint64_t> g_allocations{0};
-std::atomic<uint64_t> g_wait_us{0};
-
-Counts counts_now() {
-  return {g_sent.load(std::memory_order_relaxed), g_sent_octets.load(std::memory_order_relaxed),
-          g_received.load(std::memory_order_relaxed),
-          g_received_octets.load(std::memory_order_relaxed),
-          g_allocations.load(std::memory_order_relaxed), g_wait_us.load(std::memory_order_relaxed)};
-}
-
-}  // namespace
-
-// The library calls the C library's sendto and recvfrom through its own
-// dynamic symbol table; the executable's definitions come first.
-extern "C" ZEL_BENCH_VISIBLE ssize_t sendto(int fd, const void* buffer, size_t length, int flags,
-                                            const sockaddr* to, socklen_t to_length) {
-  using Fn = ssize_t (*)(int, const void*, size_t, int, const sockaddr*, socklen_t);
-  static const Fn real = reinterpret_cast<Fn>(dlsym(RTLD_NEXT, "sendto"));
-  const ssize_t rc = real(fd, buffer, length, flags, to, to_length);
-  if (rc >= 0) {
-    g_sent.fetch_add(1, std::memory_order_relaxed);
-    g_sent_octets.fetch_add(static_cast<uint64_t>(rc), std::memory_order_relaxed);
-  }
-  return rc;
-}
-
-extern "C" ZEL_BENCH_VISIBLE ssize_t recvfrom(int fd, void* buffer, size_t length, int flags,
-                                              sockaddr* from, socklen_t* from_length) {
-  using Fn = ssize_t (*)(int, void*, size_t, int, sockaddr*, socklen_t*);
-  static const Fn real = reinterpret_cast<Fn>(dlsym(RTLD_NEXT, "recvfrom"));
-  const ssize_t rc = real(fd, buffer, length, flags, from, from_length);
-  if (rc >= 0) {
-    g_received.fetch_add(1, std::memory_order_relaxed);
-    g_received_octets.fetch_add(static_cast<uint64_t>(rc), std::memory_order_relaxed);
-  }
-  return rc;
-}
-
-// The library waits for an answer in poll: the time spent there is the
-// agent's (and the scheduler's), not the client's.
-extern "C" ZEL_BENCH_VISIBLE int poll(pollfd* fds, nfds_t count, int timeout_ms) {
-  using Fn = int (*)(pollfd*, nfds_t, int);
-  static const Fn real = reinterpret_cast<Fn>(dlsym(RTLD_NEXT, "poll"));
-  const auto start = std::chrono::steady_clock::now();
-  const int rc = real(fds, count, timeout_ms);
-  g_wait_us.fetch_add(static_cast<uint64_t>(std::chrono::duration_cast<std::chrono::microseconds>(
-                                                std::chrono::steady_clock::now() - start)
-                                                .count()),
-                      std::memory_order_relaxed);
-  return rc;
-}
-
-// The sanitizers bring their own allocator: there the count stays 0.
-#if defined(ZEL_BENCH_COUNT_ALLOCATIONS)
-extern "C" {
-void* __libc_malloc(size_t);
-void* __libc_calloc(size_t, size_t);
-void* __libc_realloc(void*, size_t);
-void __libc_free(void*);
-
-ZEL_BENCH_VISIBLE void* malloc(size_t size) {
-  g_allocations.fetch_add(1, std::memory_order_relaxed);
-  return __libc_malloc(size);
-}
-ZEL_BENCH_VISIBLE void* calloc(size_t count, size_t size) {
-  g_allocations.fetch_add(1, std::memory_order_relaxed);
-  return __libc_calloc(count, size);
-}
-ZEL_BENCH_VISIBLE void* realloc(void* block, size_t size) {
-  g_allocations.fetch_add(1, std::memory_order_relaxed);
-  return __libc_realloc(block, size);
-}
-ZEL_BENCH_VISIBLE void free(void* block) { __libc_free(block); }
-}  // extern "C"
-#endif
 
 namespace {
 
@@ -463,7 +350,7 @@ double cpu_seconds() {
 struct StepResult {
   std::string name;
   int32_t status = 0;
-  Counts counts;
+  CallCounts counts;
   double wall_ms = 0;
   double cpu_ms = 0;
 };
@@ -490,7 +377,7 @@ int32_t full_read(const Api& api, Digest* digest, std::vector<StepResult>* per_s
                    }});
   int32_t first_failure = 0;
   for (const Step& step : steps) {
-    const Counts before = counts_now();
+    const CallCounts before = call_counts_now();
     const auto wall = std::chrono::steady_clock::now();
     const double cpu = cpu_seconds();
     const int32_t rc = step.run(api, ctx, digest);
@@ -501,7 +388,7 @@ int32_t full_read(const Api& api, Digest* digest, std::vector<StepResult>* per_s
       r.cpu_ms = (cpu_seconds() - cpu) * 1e3;
       r.wall_ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - wall)
                       .count();
-      r.counts = counts_now() - before;
+      r.counts = call_counts_now() - before;
       per_step->push_back(r);
     }
     if (rc != 0 && first_failure == 0) {
@@ -518,120 +405,7 @@ int32_t full_read(const Api& api, Digest* digest, std::vector<StepResult>* per_s
 
 // --- the agent ------------------------------------------------------------------
 
-zeltest::SnmpsimAgent* g_snmpsim = nullptr;
-pid_t g_snmpd = -1;
-
-// snmpd serves the recording through one "override" line per object, with
-// every MIB module of its own that registers under the recording's tables
-// left out (otherwise the machine's own storage and devices would be walked
-// together with the recording's rows).
-constexpr char kSnmpdLeftOut[] =
-    "-system_mib,sysORTable,interfaces,ifTable,ifXTable,host,hr_system,hr_storage,hr_device,"
-    "hr_other,hr_proc,hr_network,hr_print,hr_disk,hr_partition,hr_filesys,hr_swrun,hr_swinst,"
-    "hrh_storage,hrh_filesys,hrSWRunTable,hrSWInstalledTable,smux";
-
-std::string to_hex(const std::string& octets) {
-  static const char kDigits[] = "0123456789abcdef";
-  std::string hex;
-  for (unsigned char c : octets) {
-    hex += kDigits[c >> 4];
-    hex += kDigits[c & 15];
-  }
-  return hex;
-}
-
-// One snmpd.conf line for one recording line "OID|TYPE|VALUE"; "" for a
-// type that override cannot express.
-std::string override_line(const std::string& line) {
-  const size_t a = line.find('|');
-  const size_t b = a == std::string::npos ? a : line.find('|', a + 1);
-  if (b == std::string::npos) return "";
-  const std::string oid = line.substr(0, a);
-  const std::string type = line.substr(a + 1, b - a - 1);
-  const std::string value = line.substr(b + 1);
-  std::string out = "override ." + oid + " ";
-  if (type == "2") return out + "integer " + value;
-  if (type == "65") return out + "counter " + value;
-  if (type == "66") return out + "unsigned " + value;
-  if (type == "67") return out + "timeticks " + value;
-  if (type == "6") return out + "object_id ." + value;
-  if (type == "4" || type == "4x") {
-    const std::string hex = type == "4" ? to_hex(value) : value;
-    return out + "octet_str " + (hex.empty() ? std::string("\"\"") : "0x" + hex);
-  }
-  return "";
-}
-
-bool start_snmpd(const std::string& dir, std::string* error) {
-  if (!zeltest::have_snmpd()) {
-    *error = "snmpd is not installed";
-    return false;
-  }
-  std::ifstream in(g_recording);
-  std::string extra = std::string("rocommunity ") + kCommunity + " 127.0.0.0/8\n";
-  std::string line;
-  while (std::getline(in, line)) {
-    const std::string o = override_line(line);
-    if (o.empty()) {
-      *error = "snmpd cannot serve the recording line " + line;
-      return false;
-    }
-    extra += o + "\n";
-  }
-  const std::string conf = zeltest::write_snmpd_conf(dir, {}, extra);
-  std::vector<std::string> args = zeltest::snmpd_argv(conf, dir + "/snmpd.pid", g_options.address);
-  args.insert(args.end() - 1, {"-I", kSnmpdLeftOut});
-  std::vector<char*> argv;
-  for (std::string& a : args) argv.push_back(a.data());
-  argv.push_back(nullptr);
-  const std::string log_path = dir + "/snmpd.log";
-  g_snmpd = fork();
-  if (g_snmpd == 0) {
-    FILE* f = std::fopen(log_path.c_str(), "w");
-    if (f) {
-      dup2(fileno(f), 1);
-      dup2(fileno(f), 2);
-    }
-    execvp(argv[0], argv.data());
-    _exit(127);
-  }
-  if (g_snmpd < 0 || !zeltest::wait_for_agent(g_options.address, kCommunity, 30000)) {
-    *error = "snmpd on " + g_options.address + " did not answer; see " + log_path;
-    return false;
-  }
-  return true;
-}
-
-void stop_agent() {
-  delete g_snmpsim;  // stops snmpsimd
-  g_snmpsim = nullptr;
-  if (g_snmpd > 0) {
-    kill(g_snmpd, SIGTERM);
-    int status = 0;
-    waitpid(g_snmpd, &status, 0);
-    g_snmpd = -1;
-  }
-}
-
-bool start_agent(std::string* error) {
-  g_recording = zeltest::repo_file("options/testdata/supported-device.snmprec");
-  const std::string dir = zeltest::make_temp_dir("device-read-bench");
-  if (dir.empty()) {
-    *error = "cannot make a temporary folder";
-    return false;
-  }
-  if (g_options.agent == "snmpd") return start_snmpd(dir, error);
-  if (!zeltest::have_snmpsimd()) {
-    *error = "snmpsimd is not installed";
-    return false;
-  }
-  if (!zeltest::write_recording(g_recording, dir, kCommunity)) {
-    *error = "cannot copy the supported-device recording";
-    return false;
-  }
-  g_snmpsim = new zeltest::SnmpsimAgent;
-  return g_snmpsim->start(g_options.address, dir, kCommunity, error);
-}
+RecordingAgent g_agent;
 
 long resident_kib() {
   std::ifstream in("/proc/self/status");
@@ -644,7 +418,7 @@ long resident_kib() {
 
 // --- modes ----------------------------------------------------------------------
 
-void print_step(const char* name, int32_t status, const Counts& c, int least, double wall_ms,
+void print_step(const char* name, int32_t status, const CallCounts& c, int least, double wall_ms,
                 double cpu_ms) {
   std::printf("%-15s %6d %8llu %6d %9llu %9llu %7llu %9.2f %8.2f %8.2f\n", name, status,
               static_cast<unsigned long long>(c.sent), least,
@@ -664,7 +438,7 @@ int run_breakdown() {
   const int32_t rc = full_read(g_api, &digest, &steps);
   std::printf("%-15s %6s %8s %6s %9s %9s %7s %9s %8s %8s\n", "step", "status", "requests",
               "least", "octets>", "octets<", "allocs", "wall ms", "wait ms", "cpu ms");
-  Counts total;
+  CallCounts total;
   double wall_ms = 0;
   double cpu_ms = 0;
   int least_total = 0;
@@ -687,7 +461,7 @@ int run_endurance(long reads) {
   Digest first;
   const long rss_start = resident_kib();
   const auto start = std::chrono::steady_clock::now();
-  const Counts counts_start = counts_now();
+  const CallCounts counts_start = call_counts_now();
   long failures = 0;
   long mismatches = 0;
   long rss_100 = -1;
@@ -713,12 +487,16 @@ int run_endurance(long reads) {
   }
   const double seconds =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-  const Counts c = counts_now() - counts_start;
+  const CallCounts c = call_counts_now() - counts_start;
   const double n = static_cast<double>(reads);
   std::printf("full reads: %ld, failed: %ld, records unlike the first: %ld\n", reads, failures,
               mismatches);
-  std::printf("VmRSS KiB: start %ld, after 100 reads %ld, end %ld\n", rss_start, rss_100,
-              resident_kib());
+  if (rss_100 >= 0) {
+    std::printf("VmRSS KiB: start %ld, after 100 reads %ld, end %ld\n", rss_start, rss_100,
+                resident_kib());
+  } else {
+    std::printf("VmRSS KiB: start %ld, end %ld\n", rss_start, resident_kib());
+  }
   std::printf("wall %.1f s (%.2f ms per read); per read: %.1f requests, %.1f answers, "
               "%.0f octets out, %.0f octets in, %.0f allocations\n",
               seconds, seconds * 1e3 / n, static_cast<double>(c.sent) / n,
@@ -733,7 +511,7 @@ void BM_FullDeviceRead(benchmark::State& state) {
     state.SkipWithError("the full read failed");
     return;
   }
-  const Counts before = counts_now();
+  const CallCounts before = call_counts_now();
   const double cpu = cpu_seconds();
   for (auto _ : state) {
     Digest digest;
@@ -743,7 +521,7 @@ void BM_FullDeviceRead(benchmark::State& state) {
     }
     benchmark::DoNotOptimize(digest.value);
   }
-  const Counts c = counts_now() - before;
+  const CallCounts c = call_counts_now() - before;
   const auto avg = benchmark::Counter::kAvgIterations;
   state.counters["requests"] = benchmark::Counter(static_cast<double>(c.sent), avg);
   state.counters["answers"] = benchmark::Counter(static_cast<double>(c.received), avg);
@@ -778,9 +556,11 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "cannot load the plug-in: %s\n", error.c_str());
     return 2;
   }
-  if (!start_agent(&error)) {
+  g_recording = zeltest::repo_file("options/testdata/supported-device.snmprec");
+  const RecordingAgent::Kind kind =
+      g_options.agent == "snmpd" ? RecordingAgent::kSnmpd : RecordingAgent::kSnmpsimd;
+  if (!g_agent.start(kind, g_options.address, g_recording, kCommunity, &error)) {
     std::fprintf(stderr, "%s\n", error.c_str());
-    stop_agent();
     return 2;
   }
   int rc = 0;
@@ -794,6 +574,6 @@ int main(int argc, char** argv) {
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
   }
-  stop_agent();
+  g_agent.stop();
   return rc;
 }
