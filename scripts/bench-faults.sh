@@ -24,13 +24,13 @@
 #                       (default: a new /tmp/zel-bench-faults.XXXXXX)
 #   --bound S           each faulty lab ends after S seconds (default 1500)
 #   --broken            then also read the supported-device recording, alone
-#                       in a lab, from an agent that dies after 42 requests,
-#                       in the middle of the read (the relay drops every later
-#                       one: cut_after=42), and from one that answers only
-#                       garbage; zelctl -t 1000
-#                       -r 2. Reports each section's status and checks that
-#                       the read lasted no longer than (retries + 1) x
-#                       time-out per failing exchange, plus 2 s
+#                       in a lab, from an agent that dies after 39 requests,
+#                       at the third step of the storage walk (the relay
+#                       drops every later request: cut_after=39), and from
+#                       one that answers only garbage; zelctl -t 1000 -r 2.
+#                       Reports each section's status and checks that the
+#                       read lasted no longer than (retries + 1) x time-out
+#                       per failing exchange, plus 2 s
 #   --broken-only       only that
 #   -h, --help          this text
 #
@@ -213,7 +213,7 @@ cp "$ZEL_LAB_RELAY_STATS/$a.json" "$dir/relay.json"
 EOF
 )
 broken_rc=0
-for case in "dead-after-42:cut_after=42" "garbage-only:answer_loss=1,garbage=1"; do
+for case in "dead-after-39:cut_after=39" "garbage-only:answer_loss=1,garbage=1"; do
   name=${case%%:*} settings=${case#*:}
   mkdir -p "$out/broken-$name"
   echo "bench-faults: $name ($settings), time-out $broken_timeout ms, retries $broken_retries" >&2
@@ -227,7 +227,7 @@ python3 - "$out" "$broken_timeout" "$broken_retries" <<'PY' | tee "$out/broken.t
 import json, os, sys
 out, timeout, retries = sys.argv[1], int(sys.argv[2]), int(sys.argv[3])
 ok = True
-for name in ("dead-after-42", "garbage-only"):
+for name in ("dead-after-39", "garbage-only"):
     d = os.path.join(out, "broken-" + name)
     rc, seconds = open(os.path.join(d, "read.status")).read().split()
     seconds = float(seconds)
