@@ -78,7 +78,7 @@ std::string get_text(TestOption& o, const char* key, int index = 0) {
   return value ? value : "<null>";
 }
 
-// Table B: which hrDevice rows make which key true.
+// Which hrDevice rows make which key true.
 struct RowKey {
   const char* key;
   int32_t row;

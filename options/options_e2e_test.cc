@@ -1,7 +1,7 @@
 // The option refresh end to end: the supported-device recording
 // (options/testdata/supported-device.snmprec) served by Debian's snmpsimd on
 // 127.0.7.40 (and .41) and read through the real request object, sessions,
-// codec and sockets. The values are those the recording implies.
+// codec and sockets: every key answers what the recording implies.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -62,35 +62,72 @@ TEST_F(OptionsEndToEnd, RefreshReadsEveryGroupFromTheAgent) {
                          1000, 1, 0),
             kKalOk);
   ASSERT_EQ(option_.refresh_options(), kKalOk);
-  EXPECT_STREQ(option_.model_identifier(),
-               "1.3.6.1.4.1.61802.1.11.93.1.37.22.4.5.1");
+  EXPECT_STREQ(option_.model_identifier(), "1.3.6.1.4.1.61802.1.11.93.1.37.22.4.5.1");
 
-  for (const char* key : {"FAXUnit", "DuplexModule", "OffsetCatch", "InTrayMSI", "InTrayExistHCF",
-                          "InTrayExistSTM", "Finisher", "FinisherBooklet", "FAXISDNG4Kit"})
+  // Yes/no keys. DuplexModule: media path 2 binds on the long edge; OffsetCatch:
+  // the finisher tray stacks with offset; InTrayMSI: the bypass tray feeds by
+  // hand; OutTrayCenter2: row 168, but finisher row 137 too.
+  for (const char* key :
+       {"Scanner", "Copier", "FAXUnit", "HardDisk", "DuplexModule", "OffsetCatch", "InTrayMSI",
+        "InTrayExistHCF", "InTrayExistSTM", "OutTrayOffsetCatch", "Finisher", "FinisherStaple",
+        "FinisherPunch", "FinisherPunchHole2", "FinisherBooklet", "FinisherFolder",
+        "FAXISDNG4Kit"})
     EXPECT_TRUE(b(key)) << key;
-  EXPECT_FALSE(b("FAXLineSwitchKit"));
+  for (const char* key :
+       {"OutTraySide", "InTrayExistHCF2", "InTrayExistTTM", "InTrayExistHCFA3",
+        "InTrayExistHCFPF35", "InTrayExistHCFPF31", "InTrayExistHCFPF32", "OutTrayCenter2",
+        "FinisherPunchHole3", "FinisherPunchHole4", "FAXLineSwitchKit"})
+    EXPECT_FALSE(b(key)) << key;
+  EXPECT_FALSE(b("OutputOffsetStacking", 0));
+  EXPECT_TRUE(b("OutputOffsetStacking", 1));
+  EXPECT_FALSE(b("OutputOffsetStacking", 2));
+
+  // Integer keys. PaperSize8KSetting: the device answers -1, not set.
   const std::pair<const char*, long> kLongs[] = {
-      {"MemorySizeInKByte", 1572864}, {"FAXMaxSpeedDial", 200},
-      {"FAXType", 3},                 {"NumberOfOutputTray", 3},
-      {"PrinterRomVersionMajor", 1},  {"PrinterRomVersionMinor", 20},
-      {"PrinterRomVersionRevision", 3}, {"PaperSizeGroupSetting", 2},
-      {"PaperSize8KSetting", 0},      {"FinisherBookletImpression", 50},
-      {"MinPasswordLength", 8},
+      {"MemorySizeInKByte", 1572864}, {"MemorySizeInMByte", 1536},
+      {"FAXMaxSpeedDial", 200},       {"FAXType", 3},
+      {"NumberOfOutputTray", 3},      {"PrinterRomVersionMajor", 1},
+      {"PrinterRomVersionMinor", 20}, {"PrinterRomVersionRevision", 3},
+      {"PaperSizeGroupSetting", 2},   {"PaperSize8KSetting", 0},
+      {"FinisherBookletImpression", 50}, {"FinisherType", 6},
+      {"PrintLimitedColorSetting", 1}, {"UserPromptSetting", 0},
+      {"MinPasswordLength", 8},       {"FAXSIPStatus", 3},
   };
   for (const auto& [key, value] : kLongs) EXPECT_EQ(l(key), value) << key;
 
+  // The input trays, one row per tray of the recording.
+  struct Tray {
+    long type, capacity, percent, size, direction, feed, cross_feed;
+    const char* name;
+    const char* description;
+    const char* media_type;
+  };
+  const Tray trays[] = {
+      {3, 500, 50, 25, 2, 210000, 297000, "Tray 1", "Paper Tray 1 (A4, 500 sheets)", "stationery"},
+      {3, 500, 0, 24, 3, 420000, 297000, "Tray 2", "Paper Tray 2 (A3, 500 sheets)", "stationery"},
+      {3, 550, -1, 1, 3, 279400, 215900, "Tray 3", "Paper Tray 3 (Letter)", "stationery"},
+      {4, -1, -1, 10000, 1, 85000, 140000, "HCF", "High Capacity Feeder (Legal)", "stationery"},
+      {5, 100, 0, 10000, 1, -1, -1, "Bypass Tray", "Manual Feed Bypass Tray", ""},
+  };
   ASSERT_EQ(l("NumberOfInputTray"), 5);
-  const char* const names[] = {"Tray 1", "Tray 2", "Tray 3", "HCF",
-                               "Bypass Tray"};
-  const long capacities[] = {500, 500, 550, -1, 100};
   for (int i = 0; i < 5; ++i) {
     SCOPED_TRACE("input tray " + std::to_string(i));
     EXPECT_EQ(l("InputTrayIndex", i), i + 1);
-    EXPECT_EQ(t("InputTrayName", i), names[i]);
-    EXPECT_EQ(l("InputTrayMaxCapacityInSheets", i), capacities[i]);
+    EXPECT_EQ(l("InputTrayType", i), trays[i].type);
+    EXPECT_EQ(l("InputTrayMaxCapacityInSheets", i), trays[i].capacity);
+    EXPECT_EQ(l("InputTrayCurrentLevelInPercent", i), trays[i].percent);
+    EXPECT_EQ(l("InputTrayMediaSize", i), trays[i].size);
+    EXPECT_EQ(l("InputTrayMediaDirection", i), trays[i].direction);
+    EXPECT_EQ(l("InputTrayMediaDimFeedDirChosen", i), trays[i].feed);
+    EXPECT_EQ(l("InputTrayMediaDimXFeedDirChosen", i), trays[i].cross_feed);
+    EXPECT_EQ(t("InputTrayName", i), trays[i].name);
+    EXPECT_EQ(t("InputTrayDescription", i), trays[i].description);
+    EXPECT_EQ(t("InputTrayMediaType", i), trays[i].media_type);
   }
-  EXPECT_EQ(t("InputTrayDescription", 0), "Paper Tray 1 (A4, 500 sheets)");
+  long v = 0;
+  EXPECT_EQ(option_.get_option("InputTrayType", &v, 5), kKalErrIndexRange);
 
+  // Text keys.
   EXPECT_EQ(t("PrinterRomVersion"), "Printer Controller v1.20.3 - Processor");
   EXPECT_EQ(t("SysName"), "SORREL5-OFFICE");
   EXPECT_EQ(t("NetWareSAPUnitName"), "SORREL5_SAP");

@@ -3,6 +3,8 @@
 // device's recording: what each request was asked (communities, identifiers,
 // settings), the character set read once, failure paths, and many
 // open-read-close cycles (LeakSanitizer checks them in the sanitized build).
+// Cancel, cut texts and the open rules are checked through the built library
+// against an agent (device_library_test.cc).
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -266,20 +268,6 @@ TEST_F(DeviceReaders, TheVendorCharacterSetIsReadOnce) {
   EXPECT_EQ("1.3.6.1.4.1.61801.8.51.5.1.1.4.101.1.106", script_.requests[firstRun + 1].oids[0]);
 }
 
-TEST_F(DeviceReaders, CancelSetsTheJobOperationWithTheWriteCommunity) {
-  ASSERT_EQ(0, zel_cancel_job(device_, "AB"));
-  const zeltest::RequestRecord& r = script_.requests.back();
-  EXPECT_TRUE(r.community_set);
-  EXPECT_EQ(kZelDefaultWriteCommunity, r.community);
-  ASSERT_EQ(1u, r.oids.size());
-  EXPECT_EQ("1.3.6.1.4.1.61801.8.76.3.2.1.1.101.2.65.66", r.oids[0]);
-  EXPECT_EQ("set", r.exchange);
-  device_.set_write_community("writer");
-  device_.set_read_community("reader");
-  ASSERT_EQ(0, zel_cancel_job(device_, "JOB00001"));
-  EXPECT_EQ("writer", script_.requests.back().community);
-}
-
 TEST_F(DeviceReaders, AFailedWalkIsAnsweredAndLeavesTheRowsReadBefore) {
   script_.silent_after = 0;
   EXPECT_EQ(-203, zel_read_toners(device_));
@@ -309,12 +297,6 @@ TEST_F(DeviceReaders, TonerRowsOnlyAndTheLastPrinterRowWins) {
   EXPECT_EQ(0x8000, printer.detectedErrorState);
 }
 
-TEST_F(DeviceReaders, TextsLongerThanTheirFieldsAreCut) {
-  recording_.set("1.3.6.1.2.1.25.2.3.1.3.1", "4", std::string(400, 'd'));
-  ASSERT_EQ(0, zel_read_storage(device_));
-  EXPECT_EQ(255u, strnlen(device_.storage[0].description, 256));
-}
-
 // --- device open through the context --------------------------------------
 
 TEST_F(DeviceReaders, ManyOpenReadCloseCyclesReleaseEverything) {
@@ -333,22 +315,6 @@ TEST_F(DeviceReaders, ManyOpenReadCloseCyclesReleaseEverything) {
     ASSERT_EQ(0, zel_read_jobs(*device, 0));
     script_.requests.clear();
   }
-}
-
-TEST_F(DeviceReaders, OpenRefusesAnotherModelAndKeepsTheEarlierDevice) {
-  CZelPluginContext* context = nullptr;
-  ASSERT_EQ(0, zel_create_plugin_context(&context));
-  KalOwned<CZelPluginContext> owner(context);
-  context->set_get_data_factory(zeltest::create_recording_get_data);
-  EXPECT_EQ(-2, context->open_device("127.0.10.9", 3, 0, ZelSnmpV3Settings{}, 100, 0));
-  EXPECT_NE(nullptr, context->option());
-  EXPECT_EQ(nullptr, context->device());
-  ASSERT_EQ(0, context->open_device("127.0.10.9", 1, 0, ZelSnmpV3Settings{}, 100, 0));
-  CZelDevice* first = context->device();
-  recording_.set("1.3.6.1.2.1.1.2.0", "6", "1.3.6.1.4.1.61802.1.11.93.1.37.22.45");
-  EXPECT_EQ(-2, context->open_device("127.0.10.9", 1, 0, ZelSnmpV3Settings{}, 100, 0));
-  EXPECT_EQ(first, context->device());
-  EXPECT_STREQ(kZelDefaultWriteCommunity, first->write_community());
 }
 
 }  // namespace
