@@ -106,16 +106,27 @@ class DeviceFaults : public testing::Test {
     ASSERT_NE(nullptr, api()) << "the built library did not load";
   }
 
-  // snmpsimd serving the supported-device recording on address:161.
-  void start_agent(const std::string& address) {
-    if (!zeltest::have_snmpsimd()) GTEST_SKIP() << "snmpsimd is not installed";
+  // snmpsimd serving the supported-device recording on address:161. False
+  // when the case is to end here (skipped without snmpsimd, or failed).
+  bool start_agent(const std::string& address) {
+    if (!zeltest::have_snmpsimd()) {
+      [] { GTEST_SKIP() << "snmpsimd is not installed"; }();
+      return false;
+    }
     const std::string dir = zeltest::make_temp_dir("device-faults");
-    ASSERT_TRUE(zeltest::write_recording(
-        zeltest::repo_file("options/testdata/supported-device.snmprec"), dir,
-        kCommunity));
+    if (!zeltest::write_recording(
+            zeltest::repo_file("options/testdata/supported-device.snmprec"),
+            dir, kCommunity)) {
+      ADD_FAILURE() << "cannot copy the supported-device recording";
+      return false;
+    }
     std::string error;
-    ASSERT_TRUE(agent_.start(address, dir, kCommunity, &error)) << error;
+    if (!agent_.start(address, dir, kCommunity, &error)) {
+      ADD_FAILURE() << error;
+      return false;
+    }
     agent_address_ = address;
+    return true;
   }
 
   FaultRelayConfig relay_config(const std::string& listen) const {
@@ -132,7 +143,7 @@ class DeviceFaults : public testing::Test {
 };
 
 TEST_F(DeviceFaults, LossDuplicationReorderingAndDelayGiveTheCleanRecords) {
-  start_agent("127.0.16.2");
+  if (!start_agent("127.0.16.2")) return;
   const std::string clean = full_read("127.0.16.2", 2000, 1);
   ASSERT_NE(std::string::npos, clean.find("\"failures\": []"))
       << "the clean read failed:\n"
@@ -172,7 +183,7 @@ TEST_F(DeviceFaults, LossDuplicationReorderingAndDelayGiveTheCleanRecords) {
 }
 
 TEST_F(DeviceFaults, GarbageBeforeEveryAnswerIsDroppedAndTheReadCompletes) {
-  start_agent("127.0.16.10");
+  if (!start_agent("127.0.16.10")) return;
   const std::string clean = full_read("127.0.16.10", 2000, 1);
   FaultRelayConfig config = relay_config("127.0.16.11");
   config.faults.garbage = 1;
@@ -187,7 +198,7 @@ TEST_F(DeviceFaults, GarbageBeforeEveryAnswerIsDroppedAndTheReadCompletes) {
 }
 
 TEST_F(DeviceFaults, AnAgentKilledInTheMiddleOfAWalkEndsInATimeOut) {
-  start_agent("127.0.16.4");
+  if (!start_agent("127.0.16.4")) return;
   std::atomic<uint64_t> kill_at{UINT64_MAX};
   FaultRelayConfig config = relay_config("127.0.16.5");
   zeltest::SnmpsimAgent* agent = &agent_;
@@ -352,7 +363,7 @@ TEST_F(DeviceFaults, AStreamOfGarbageDoesNotHoldTheWindowOpen) {
 }
 
 TEST_F(DeviceFaults, AnAgentAnsweringFromItsOtherAddressIsReadInFull) {
-  start_agent("127.0.16.7");
+  if (!start_agent("127.0.16.7")) return;
   const std::string clean = full_read("127.0.16.7", 2000, 1);
   // Every answer leaves from a second address that takes requests as well,
   // as a host with two addresses may answer.
