@@ -56,6 +56,7 @@ RequestSession* kas_create_request_session(int* pStatus) {
 
 RequestSession::~RequestSession() {
   if (socket_) socket_->release();
+  if (request_buffer_) request_buffer_->release();
 }
 
 void RequestSession::release() { delete this; }
@@ -155,9 +156,14 @@ int RequestSession::_send_and_receive(IKasPdu* pdu, IKasSnmpTarget* target,
   if (!pdu || !target || !target->get_address() || !socket_)
     return kKalErrInvalidArg;
   int rc = kKalOk;
-  KalOwned<IKasMessageBuffer> request(kas_create_message_buffer(&rc));
-  if (!request) return rc;
-  rc = encode_request(pdu, target, request.get(), pFragments);
+  // One buffer for every request of the session: it grows to the largest
+  // message size asked for and is never shrunk.
+  if (!request_buffer_) {
+    request_buffer_ = kas_create_message_buffer(&rc);
+    if (!request_buffer_) return rc;
+  }
+  IKasMessageBuffer* request = request_buffer_;
+  rc = encode_request(pdu, target, request, pFragments);
   if (rc != kKalOk) return rc;
 
   const int32_t timeout = target->get_timeout();
@@ -168,7 +174,7 @@ int RequestSession::_send_and_receive(IKasPdu* pdu, IKasSnmpTarget* target,
   int status = kKasErrTimeout;
   IKalNetworkAddress* from = nullptr;
   for (int64_t attempt = 0; attempt < int64_t{retries} + 1; ++attempt) {
-    status = try_once(static_cast<int>(attempt), request.get(),
+    status = try_once(static_cast<int>(attempt), request,
                       target->get_address(), pdu, timeout, &from);
     if (status != kKasErrTimeout && status != kKasErrOtherRequest &&
         status != kKasErrUndecodable) {
@@ -220,13 +226,12 @@ int RequestSession::wait_for_response(IKasPdu* pdu, int32_t timeout_ms,
     kal_log(kKalModuleSnmp, kKalLogDebug,
             "_send_and_receive(): receive from %s", printable(source->text()));
     CKasMessageView raw(receive_buffer_, got);
-    rc = check_received_raw_packet(pdu, &raw);
+    rc = check_and_decode(&raw, pdu);
     if (rc == kKasErrTooBig) {
       kal_log(kKalModuleSnmp, kKalLogDebug,
               "_send_and_receive(): receive packet is too big.");
       return rc;
     }
-    if (rc == kKalOk) rc = decode_response(&raw, pdu);
     if (rc != kKasErrOtherRequest && rc != kKasErrUndecodable) {
       if (rc == kKalOk) *ppFrom = source.detach();
       return rc;
@@ -243,14 +248,11 @@ int RequestSession::wait_for_response(IKasPdu* pdu, int32_t timeout_ms,
   }
 }
 
-int RequestSession::check_received_raw_packet(const IKasPdu* pdu,
-                                              IKasMessageBuffer* raw) {
-  if (!pdu || !raw) return kKalErrInvalidArg;
-  int32_t error_status = 0;
-  int32_t request_id = 0;
-  const int rc = kas_codec_service()->peek(raw, &error_status, &request_id,
-                                           kKasTargetCommunity);
-  if (rc != kKalOk) return rc;
+namespace {
+
+// The check of an answer's header against the request: 0, kKasErrTooBig, or
+// kKasErrOtherRequest (logged).
+int match_answer(const IKasPdu* pdu, int32_t request_id, int32_t error_status) {
   const uint32_t sent = static_cast<uint32_t>(pdu->get_request_id());
   const uint32_t received = static_cast<uint32_t>(request_id);
   if (sent == received)
@@ -263,6 +265,49 @@ int RequestSession::check_received_raw_packet(const IKasPdu* pdu,
   return kKasErrOtherRequest;
 }
 
+}  // namespace
+
+int RequestSession::check_received_raw_packet(const IKasPdu* pdu,
+                                              IKasMessageBuffer* raw) {
+  if (!pdu || !raw) return kKalErrInvalidArg;
+  int32_t error_status = 0;
+  int32_t request_id = 0;
+  const int rc = kas_codec_service()->peek(raw, &error_status, &request_id,
+                                           kKasTargetCommunity);
+  if (rc != kKalOk) return rc;
+  return match_answer(pdu, request_id, error_status);
+}
+
+int RequestSession::check_and_decode(IKasMessageBuffer* raw, IKasPdu* pdu) {
+  if (!raw || !pdu) return kKalErrInvalidArg;
+  // The answer is read once: decoded whole, then its header is checked. Only
+  // a datagram that does not decode is read again, header alone, so that it
+  // is judged as check_received_raw_packet judges it (another request, a
+  // tooBig answer, or no SNMP message at all).
+  int rc = kKalOk;
+  KalOwned<IKasPdu> answer(kas_create_pdu(&rc));
+  if (!answer) return rc;
+  rc = kas_codec_service()->decode(raw, answer.get(), nullptr,
+                                   kKasTargetCommunity);
+  if (rc != kKalOk) {
+    raw->set_data(raw->base());
+    const int header = check_received_raw_packet(pdu, raw);
+    return header != kKalOk ? header : rc;
+  }
+  rc = match_answer(pdu, answer->get_request_id(), answer->get_error_status());
+  if (rc != kKalOk) return rc;
+  take_answer(answer.get(), pdu);
+  return kKalOk;
+}
+
+void RequestSession::take_answer(IKasPdu* answer, IKasPdu* pdu) {
+  pdu->set_type(answer->get_type());
+  pdu->set_request_id(answer->get_request_id());
+  pdu->set_error_status(answer->get_error_status());
+  pdu->set_error_index(answer->get_error_index());
+  pdu->set_bindings(answer->detach_bindings());
+}
+
 int RequestSession::decode_response(IKasMessageBuffer* raw, IKasPdu* pdu) {
   if (!raw || !pdu) return kKalErrInvalidArg;
   // Decode into a fresh PDU first: a datagram that fails half-way must not
@@ -273,10 +318,6 @@ int RequestSession::decode_response(IKasMessageBuffer* raw, IKasPdu* pdu) {
   rc = kas_codec_service()->decode(raw, answer.get(), nullptr,
                                    kKasTargetCommunity);
   if (rc != kKalOk) return rc;
-  pdu->set_type(answer->get_type());
-  pdu->set_request_id(answer->get_request_id());
-  pdu->set_error_status(answer->get_error_status());
-  pdu->set_error_index(answer->get_error_index());
-  pdu->set_bindings(answer->detach_bindings());
+  take_answer(answer.get(), pdu);
   return kKalOk;
 }

@@ -132,6 +132,14 @@ class RequestSession final : public IKasRequestSession {
   // bindings become the answer's. `pdu` is left as it was when decoding
   // fails. 0, kKasErrUndecodable, kKalErrNoMemory, the codec's failure.
   static int decode_response(IKasMessageBuffer* raw, IKasPdu* pdu);
+  // What the wait does with each datagram, reading it once: decodes `raw`;
+  // when it answers `pdu` (its request ID) and is no tooBig answer, it
+  // becomes `pdu`'s answer as decode_response makes it. Answers as
+  // check_received_raw_packet and then decode_response would, one after the
+  // other: kKasErrOtherRequest, kKasErrTooBig and a header that does not
+  // read come first, then the decode failure; `pdu` is left as it was on
+  // every failure.
+  static int check_and_decode(IKasMessageBuffer* raw, IKasPdu* pdu);
 
   // Moves the bindings of `pdu` into `count` new PDUs with its header: the
   // first n mod count pieces get one binding more than the others. On 0
@@ -151,7 +159,14 @@ class RequestSession final : public IKasRequestSession {
   static int merge_pieces(IKasPdu* parent, IKasPduList* pieces);
 
  private:
+  // Moves the type, request ID, error fields and bindings of `answer` into
+  // `pdu`.
+  static void take_answer(IKasPdu* answer, IKasPdu* pdu);
+
   DataGramSocket* socket_ = nullptr;
+  // The encoded request, kept for every exchange of the session (made on
+  // first need).
+  IKasMessageBuffer* request_buffer_ = nullptr;
   // What send_sync opened socket_ for; reusable_ is false for a socket of
   // open_socket's other callers (broadcasts) and after a failed exchange.
   bool reusable_ = false;

@@ -1,5 +1,7 @@
-// One socket for the requests of one session: a walk's GetNexts leave from
-// one local port; a late duplicate of an earlier answer that reaches the
+// The walk's hot path in the session. check_and_decode reads each datagram
+// once and answers what the header check and then the decode would answer
+// (named rows of answers, strays and broken datagrams). One socket for the
+// requests of one session: a walk's GetNexts leave from one local port; a late duplicate of an earlier answer that reaches the
 // kept socket is dropped and the current request still gets its own
 // answer; after a failed exchange, and for another local port, the session
 // opens a fresh socket. Real sockets on this test's own loopback addresses
@@ -10,6 +12,7 @@
 #include <vector>
 
 #include "common/owned.h"
+#include "snmp/codec_buffer.h"
 #include "testing/scripted_responder.h"
 #include "transport/request_session.h"
 #include "transport/request_session_test_util.h"
@@ -22,6 +25,9 @@ using sessiontest::make_target;
 using sessiontest::names_of;
 using sessiontest::texts_of;
 using zeltest::echo_response;
+using zeltest::garbage_datagram;
+using zeltest::too_big_response;
+using zeltest::undecodable_response;
 using zeltest::ScriptedReply;
 using zeltest::ScriptedRequest;
 using zeltest::ScriptedResponder;
@@ -56,6 +62,81 @@ class RequestSessionReuse : public ::testing::Test {
   KalOwned<RequestSession> session_{kas_create_request_session()};
   KalOwned<IKasSnmpTarget> target_;
 };
+
+// The request the datagrams below answer (or do not).
+ScriptedRequest sent_request() {
+  ScriptedRequest r;
+  r.version = kKasVersion1;
+  r.community = "public";
+  r.request_id = 4242;
+  r.oids = {"1.3.6.1.2.1.1.5.0", "1.3.6.1.2.1.1.6.0"};
+  return r;
+}
+
+ScriptedRequest with_id(int32_t id) {
+  ScriptedRequest r = sent_request();
+  r.request_id = id;
+  return r;
+}
+
+TEST(RequestSessionCheckAndDecode, AnswersAsTheHeaderCheckThenTheDecode) {
+  const struct {
+    const char* name;
+    std::vector<uint8_t> datagram;
+    int expected;
+  } rows[] = {
+      {"the answer", echo_response(sent_request()), kKalOk},
+      {"an answer with an error-status", echo_response(sent_request(), 0, 2, 1),
+       kKalOk},
+      {"another request's answer", echo_response(sent_request(), 1),
+       kKasErrOtherRequest},
+      {"tooBig", too_big_response(sent_request()), kKasErrTooBig},
+      {"another request's tooBig", too_big_response(with_id(7)),
+       kKasErrOtherRequest},
+      {"no SNMP message", garbage_datagram(), kKasErrUndecodable},
+      {"undecodable answer", undecodable_response(sent_request()),
+       kKasErrUndecodable},
+      {"undecodable answer to another request", undecodable_response(with_id(7)),
+       kKasErrOtherRequest},
+      {"cut short", [] {
+         std::vector<uint8_t> b = echo_response(sent_request());
+         b.resize(b.size() / 2);
+         return b;
+       }(),
+       kKasErrUndecodable},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    ASSERT_FALSE(row.datagram.empty());
+    // The reference: the header check, then (when it passes) the decode.
+    KalOwned<IKasPdu> reference(make_pdu(kKasPduGet, 2));
+    reference->set_request_id(4242);
+    CKasMessageView first(row.datagram.data(), row.datagram.size());
+    int expected = RequestSession::check_received_raw_packet(reference.get(), &first);
+    if (expected == kKalOk) {
+      CKasMessageView again(row.datagram.data(), row.datagram.size());
+      expected = RequestSession::decode_response(&again, reference.get());
+    }
+    EXPECT_EQ(expected, row.expected);
+
+    KalOwned<IKasPdu> pdu(make_pdu(kKasPduGet, 2));
+    pdu->set_request_id(4242);
+    const std::vector<std::string> before = names_of(pdu.get());
+    CKasMessageView raw(row.datagram.data(), row.datagram.size());
+    EXPECT_EQ(RequestSession::check_and_decode(&raw, pdu.get()), row.expected);
+    if (row.expected == kKalOk) {
+      EXPECT_EQ(pdu->get_type(), kKasPduResponse);
+      EXPECT_EQ(pdu->get_error_status(), reference->get_error_status());
+      EXPECT_EQ(pdu->get_error_index(), reference->get_error_index());
+      EXPECT_EQ(texts_of(pdu.get()), sent_request().oids);
+    } else {
+      // Left as it was.
+      EXPECT_EQ(pdu->get_type(), kKasPduGet);
+      EXPECT_EQ(names_of(pdu.get()), before);
+      EXPECT_EQ(pdu->get_request_id(), 4242);
+    }
+  }
+}
 
 TEST_F(RequestSessionReuse, RequestsOfOneSessionShareOneSocket) {
   start("127.0.15.10",
