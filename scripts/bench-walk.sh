@@ -12,7 +12,11 @@ cd "$(dirname "$0")/.."
 build=${ZEL_BENCH_BUILD:-build/bench-walk}
 reps=${REPS:-10}
 filter=${1:-.}
-cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DZEL_BENCHMARKS=ON >/dev/null
+launcher=()
+if command -v ccache >/dev/null; then
+  launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
+fi
+cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DZEL_BENCHMARKS=ON "${launcher[@]}" >/dev/null
 cmake --build "$build" -j 2 --target table_walk_benchmark >/dev/null
 exec "$build/benchmarks/table_walk_benchmark" \
   --benchmark_filter="$filter" \
