@@ -221,11 +221,31 @@ int ipv4_to_sockaddr(const char* text, uint16_t port, KalSockAddr* out) {
   return kKalOk;
 }
 
+namespace {
+
+// Dotted decimal as inet_ntop writes it, without its printf: every received
+// datagram's source goes through here. `out` has room for 16 characters.
+void format_ipv4(const uint8_t octets[4], char* out) {
+  char* p = out;
+  for (int i = 0; i < 4; ++i) {
+    unsigned v = octets[i];
+    if (v >= 100) *p++ = static_cast<char>('0' + v / 100);
+    if (v >= 10) *p++ = static_cast<char>('0' + v / 10 % 10);
+    *p++ = static_cast<char>('0' + v % 10);
+    if (i < 3) *p++ = '.';
+  }
+  *p = '\0';
+}
+
+}  // namespace
+
 int ipv4_from_sockaddr(const KalSockAddr& in, IKalNetworkAddress* address) {
   const auto* sin = reinterpret_cast<const sockaddr_in*>(in.bytes);
   if (!address || sin->sin_family != AF_INET) return kKalErrInvalidArg;
+  uint8_t octets[4];
+  std::memcpy(octets, &sin->sin_addr, 4);
   char text[INET_ADDRSTRLEN];
-  if (!inet_ntop(AF_INET, &sin->sin_addr, text, sizeof text)) return kKalErrInvalidArg;
+  format_ipv4(octets, text);
   return address->set(text, IKalNetworkAddress::IPv4, ntohs(sin->sin_port));
 }
 
