@@ -77,6 +77,7 @@ class CKasBerDecoder final : public IKasBerDecoder,
   int read_trap_v1_fields(IKasPdu* pdu);
   int read_bindings(IKasPdu* pdu);
   int read_binding(IKasVarBind* binding);
+  int read_name(IKasVarBind* binding, CKasVarBind* ours);
   int read_int(int32_t* v);
   int read_oid(IKasSnmpValue* value);
   int read_oid_known(CKasValueBase* oid);
@@ -342,33 +343,12 @@ int CKasBerDecoder::read_binding(IKasVarBind* binding) {
   size_t length = 0;
   if (!reader_->read_header(kKasBerSequence, &length)) return kKasErrUndecodable;
   const size_t start = reader_->offset();
-  int rc = kKalOk;
 
   // A binding of this layer tells whether its name and value are values of
   // this layer without a call; those are read without the query.
   CKasVarBind* ours = kas_varbind_of(binding);
-  CKasValueBase* name_base = ours ? ours->name_base() : nullptr;
-  if (!name_base) {
-    IKasSnmpValue* name = binding->get_name();
-    if (!name) {
-      IKasSnmpValue* oid = kas_create_oid(&rc);
-      if (!oid) return rc;
-      rc = binding->set_name(oid);
-      if (rc != kKalOk) return rc;
-      name = binding->get_name();
-      name_base = ours ? ours->name_base() : nullptr;
-    }
-    if (!name_base) {
-      if (!reader_->read_header(kKasBerOid, &length_)) return kKasErrUndecodable;
-      rc = read_oid(name);
-      if (rc != kKalOk) return rc;
-    }
-  }
-  if (name_base) {
-    if (!reader_->read_header(kKasBerOid, &length_)) return kKasErrUndecodable;
-    rc = read_oid_known(name_base);
-    if (rc != kKalOk) return rc;
-  }
+  int rc = read_name(binding, ours);
+  if (rc != kKalOk) return rc;
 
   uint8_t tag = 0;
   if (!reader_->peek_byte(&tag)) return kKasErrUndecodable;
@@ -406,6 +386,26 @@ int CKasBerDecoder::read_binding(IKasVarBind* binding) {
     return kKasErrUndecodable;
   }
   return kKalOk;
+}
+
+// The binding's name (an identifier, created when absent).
+int CKasBerDecoder::read_name(IKasVarBind* binding, CKasVarBind* ours) {
+  CKasValueBase* base = ours ? ours->name_base() : nullptr;
+  IKasSnmpValue* name = base;
+  if (!base) {
+    name = binding->get_name();
+    if (!name) {
+      int rc = kKalOk;
+      IKasSnmpValue* oid = kas_create_oid(&rc);
+      if (!oid) return rc;
+      rc = binding->set_name(oid);
+      if (rc != kKalOk) return rc;
+      name = binding->get_name();
+      base = ours ? ours->name_base() : nullptr;
+    }
+  }
+  if (!reader_->read_header(kKasBerOid, &length_)) return kKasErrUndecodable;
+  return base ? read_oid_known(base) : read_oid(name);
 }
 
 int CKasBerDecoder::oid_failed(BerOidResult result) {
