@@ -13,8 +13,8 @@ fuzz_seconds=${ZEL_FUZZ_SECONDS:-30}
 
 stage() { printf '\n==== %s\n' "$*"; }
 
-stage "g++ build and tests"
-cmake -S . -B build/gcc -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+stage "g++ build and tests (the benchmarks are built too, so that they keep building)"
+cmake -S . -B build/gcc -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZEL_BENCHMARKS=ON \
   -DCMAKE_C_COMPILER=gcc -DCMAKE_CXX_COMPILER=g++ >/dev/null
 cmake --build build/gcc -j "$jobs"
 (cd build/gcc && ctest -j "$jobs" --output-on-failure)
@@ -27,14 +27,14 @@ cmake --build build/asan -j "$jobs"
   ctest -j "$jobs" --output-on-failure)
 
 stage "clang ThreadSanitizer build and threaded tests"
-# The tests that run threads of their own: the trap facility, and the
-# first-use and many-thread cases of the shared services.
-threaded='^(ObserverInvoker|WorkerThread|TrapSession)\.|FirstUseFromManyThreads|EightThreads|FourThreads'
+# The tests that run threads of their own: the trap facility, the fault
+# relay, and the first-use and many-thread cases of the shared services.
+threaded='^(ObserverInvoker|WorkerThread|TrapSession|FaultRelay)\.|FirstUseFromManyThreads|EightThreads|FourThreads'
 cmake -S . -B build/tsan -DCMAKE_BUILD_TYPE=Debug -DZEL_TSAN=ON \
   -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ >/dev/null
 tsan_targets=(log_test network_address_test observer_invoker_test trap_session_test
   request_session_test session_dispatcher_test v3_request_session_agent_test
-  v3_device_library_test)
+  v3_device_library_test fault_relay_test)
 cmake --build build/tsan -j "$jobs" --target "${tsan_targets[@]}"
 (cd build/tsan && TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" \
   ctest -j "$jobs" --output-on-failure --no-tests=error -R "$threaded")
