@@ -43,7 +43,9 @@ inline constexpr size_t kKasLargestDatagram = 65507;
 
 class RequestSession final : public IKasRequestSession {
  public:
-  RequestSession() = default;
+  // Not "= default": kal_new value-initialises, which would zero the 64 KiB
+  // receive buffer for every request object's session.
+  RequestSession() {}
   ~RequestSession() override;
   RequestSession(const RequestSession&) = delete;
   RequestSession& operator=(const RequestSession&) = delete;
