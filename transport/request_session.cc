@@ -267,6 +267,21 @@ int match_answer(const IKasPdu* pdu, int32_t request_id, int32_t error_status) {
 
 }  // namespace
 
+namespace {
+
+// Decodes `raw` into a PDU of its own (*answer; null when none could be
+// made): a datagram that fails half-way must not leave half an answer in the
+// caller's request.
+int decode_alone(IKasMessageBuffer* raw, KalOwned<IKasPdu>* answer) {
+  int rc = kKalOk;
+  answer->reset(kas_create_pdu(&rc));
+  if (!*answer) return rc;
+  return kas_codec_service()->decode(raw, answer->get(), nullptr,
+                                     kKasTargetCommunity);
+}
+
+}  // namespace
+
 int RequestSession::check_received_raw_packet(const IKasPdu* pdu,
                                               IKasMessageBuffer* raw) {
   if (!pdu || !raw) return kKalErrInvalidArg;
@@ -284,12 +299,10 @@ int RequestSession::check_and_decode(IKasMessageBuffer* raw, IKasPdu* pdu) {
   // a datagram that does not decode is read again, header alone, so that it
   // is judged as check_received_raw_packet judges it (another request, a
   // tooBig answer, or no SNMP message at all).
-  int rc = kKalOk;
-  KalOwned<IKasPdu> answer(kas_create_pdu(&rc));
-  if (!answer) return rc;
-  rc = kas_codec_service()->decode(raw, answer.get(), nullptr,
-                                   kKasTargetCommunity);
+  KalOwned<IKasPdu> answer;
+  int rc = decode_alone(raw, &answer);
   if (rc != kKalOk) {
+    if (!answer) return rc;
     raw->set_data(raw->base());
     const int header = check_received_raw_packet(pdu, raw);
     return header != kKalOk ? header : rc;
@@ -310,13 +323,8 @@ void RequestSession::take_answer(IKasPdu* answer, IKasPdu* pdu) {
 
 int RequestSession::decode_response(IKasMessageBuffer* raw, IKasPdu* pdu) {
   if (!raw || !pdu) return kKalErrInvalidArg;
-  // Decode into a fresh PDU first: a datagram that fails half-way must not
-  // leave half an answer in the caller's request.
-  int rc = kKalOk;
-  KalOwned<IKasPdu> answer(kas_create_pdu(&rc));
-  if (!answer) return rc;
-  rc = kas_codec_service()->decode(raw, answer.get(), nullptr,
-                                   kKasTargetCommunity);
+  KalOwned<IKasPdu> answer;
+  const int rc = decode_alone(raw, &answer);
   if (rc != kKalOk) return rc;
   take_answer(answer.get(), pdu);
   return kKalOk;
