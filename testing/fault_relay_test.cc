@@ -12,6 +12,7 @@
 #include <unistd.h>
 
 #include <cstring>
+#include <functional>
 #include <set>
 #include <string>
 #include <vector>
@@ -86,6 +87,17 @@ FaultRelayConfig config_for(const ScriptedResponder& agent) {
   return config;
 }
 
+// Starts an echo agent and the relay in front of it, with what `adjust`
+// changes in the relay's settings.
+void start_relayed(ScriptedResponder* agent, FaultRelay* relay,
+                   const std::function<void(FaultRelayConfig&)>& adjust = {}) {
+  ASSERT_NO_FATAL_FAILURE(start_echo(agent));
+  FaultRelayConfig config = config_for(*agent);
+  if (adjust) adjust(config);
+  std::string error;
+  ASSERT_TRUE(relay->start(config, &error)) << error;
+}
+
 std::vector<std::string> texts_seen(const ScriptedResponder& agent) {
   std::vector<std::string> texts;
   for (const ScriptedRequest& r : agent.requests())
@@ -104,10 +116,8 @@ void send_numbered(Client* client, FaultRelay* relay, int n) {
 
 TEST(FaultRelay, ACleanRelayForwardsBothWaysFromItsOwnAddress) {
   ScriptedResponder agent;
-  start_echo(&agent);
   FaultRelay relay;
-  std::string error;
-  ASSERT_TRUE(relay.start(config_for(agent), &error)) << error;
+  ASSERT_NO_FATAL_FAILURE(start_relayed(&agent, &relay));
   Client client(relay.port());
   client.send("ping");
   uint16_t from_port = 0;
@@ -126,10 +136,8 @@ TEST(FaultRelay, ACleanRelayForwardsBothWaysFromItsOwnAddress) {
 
 TEST(FaultRelay, TheSameOctetsAgainFromOneClientCountAsARetry) {
   ScriptedResponder agent;
-  start_echo(&agent);
   FaultRelay relay;
-  std::string error;
-  ASSERT_TRUE(relay.start(config_for(agent), &error)) << error;
+  ASSERT_NO_FATAL_FAILURE(start_relayed(&agent, &relay));
   Client a(relay.port()), b(relay.port());
   for (const char* text : {"one", "one", "two", "one", "one"}) {
     a.send(text);
@@ -142,10 +150,8 @@ TEST(FaultRelay, TheSameOctetsAgainFromOneClientCountAsARetry) {
 
 TEST(FaultRelay, TwoClientsEachGetTheirOwnAnswers) {
   ScriptedResponder agent;
-  start_echo(&agent);
   FaultRelay relay;
-  std::string error;
-  ASSERT_TRUE(relay.start(config_for(agent), &error)) << error;
+  ASSERT_NO_FATAL_FAILURE(start_relayed(&agent, &relay));
   Client a(relay.port()), b(relay.port());
   a.send("from a");
   b.send("from b");
@@ -156,12 +162,10 @@ TEST(FaultRelay, TwoClientsEachGetTheirOwnAnswers) {
 
 TEST(FaultRelay, BeyondTheClientLimitTheLongestIdleMakesRoom) {
   ScriptedResponder agent;
-  start_echo(&agent);
-  FaultRelayConfig config = config_for(agent);
-  config.max_clients = 2;
   FaultRelay relay;
-  std::string error;
-  ASSERT_TRUE(relay.start(config, &error)) << error;
+  ASSERT_NO_FATAL_FAILURE(start_relayed(&agent, &relay, [](FaultRelayConfig& config) {
+    config.max_clients = 2;
+  }));
   Client a(relay.port()), b(relay.port()), c(relay.port());
   for (Client* client : {&a, &b, &c, &a}) {
     client->send("hello");
@@ -239,12 +243,10 @@ TEST(FaultRelay, OneSeedGivesTheSameLossesAndAnotherSeedOthers) {
 
 TEST(FaultRelay, DuplicationSendsEveryDatagramTwiceEachWay) {
   ScriptedResponder agent;
-  start_echo(&agent);
-  FaultRelayConfig config = config_for(agent);
-  config.faults.duplicate = 1;
   FaultRelay relay;
-  std::string error;
-  ASSERT_TRUE(relay.start(config, &error)) << error;
+  ASSERT_NO_FATAL_FAILURE(start_relayed(&agent, &relay, [](FaultRelayConfig& config) {
+    config.faults.duplicate = 1;
+  }));
   Client client(relay.port());
   client.send("twice");
   // Two requests reach the agent; each of its two answers is doubled.
@@ -256,14 +258,12 @@ TEST(FaultRelay, DuplicationSendsEveryDatagramTwiceEachWay) {
 
 TEST(FaultRelay, HeldDatagramsAreOvertakenAndNoneIsLost) {
   ScriptedResponder agent;
-  start_echo(&agent);
-  FaultRelayConfig config = config_for(agent);
-  config.faults.reorder = 0.3;
-  config.faults.reorder_ms = 200;
-  config.faults.seed = 3;
   FaultRelay relay;
-  std::string error;
-  ASSERT_TRUE(relay.start(config, &error)) << error;
+  ASSERT_NO_FATAL_FAILURE(start_relayed(&agent, &relay, [](FaultRelayConfig& config) {
+    config.faults.reorder = 0.3;
+    config.faults.reorder_ms = 200;
+    config.faults.seed = 3;
+  }));
   Client client(relay.port());
   send_numbered(&client, &relay, 40);
   ASSERT_TRUE(agent.wait_for_requests(40, kWaitMs));
@@ -303,12 +303,10 @@ TEST(FaultRelay, TheHookSeesEveryRequestAndCanDropOne) {
 
 TEST(FaultRelay, AfterTheCutNoRequestPasses) {
   ScriptedResponder agent;
-  start_echo(&agent);
-  FaultRelayConfig config = config_for(agent);
-  config.faults.cut_after = 2;
   FaultRelay relay;
-  std::string error;
-  ASSERT_TRUE(relay.start(config, &error)) << error;
+  ASSERT_NO_FATAL_FAILURE(start_relayed(&agent, &relay, [](FaultRelayConfig& config) {
+    config.faults.cut_after = 2;
+  }));
   Client client(relay.port());
   send_numbered(&client, &relay, 5);
   ASSERT_TRUE(agent.wait_for_requests(2, kWaitMs));
@@ -319,12 +317,10 @@ TEST(FaultRelay, AfterTheCutNoRequestPasses) {
 
 TEST(FaultRelay, GarbageComesJustBeforeTheAnswer) {
   ScriptedResponder agent;
-  start_echo(&agent);
-  FaultRelayConfig config = config_for(agent);
-  config.faults.garbage = 1;
   FaultRelay relay;
-  std::string error;
-  ASSERT_TRUE(relay.start(config, &error)) << error;
+  ASSERT_NO_FATAL_FAILURE(start_relayed(&agent, &relay, [](FaultRelayConfig& config) {
+    config.faults.garbage = 1;
+  }));
   Client client(relay.port());
   client.send("answer");
   const std::vector<uint8_t> junk = zeltest::garbage_datagram();
@@ -335,14 +331,12 @@ TEST(FaultRelay, GarbageComesJustBeforeTheAnswer) {
 
 TEST(FaultRelay, GarbageStandsInForALostAnswer) {
   ScriptedResponder agent;
-  start_echo(&agent);
-  FaultRelayConfig config = config_for(agent);
-  config.faults.garbage = 1;
-  config.faults.answer_loss = 1;
-  config.faults.duplicate = 1;
   FaultRelay relay;
-  std::string error;
-  ASSERT_TRUE(relay.start(config, &error)) << error;
+  ASSERT_NO_FATAL_FAILURE(start_relayed(&agent, &relay, [](FaultRelayConfig& config) {
+    config.faults.garbage = 1;
+    config.faults.answer_loss = 1;
+    config.faults.duplicate = 1;
+  }));
   Client client(relay.port());
   client.send("answer");
   const std::vector<uint8_t> junk = zeltest::garbage_datagram();
@@ -356,12 +350,10 @@ TEST(FaultRelay, GarbageStandsInForALostAnswer) {
 
 TEST(FaultRelay, TheAlternateAnswersAndTakesRequestsToo) {
   ScriptedResponder agent;
-  start_echo(&agent);
-  FaultRelayConfig config = config_for(agent);
-  config.alternate = kAlternate;
   FaultRelay relay;
-  std::string error;
-  ASSERT_TRUE(relay.start(config, &error)) << error;
+  ASSERT_NO_FATAL_FAILURE(start_relayed(&agent, &relay, [](FaultRelayConfig& config) {
+    config.alternate = kAlternate;
+  }));
   ASSERT_NE(0, relay.alternate_port());
   Client client(relay.port());
   client.send("one");
