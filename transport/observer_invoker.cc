@@ -35,7 +35,37 @@ int ObserverInvoker::create(ObserverInvoker** ppOut) {
   return kKalOk;
 }
 
-void ObserverInvoker::release() { delete this; }
+void ObserverInvoker::release() {
+  // From a notification the thread cannot wait for itself: it ends once
+  // the notification has returned, and frees the invoker then.
+  // (A second release() from there changes nothing.)
+  if (on_own_thread() && is_alive()) {
+    end_after_notification(&ObserverInvoker::free_invoker, this);
+    return;
+  }
+  delete this;
+}
+
+void ObserverInvoker::free_invoker(void* invoker) {
+  delete static_cast<ObserverInvoker*>(invoker);
+}
+
+int ObserverInvoker::end_after_notification(void (*finish)(void*), void* arg) {
+  if (!on_own_thread() || ending_) return kKalErrGeneral;
+  const int rc = end_on_own_thread(finish, arg);
+  if (rc != kKalOk) return rc;
+  ending_ = true;
+  kal_log(kKalModuleSnmp, kKalLogDebug,
+          "[ObserverInvoker]: ended from a notification.");
+  return kKalOk;
+}
+
+void ObserverInvoker::discard_queued() {
+  while (Request* left = dequeue()) {
+    free_slots_.release();
+    free_request(left);
+  }
+}
 
 ObserverInvoker::~ObserverInvoker() {
   if (is_alive()) {
@@ -172,7 +202,10 @@ size_t ObserverInvoker::queued() const {
 
 void ObserverInvoker::fire(const IKasSnmpPacket* packet) {
   std::lock_guard<std::mutex> hold(observer_lock_);
-  for (IKasTrapObserver* observer : observers_) observer->notify(packet);
+  for (IKasTrapObserver* observer : observers_) {
+    observer->notify(packet);
+    if (ending_) break;  // ended by that observer: call no one else
+  }
 }
 
 void ObserverInvoker::run() {
@@ -205,6 +238,12 @@ void ObserverInvoker::run() {
             "[ObserverInvoker]: accept kFireTrap.");
     fire(request->payload);
     free_request(request);
+    if (ending_) {
+      // Ended from the notification: nobody will take the queued packets.
+      // Freeing their slots also lets a poster that waits for one go on.
+      discard_queued();
+      break;
+    }
   }
   kal_log(kKalModuleSnmp, kKalLogTrace, "[%s] exit.", "ObserverInvoker::run");
 }

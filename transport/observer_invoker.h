@@ -22,7 +22,8 @@
 // Receives the traps of a trap session. notify() runs on the dispatching
 // thread; `packet` is lent for the call (the invoker keeps and then releases
 // it) and is shared by every observer of that packet, in attachment order.
-// An observer must not end the trap session from inside notify().
+// An observer may end the trap session (or the invoker) from inside
+// notify(): see TrapSession::release().
 class IKasTrapObserver {
  public:
   virtual void notify(const IKasSnmpPacket* packet) = 0;
@@ -52,8 +53,24 @@ class ObserverInvoker : public WorkerThread {
   // Ends the thread and frees the invoker: a live thread gets a kDestroy
   // request after everything already queued (so queued packets still reach
   // the observers) and is waited for without limit; packets left in the
-  // queue are released. Not from an observer's notify().
+  // queue are released. From an observer's notify() (on the dispatching
+  // thread) it returns at once instead: no further observer is called, and
+  // once the notification has returned the thread releases what is queued
+  // undelivered, ends and frees the invoker itself
+  // (WorkerThread::live_threads() tells when it is gone).
   void release();
+
+  // From inside a notification only: like release() from there, except that
+  // finish(arg) runs instead of freeing the invoker, as the dispatching
+  // thread's last work; finish must release the invoker (whose release()
+  // then frees it at once). This is how the owning trap session ends from a
+  // notification. Answers 0; kKalErrGeneral from any other thread or when
+  // an end is already under way.
+  int end_after_notification(void (*finish)(void*), void* arg);
+
+  // Whether the caller runs on the dispatching thread, i.e. inside a
+  // notification.
+  bool on_dispatching_thread() const { return on_own_thread(); }
 
   // Appends `observer` (lent: it must stay alive until detached or until
   // the invoker is released). The same observer may be attached more than
@@ -94,7 +111,10 @@ class ObserverInvoker : public WorkerThread {
   Request* dequeue();
   void fire(const IKasSnmpPacket* packet);
   bool on_own_thread() const;
+  // Releases every queued request and frees its slot.
+  void discard_queued();
   static void free_request(Request* request);
+  static void free_invoker(void* invoker);
 
   // Queue: a singly linked list; the lock is held only to link or unlink.
   mutable std::mutex queue_lock_;
@@ -106,6 +126,8 @@ class ObserverInvoker : public WorkerThread {
   std::atomic<size_t> waiting_posts_{0};
   // Made with the invoker, so that ending never depends on an allocation.
   Request* destroy_request_ = nullptr;
+  // Set on the dispatching thread when it is ended from a notification.
+  bool ending_ = false;
 
   std::mutex observer_lock_;  // held for a whole dispatch
   std::vector<IKasTrapObserver*> observers_;

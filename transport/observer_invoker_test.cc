@@ -100,6 +100,29 @@ TEST(ObserverInvoker, AttachOrDetachFromInsideANotificationIsRefused) {
   EXPECT_EQ(other.count(), 0u);
 }
 
+// Releasing the invoker from inside its own notification returns at once;
+// the thread ends after the notification and frees the invoker and the
+// packets still queued.
+TEST(ObserverInvoker, ReleasedFromInsideANotificationEndsAfterIt) {
+  const size_t threads_before = WorkerThread::live_threads();
+  ObserverInvoker* invoker = nullptr;
+  ASSERT_EQ(ObserverInvoker::create(&invoker), kKalOk);
+  ASSERT_EQ(invoker->start(), kKalOk);
+  RecordingObserver observer;
+  observer.hold();
+  observer.set_during([&] {
+    invoker->release();
+    invoker->release();  // a second one changes nothing
+  });
+  ASSERT_EQ(invoker->attach_observer(&observer), kKalOk);
+  fire(invoker, 0, 3);
+  ASSERT_TRUE(observer.wait_for(1));
+  observer.let_go();
+  ASSERT_TRUE(eventually(
+      [&] { return WorkerThread::live_threads() == threads_before; }));
+  EXPECT_EQ(observer.count(), 1u);
+}
+
 TEST(ObserverInvoker, RefusedRequestsReleaseTheirPacket) {
   Invoker invoker = make_invoker();
   EXPECT_EQ(invoker->post_request(7, make_trap(1)), kKalErrInvalidArg);

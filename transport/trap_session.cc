@@ -43,12 +43,26 @@ int TrapSession::open(int protocol, uint16_t port) {
   return create_thread();
 }
 
-void TrapSession::release() { delete this; }
+void TrapSession::release() {
+  if (invoker_ && invoker_->on_dispatching_thread() && invoker_->is_alive()) {
+    // Freed by the dispatching thread once the notification has returned
+    // (a second release() from there changes nothing).
+    cancel();  // the receiving thread sees it within a receive time-out
+    invoker_->end_after_notification(&TrapSession::free_session, this);
+    return;
+  }
+  delete this;
+}
+
+void TrapSession::free_session(void* session) {
+  delete static_cast<TrapSession*>(session);
+}
 
 TrapSession::~TrapSession() {
   // The receiving thread goes first: it is the only poster, so once it has
   // ended nothing can follow the invoker's kDestroy into the queue. While
-  // the queue is full it waits for the invoker, which is still running.
+  // the queue is full it waits for the invoker, which is still running (or,
+  // when the session was ended from a notification, has freed every slot).
   cancel();
   wait();
   if (invoker_) invoker_->release();

@@ -23,19 +23,29 @@ class DataGramSocket;
 
 class TrapSession : public WorkerThread {
  public:
-  // Made only by kas_create_trap_session.
-  TrapSession() = default;
+  // Made only by kas_create_trap_session. Not "= default": kal_new
+  // value-initialises, which would zero the 64 KiB receive buffer.
+  TrapSession() {}
 
-  // The receive buffer: longer datagrams are cut and then fail to decode.
-  static constexpr size_t kReceiveBufferSize = 2048;
+  // The receive buffer, one per session: room for the largest UDP payload
+  // (65,507 octets over IPv4, 65,527 over IPv6), so that every trap arrives
+  // whole.
+  static constexpr size_t kReceiveBufferSize = 65536;
   // How long one receive waits, and so how late a cancel may be seen.
   static constexpr int kReceiveTimeoutMs = 1000;
 
   // Ends the session and frees it: cancels the receiving thread and waits
   // for it (at most about a second when no observer holds it up), lets the
   // invoker deliver what is already queued, ends the invoker and closes the
-  // socket. Every packet still queued is released. Not from an observer's
-  // notify().
+  // socket. Every packet still queued is released.
+  //
+  // From an observer's notify() (on the dispatching thread, which cannot
+  // wait for itself) it returns at once: the receiving thread is cancelled,
+  // no further observer is called, and once the notification has returned
+  // the dispatching thread releases the queued packets undelivered, waits
+  // for the receiving thread (at most about a second), closes the socket,
+  // frees the session and ends. WorkerThread::live_threads() tells when
+  // both threads are gone. The session must not be used after release().
   void release();
 
   // Forwarded to the invoker: see ObserverInvoker.
@@ -56,6 +66,7 @@ class TrapSession : public WorkerThread {
                                               int* pStatus);
 
   ~TrapSession() override;  // through release()
+  static void free_session(void* session);
 
   int open(int protocol, uint16_t port);
   // One datagram decoded into a new SNMPv1 trap packet (*ppPacket, owned by

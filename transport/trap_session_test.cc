@@ -200,6 +200,70 @@ TEST(TrapSession, BurstWithAHeldObserverQueues200AndLosesNothing) {
   EXPECT_EQ(observer.sequence(), expected);
 }
 
+// Traps longer than one Ethernet frame, up to nearly the largest IPv4
+// datagram, arrive whole: one octet string binding of `octets`.
+TEST(TrapSession, LongTrapsArriveWhole) {
+  const size_t rows[] = {3000, 65000};
+  Session session = open_session();
+  ASSERT_TRUE(session);
+  RecordingObserver observer;
+  ASSERT_EQ(session->attach_observer(&observer), kKalOk);
+  Sender sender(port_of(session));
+  size_t n = 0;
+  for (const size_t octets : rows) {
+    SCOPED_TRACE(octets);
+    const std::string text(octets, 'x');
+    KalOwned<IKasSnmpPacket> trap(make_trap(static_cast<int32_t>(octets)));
+    ASSERT_TRUE(trap);
+    trap->get_target()->set_max_message_size(65507);
+    ASSERT_EQ(trap->get_pdu()->append_pair(
+                  kas_create_oid_from_text("1.3.6.1.4.1.61801.99.2.0"),
+                  kas_create_value_from_text(text.c_str(), kKasTagOctetString)),
+              kKalOk);
+    const Bytes bytes = encode(trap.get());
+    ASSERT_GT(bytes.size(), octets);
+    sender.send(bytes);
+    ASSERT_TRUE(observer.wait_for(++n));
+    const IKasVarBindList* list = observer.at(n - 1)->get_pdu()->get_bindings();
+    ASSERT_EQ(list->count(), 2u);
+    size_t length = 0;
+    const uint8_t* got = list->at(1)->get_value()->get_bytes(&length);
+    ASSERT_EQ(length, octets);
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(got), length), text);
+  }
+}
+
+// An observer ends its session from inside its notification: the call
+// returns, no other observer is called, the queued traps are released
+// undelivered, and both threads end by themselves (no self-join; leaks and
+// races are checked under the sanitizers).
+TEST(TrapSession, ReleasedFromInsideANotificationEndsCleanly) {
+  const size_t threads_before = WorkerThread::live_threads();
+  TrapSession* session = kas_create_trap_session(P::IPv4, 0);
+  ASSERT_NE(session, nullptr);
+  ASSERT_EQ(session->start(), kKalOk);
+  EXPECT_EQ(WorkerThread::live_threads(), threads_before + 2);
+  RecordingObserver ender, next;
+  ender.hold();
+  ender.set_during([&] { session->release(); });
+  ASSERT_EQ(session->attach_observer(&ender), kKalOk);
+  ASSERT_EQ(session->attach_observer(&next), kKalOk);
+  const uint16_t port = session->local_address()->get_port();
+  Sender sender(port);
+  for (int32_t seq = 0; seq < 5; ++seq) sender.send_trap(seq);
+  ASSERT_TRUE(ender.wait_for(1));
+  ASSERT_TRUE(eventually([&] { return session->invoker()->queued() == 4; }));
+  ender.let_go();  // release() runs now
+  ASSERT_TRUE(eventually(
+      [&] { return WorkerThread::live_threads() == threads_before; }));
+  EXPECT_EQ(ender.count(), 1u);
+  EXPECT_EQ(next.count(), 0u);
+  // The socket was closed: its port can be had again.
+  int rc = 1;
+  Session again(kas_create_trap_session(P::IPv4, port, &rc));
+  EXPECT_EQ(rc, kKalOk);
+}
+
 TEST(TrapSession, CancelWithoutTrafficTakesEffectWithinAboutASecond) {
   Session session = open_session();
   ASSERT_TRUE(session);
@@ -249,7 +313,7 @@ TEST(TrapSession, WhatIsNoSnmpV1TrapIsDroppedAndReceivingGoesOn) {
   Sender sender(port_of(session));
 
   sender.send(Bytes{0xde, 0xad, 0xbe, 0xef});
-  sender.send(Bytes(3000, 0x30));  // longer than the receive buffer
+  sender.send(Bytes(3000, 0x30));  // read whole, but no message
   KalOwned<IKasSnmpPacket> trap(make_trap(1));
   Bytes cut = encode(trap.get());
   cut.pop_back();

@@ -2,10 +2,17 @@
 // and the cancel flag.
 #include "transport/worker_thread.h"
 
+#include <atomic>
 #include <new>
 #include <system_error>
 
 #include "common/owned.h"
+
+namespace {
+
+std::atomic<size_t> g_live_threads{0};
+
+}  // namespace
 
 WorkerThread::~WorkerThread() {
   cancel();
@@ -35,24 +42,45 @@ int WorkerThread::create_thread() {
     alive_ = false;
     return kKalErrNoMemory;
   }
+  ++g_live_threads;
   std::lock_guard<std::mutex> state(lock_);
   id_ = thread_.get_id();
   return kKalOk;
 }
 
 void WorkerThread::thread_main() {
+  bool cancelled = false;
   {
     std::unique_lock<std::mutex> hold(lock_);
     changed_.wait(hold, [this] { return state_ != kCreated; });
-    if (cancel_) {
-      alive_ = false;
-      return;
-    }
+    cancelled = cancel_;
   }
-  run();
-  std::lock_guard<std::mutex> hold(lock_);
-  alive_ = false;
+  if (!cancelled) run();
+  void (*finish)(void*) = finish_;
+  void* arg = finish_arg_;
+  if (finish) {
+    // Ended from its own thread: the owner has let go, nobody joins.
+    std::lock_guard<std::mutex> hold(join_lock_);
+    thread_.detach();
+  }
+  {
+    std::lock_guard<std::mutex> hold(lock_);
+    alive_ = false;
+  }
+  if (finish) finish(arg);  // frees this object: touch no member after it
+  --g_live_threads;
 }
+
+int WorkerThread::end_on_own_thread(void (*finish)(void*), void* arg) {
+  if (!finish || finish_ || std::this_thread::get_id() != thread_id()) {
+    return kKalErrGeneral;
+  }
+  finish_ = finish;
+  finish_arg_ = arg;
+  return kKalOk;
+}
+
+size_t WorkerThread::live_threads() { return g_live_threads.load(); }
 
 int WorkerThread::start() {
   std::lock_guard<std::mutex> hold(lock_);

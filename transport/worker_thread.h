@@ -8,10 +8,16 @@
 // Suspension is cooperative: suspend() takes effect when run() next calls
 // checkpoint(), so a suspended thread never holds a lock that others wait
 // for. A thread cancelled before it was started ends without calling run().
+//
+// An object may be ended from its own thread (an observer ending its trap
+// session from inside a notification): run() then returns, the thread is
+// detached instead of joined, and a finisher frees the object on that thread
+// as the thread's last work (end_on_own_thread()).
 #ifndef TRANSPORT_WORKER_THREAD_H_
 #define TRANSPORT_WORKER_THREAD_H_
 
 #include <chrono>
+#include <cstddef>
 #include <condition_variable>
 #include <mutex>
 #include <thread>
@@ -54,6 +60,10 @@ class WorkerThread {
   // thread ended without running).
   bool is_alive() const;
   std::thread::id thread_id() const;
+  // Threads of the trap facility in this process that have not yet ended
+  // (a thread ended from inside a notification ends after its caller has
+  // returned; this tells when it is gone).
+  static size_t live_threads();
 
  protected:
   WorkerThread() = default;
@@ -74,6 +84,13 @@ class WorkerThread {
   // Waits up to `timeout` for the cancel flag; answers true when set.
   bool wait_for_cancel(std::chrono::milliseconds timeout);
 
+  // From the thread itself, while run() is active: once run() has returned,
+  // the thread detaches itself (nobody joins it) and calls finish(arg) as
+  // its last work; finish frees the object (through a destructor that no
+  // longer waits for this thread). Answers 0; kKalErrGeneral from another
+  // thread or when a finisher is already set.
+  int end_on_own_thread(void (*finish)(void*), void* arg);
+
  private:
   void thread_main();
 
@@ -86,6 +103,10 @@ class WorkerThread {
 
   std::mutex join_lock_;  // one joiner at a time
   std::thread thread_;
+
+  // Set and read on the thread itself only.
+  void (*finish_)(void*) = nullptr;
+  void* finish_arg_ = nullptr;
 };
 
 #endif  // TRANSPORT_WORKER_THREAD_H_
