@@ -79,3 +79,11 @@ int kas_netsnmp_map_result(int library_status, int snmp_errno) {
   if (library_status == kLibraryTimeout) return kKasErrTimeout;
   return kas_netsnmp_map_error(snmp_errno);
 }
+
+int kas_netsnmp_map_exchange(int library_status, int snmp_errno, unsigned refused_answers) {
+  const int status = kas_netsnmp_map_result(library_status, snmp_errno);
+  if (refused_answers > 0 && (status == kKasErrTimeout || status == kKasErrUndecodable)) {
+    return kKasErrV3Security;
+  }
+  return status;
+}

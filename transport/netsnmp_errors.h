@@ -20,4 +20,14 @@ int kas_netsnmp_map_error(int snmp_errno);
 // success, -203 for a time-out, otherwise kas_netsnmp_map_error(snmp_errno).
 int kas_netsnmp_map_result(int library_status, int snmp_errno);
 
+// The status of one exchange: kas_netsnmp_map_result, except that a
+// time-out or an undecodable answer becomes kKasErrV3Security (-214) when
+// `refused_answers` messages came in meanwhile that the library's own
+// security check refused (wrong digest, decryption error, unknown user,
+// unsupported level, outside the time window: its usmStats counters). That
+// is how an agent whose keys differ from ours shows itself when it sends
+// its Report authenticated with its own key, as pysnmp's agent does: the
+// library cannot verify the Report, drops it, and waits until the time-out.
+int kas_netsnmp_map_exchange(int library_status, int snmp_errno, unsigned refused_answers);
+
 #endif  // TRANSPORT_NETSNMP_ERRORS_H_

@@ -90,4 +90,30 @@ TEST(NetSnmpResultTest, SuccessAndTimeOutIgnoreTheErrorNumber) {
   EXPECT_EQ(kas_netsnmp_map_result(STAT_TIMEOUT, SNMPERR_BAD_SENDTO), kKasErrTimeout);
 }
 
+// A time-out or an undecodable answer after a message that the library's
+// security check refused is the agent telling us that our keys differ.
+TEST(NetSnmpResultTest, RefusedAnswersTurnTimeOutsIntoSecurityFailures) {
+  struct ExchangeRow {
+    int library_status;
+    int snmp_errno;
+    unsigned refused;
+    int status;
+  };
+  const ExchangeRow rows[] = {
+      {STAT_TIMEOUT, SNMPERR_TIMEOUT, 0, kKasErrTimeout},
+      {STAT_TIMEOUT, SNMPERR_TIMEOUT, 1, kKasErrV3Security},
+      {STAT_ERROR, SNMPERR_ASN_PARSE_ERR, 0, kKasErrUndecodable},
+      {STAT_ERROR, SNMPERR_ASN_PARSE_ERR, 2, kKasErrV3Security},
+      {STAT_ERROR, SNMPERR_AUTHENTICATION_FAILURE, 0, kKasErrV3Security},
+      {STAT_ERROR, SNMPERR_BAD_SENDTO, 1, kKasErrSend},
+      {STAT_SUCCESS, 0, 1, kKalOk},
+  };
+  for (const ExchangeRow& row : rows) {
+    SCOPED_TRACE(::testing::Message() << row.library_status << " " << row.snmp_errno << " "
+                                      << row.refused);
+    EXPECT_EQ(kas_netsnmp_map_exchange(row.library_status, row.snmp_errno, row.refused),
+              row.status);
+  }
+}
+
 }  // namespace

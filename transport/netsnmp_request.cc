@@ -66,6 +66,15 @@ snmp_pdu* make_probe_pdu() {
   return pdu;
 }
 
+// Incoming messages the library's USM has refused so far in this process.
+unsigned refused_so_far() {
+  unsigned total = 0;
+  for (int which = STAT_USM_STATS_START; which <= STAT_USM_STATS_END; ++which) {
+    total += snmp_get_statistic(which);
+  }
+  return total;
+}
+
 }  // namespace
 
 NetSnmpRequest::~NetSnmpRequest() {
@@ -180,12 +189,18 @@ int NetSnmpRequest::exchange() {
   if (!session_ || !request_) return STAT_ERROR;
   snmp_pdu* request = request_;
   request_ = nullptr;  // the library takes it, sent or not
-  return snmp_synch_response(session_, request, &response_);
+  const unsigned before = refused_so_far();
+  const int status = snmp_synch_response(session_, request, &response_);
+  refused_answers_ = refused_so_far() - before;
+  return status;
 }
 
 int NetSnmpRequest::exchange(KasNetSnmpCallback callback) {
   if (!session_ || !request_) return STAT_ERROR;
   snmp_pdu* request = request_;
   request_ = nullptr;
-  return snmp_synch_response_cb(session_, request, &response_, callback);
+  const unsigned before = refused_so_far();
+  const int status = snmp_synch_response_cb(session_, request, &response_, callback);
+  refused_answers_ = refused_so_far() - before;
+  return status;
 }

@@ -58,11 +58,18 @@ class NetSnmpRequest {
 
   snmp_session* session() const { return session_; }
   snmp_pdu* response() const { return response_; }
+  // Messages that came in during the last exchange and that the library's
+  // security check refused (its usmStats counters: unsupported level, not
+  // in time window, unknown user, unknown engine ID, wrong digest,
+  // decryption error). Counted under the library's process-wide lock, so
+  // they are this exchange's.
+  unsigned refused_answers() const { return refused_answers_; }
 
  private:
   snmp_session* session_ = nullptr;
   snmp_pdu* request_ = nullptr;
   snmp_pdu* response_ = nullptr;
+  unsigned refused_answers_ = 0;
 };
 
 #endif  // TRANSPORT_NETSNMP_REQUEST_H_

@@ -334,7 +334,7 @@ int send_sync_internal(IKasPdu* pdu, IKasSnmpTarget* target) {
   int mapped = kKalOk;
   if (library_status != STAT_SUCCESS) {
     const int snmp_errno = kas_netsnmp_log_error("snmp_synch_response", request->session());
-    mapped = kas_netsnmp_map_result(library_status, snmp_errno);
+    mapped = kas_netsnmp_map_exchange(library_status, snmp_errno, request->refused_answers());
     // A failed exchange is never answered as success.
     if (mapped == kKalOk) mapped = kKasErrV3Unmapped;
   }

@@ -1,6 +1,8 @@
-// The SNMPv3 session against Net-SNMP's own agent (snmpd) on a loopback address of
+// The SNMPv3 session against Net-SNMP's own agent (snmpd) on a loopback
+// address of its own (127.0.8.x, or the block that ZEL_V3_AGENT_NET names)
 // with one user per security level and protocol: gets, walks, a set, the
-// failures the agent answers (wrong pass phrase, unknown user), a silent
+// failures the agent answers (wrong pass phrase, unknown user; one table of
+// security failures against snmpd and snmpsimd users), a silent
 // agent, settings refused before anything is sent, engine-ID discovery and
 // the broadcast query aimed at one agent, the dispatcher's routing, and
 // four threads at once.
@@ -13,6 +15,8 @@
 #include <atomic>
 #include <clocale>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -22,6 +26,7 @@
 #include "log/log_config.h"
 #include "snmp/packet.h"
 #include "testing/snmpd_agent.h"
+#include "testing/snmpsim_agent.h"
 #include "transport/netsnmp_library.h"
 #include "transport/session_dispatcher.h"
 #include "transport/v3_request_session.h"
@@ -35,6 +40,15 @@ using zeltest::oid_at;
 using zeltest::text_at;
 using zeltest::UsmSettings;
 
+// The first three parts of the loopback addresses the agents listen on
+// (127.0.8 unless ZEL_V3_AGENT_NET names another block, so that suites run
+// side by side keep apart).
+std::string agent_net() {
+  const char* net = getenv("ZEL_V3_AGENT_NET");
+  return net && *net ? net : "127.0.8";
+}
+std::string agent_at(int host) { return agent_net() + "." + std::to_string(host); }
+
 // ctest runs every test case in its own process, possibly in parallel, and
 // two snmpd on one address would fight over the port: each process serves
 // its agent on an address of its own, from the position (among all
@@ -47,11 +61,11 @@ const char* agent_address() {
       const ::testing::TestSuite& suite = *unit.GetTestSuite(i);
       for (int j = 0; j < suite.total_test_count(); ++j, ++position) {
         if (suite.GetTestInfo(j)->should_run()) {
-          return "127.0.8." + std::to_string(10 + position % 240);
+          return agent_at(10 + position % 240);
         }
       }
     }
-    return std::string("127.0.8.1");
+    return agent_at(1);
   }();
   return address.c_str();
 }
@@ -239,10 +253,83 @@ TEST_F(V3AgentTest, WrongPrivacyPassPhraseIsASecurityFailure) {
   EXPECT_TRUE(rc == kKasErrV3Security || rc == kKasErrTimeout) << rc;
 }
 
+// A user of snmpsimd (pysnmp's agent), which answers some security
+// failures differently from snmpd.
+const UsmSettings kSimMd5Des{"simuser", 2, 1, 1, "simauthpass", "simprivpass"};
+
+enum class Agent { kSnmpd, kSnmpsim };
+
+struct V3FailureRow {
+  const char* name;
+  Agent agent;
+  UsmSettings settings;
+  int expected;
+};
+
+// What each agent tells the library when the security settings do not fit,
+// and the status a get answers. snmpd answers with a Report at
+// noAuthNoPriv, which the library turns into its error number. snmpsimd
+// authenticates (and encrypts) its Report with the user's real keys: the
+// library cannot verify it and drops it, counting a wrong digest, and only
+// that count tells the failure from silence. An agent that cannot decrypt a
+// request (wrong privacy pass phrase; DES and AES carry no check of their
+// own) sees a ScopedPDU that does not parse and drops it without a Report:
+// nothing tells that from a lost datagram, so it stays a time-out.
+// snmpsimd also drops the requests of unknown users without a Report.
+TEST_F(V3AgentTest, SecurityFailuresAnswerTheirStatus) {
+  constexpr int kSecurity = kKasErrV3Security;
+  const V3FailureRow rows[] = {
+      {"snmpd: wrong auth pass phrase", Agent::kSnmpd,
+       {"md5user", 1, 1, 0, "wrongpassphrase", ""}, kSecurity},
+      {"snmpd: wrong auth protocol", Agent::kSnmpd,
+       {"md5user", 1, 2, 0, "md5passphrase", ""}, kSecurity},
+      {"snmpd: wrong priv pass phrase", Agent::kSnmpd,
+       {"desuser", 2, 1, 1, "despassphrase", "wrongprivpass"}, kKasErrTimeout},
+      {"snmpd: unknown user", Agent::kSnmpd,
+       {"nobodyhere", 1, 1, 0, "md5passphrase", ""}, kSecurity},
+      {"snmpd: authPriv for an authNoPriv user", Agent::kSnmpd,
+       {"md5user", 2, 1, 1, "md5passphrase", "someprivpass"}, kSecurity},
+      {"snmpsimd: wrong auth pass phrase", Agent::kSnmpsim,
+       {"simuser", 2, 1, 1, "wrongauthpass", "simprivpass"}, kSecurity},
+      {"snmpsimd: wrong auth protocol", Agent::kSnmpsim,
+       {"simuser", 2, 2, 1, "simauthpass", "simprivpass"}, kSecurity},
+      {"snmpsimd: wrong priv pass phrase", Agent::kSnmpsim,
+       {"simuser", 2, 1, 1, "simauthpass", "wrongprivpass"}, kKasErrTimeout},
+      {"snmpsimd: unknown user", Agent::kSnmpsim,
+       {"nobodyhere", 2, 1, 1, "simauthpass", "simprivpass"}, kKasErrTimeout},
+      {"snmpsimd: authNoPriv for an authPriv user", Agent::kSnmpsim,
+       {"simuser", 1, 1, 0, "simauthpass", ""}, kSecurity},
+  };
+  zeltest::SnmpsimAgent sim;
+  const std::string sim_address = agent_at(5);
+  bool have_sim = zeltest::have_snmpsimd();
+  std::string sim_dir;
+  if (have_sim) {
+    sim_dir = zeltest::make_temp_dir("snmpsim-v3-fail");
+    std::ofstream(sim_dir + "/public.snmprec") << "1.3.6.1.2.1.1.1.0|4|printer\n";
+    std::string error;
+    have_sim = sim.start(sim_address, sim_dir, "public", &error,
+                         {"--v3-user=" + kSimMd5Des.name, "--v3-auth-key=" + kSimMd5Des.auth_pass,
+                          "--v3-auth-proto=MD5", "--v3-priv-key=" + kSimMd5Des.priv_pass,
+                          "--v3-priv-proto=DES"});
+    EXPECT_TRUE(have_sim) << error;
+  }
+  for (const V3FailureRow& row : rows) {
+    SCOPED_TRACE(row.name);
+    if (row.agent == Agent::kSnmpsim && !have_sim) continue;
+    const std::string address = row.agent == Agent::kSnmpd ? agent_address() : sim_address;
+    KalOwned<IKasUsmTarget> target(make_usm_target(row.settings, address, 161, 300, 0));
+    KalOwned<IKasPdu> pdu(make_request(0, {kSysDescr}));
+    EXPECT_EQ(session_->send_sync(pdu.get(), target.get()), row.expected);
+  }
+  sim.stop();
+  if (!sim_dir.empty()) std::filesystem::remove_all(sim_dir);
+}
+
 TEST_F(V3AgentTest, SilentAgentTimesOut) {
-  SilentAgent silent("127.0.8.2");
+  SilentAgent silent(agent_at(2).c_str());
   ASSERT_TRUE(silent.ok());
-  KalOwned<IKasUsmTarget> target(make_usm_target(kSha, "127.0.8.2", 161, 100, 1));
+  KalOwned<IKasUsmTarget> target(make_usm_target(kSha, agent_at(2), 161, 100, 1));
   KalOwned<IKasPdu> pdu(make_request(0, {kSysDescr}));
   EXPECT_EQ(session_->send_sync(pdu.get(), target.get()), kKasErrTimeout);
   // The engine-ID discovery went out once per try.
@@ -365,8 +452,8 @@ TEST(V3EngineIdProbe, MatchesNetSnmpsOwnProbe) {
 }
 
 TEST_F(V3AgentTest, EngineIdDiscoveryWithNobodyAnsweringIsEmpty) {
-  SilentAgent silent("127.0.8.4");
-  KalOwned<IKasUsmTarget> target(make_usm_target(kSha, "127.0.8.4", 161, 100, 1));
+  SilentAgent silent(agent_at(4).c_str());
+  KalOwned<IKasUsmTarget> target(make_usm_target(kSha, agent_at(4), 161, 100, 1));
   KalOwned<IKasSnmpPacketList> collector(kas_create_packet_list());
   NetSnmpLibraryScope library;
   EXPECT_EQ(kas_v3::get_engine_id_broad_cast(target.get(), collector.get()), kKalOk);
