@@ -233,7 +233,8 @@ TEST(TrapSession, LongTrapsArriveWhole) {
   }
 }
 
-// An observer ends its session from inside its notification: the call
+// An observer ends its session from inside its notification while the
+// queue is full and the receiving thread waits for a slot: the call
 // returns, no other observer is called, the queued traps are released
 // undelivered, and both threads end by themselves (no self-join; leaks and
 // races are checked under the sanitizers).
@@ -249,10 +250,18 @@ TEST(TrapSession, ReleasedFromInsideANotificationEndsCleanly) {
   ASSERT_EQ(session->attach_observer(&ender), kKalOk);
   ASSERT_EQ(session->attach_observer(&next), kKalOk);
   const uint16_t port = session->local_address()->get_port();
+  const ObserverInvoker* invoker = session->invoker();
   Sender sender(port);
-  for (int32_t seq = 0; seq < 5; ++seq) sender.send_trap(seq);
+  sender.send_trap(0);
   ASSERT_TRUE(ender.wait_for(1));
-  ASSERT_TRUE(eventually([&] { return session->invoker()->queued() == 4; }));
+  for (int32_t seq = 1; seq <= 201; ++seq) {
+    sender.send_trap(seq);
+    if (seq % 20 == 0) {
+      ASSERT_TRUE(eventually(
+          [&] { return invoker->queued() == static_cast<size_t>(seq); }));
+    }
+  }
+  ASSERT_TRUE(eventually([&] { return invoker->waiting_posts() == 1; }));
   ender.let_go();  // release() runs now
   ASSERT_TRUE(eventually(
       [&] { return WorkerThread::live_threads() == threads_before; }));

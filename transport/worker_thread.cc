@@ -31,18 +31,20 @@ int WorkerThread::create_thread() {
     cancel_ = false;
     alive_ = true;
   }
+  ++g_live_threads;  // before the thread can end and count itself off
   try {
     thread_ = std::thread(&WorkerThread::thread_main, this);
   } catch (const std::system_error&) {
+    --g_live_threads;
     std::lock_guard<std::mutex> state(lock_);
     alive_ = false;
     return kKalErrNoMemory;
   } catch (const std::bad_alloc&) {
+    --g_live_threads;
     std::lock_guard<std::mutex> state(lock_);
     alive_ = false;
     return kKalErrNoMemory;
   }
-  ++g_live_threads;
   std::lock_guard<std::mutex> state(lock_);
   id_ = thread_.get_id();
   return kKalOk;
