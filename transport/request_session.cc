@@ -5,6 +5,7 @@
 #include "transport/request_session.h"
 
 #include <cstdint>
+#include <cstring>
 
 #include "common/network_address.h"
 #include "common/owned.h"
@@ -38,6 +39,22 @@ size_t measure_message(const IKasPdu* pdu, IKasSnmpTarget* target) {
   const int rc = kas_codec_service()->encode(pdu, target, scratch.get());
   target->set_max_message_size(limit);
   return rc == kKalOk ? message_length(scratch.get()) : 0;
+}
+
+// As IKalNetworkAddress::equals, but the usual case (the answer comes from
+// the destination as written) is settled without the address service, which
+// makes two texts per comparison.
+bool same_address(const IKalNetworkAddress* source,
+                  const IKalNetworkAddress* destination) {
+  const char* a = source->text();
+  const char* b = destination->text();
+  if (a && b && std::strcmp(a, b) == 0 &&
+      source->get_protocol() == destination->get_protocol() &&
+      (destination->get_port() == 0 ||
+       destination->get_port() == source->get_port())) {
+    return true;
+  }
+  return source->equals(destination);
 }
 
 size_t ceil_div(size_t a, size_t b) { return a / b + (a % b != 0 ? 1 : 0); }
@@ -195,7 +212,7 @@ void RequestSession::settle_destination(IKasSnmpTarget* target,
                                         IKalNetworkAddress* from) {
   KalOwned<IKalNetworkAddress> source(from);
   const IKalNetworkAddress* destination = target->get_address();
-  if (!source || source->equals(destination)) return;
+  if (!source || same_address(source.get(), destination)) return;
   // A multi-homed agent may answer from another interface: the answer is
   // taken, but it must not steer later requests (and their community) to
   // whoever answered. Only a request to a group address learns its agent
