@@ -16,6 +16,7 @@
 #include "transport/netsnmp_convert.h"
 #include "transport/netsnmp_errors.h"
 #include "transport/netsnmp_library.h"
+#include "transport/request_id.h"
 #include "transport/usm_settings.h"
 
 namespace {
@@ -123,6 +124,10 @@ int NetSnmpRequest::build(const IKasPdu* pdu) {
     return kKalErrNoMemory;
   }
   request_->reqid = pdu->get_request_id();
+  // The message ID, which the library matches SNMPv3 answers by, comes from
+  // the same unpredictable counter (the library's own is seeded from the
+  // time of day).
+  request_->msgid = static_cast<long>(kas_draw_request_id());
   const IKasVarBindList* bindings = pdu->get_bindings();
   const size_t count = bindings ? bindings->count() : 0;
   oid name[kOidBufferArcs];

@@ -5,6 +5,7 @@
 #include "transport/request_session.h"
 
 #include <cstdint>
+#include <cstring>
 
 #include "common/network_address.h"
 #include "common/owned.h"
@@ -15,6 +16,7 @@
 #include "snmp/pdu.h"
 #include "snmp/target.h"
 #include "transport/datagram_socket.h"
+#include "transport/group_address.h"
 #include "transport/request_id.h"
 #include "transport/socket_api.h"
 
@@ -39,6 +41,22 @@ size_t measure_message(const IKasPdu* pdu, IKasSnmpTarget* target) {
   return rc == kKalOk ? message_length(scratch.get()) : 0;
 }
 
+// As IKalNetworkAddress::equals, but the usual case (the answer comes from
+// the destination as written) is settled without the address service, which
+// makes two texts per comparison.
+bool same_address(const IKalNetworkAddress* source,
+                  const IKalNetworkAddress* destination) {
+  const char* a = source->text();
+  const char* b = destination->text();
+  if (a && b && std::strcmp(a, b) == 0 &&
+      source->get_protocol() == destination->get_protocol() &&
+      (destination->get_port() == 0 ||
+       destination->get_port() == source->get_port())) {
+    return true;
+  }
+  return source->equals(destination);
+}
+
 size_t ceil_div(size_t a, size_t b) { return a / b + (a % b != 0 ? 1 : 0); }
 
 int clamp_count(size_t n) {
@@ -57,6 +75,7 @@ RequestSession* kas_create_request_session(int* pStatus) {
 RequestSession::~RequestSession() {
   if (socket_) socket_->release();
   if (request_buffer_) request_buffer_->release();
+  if (answer_target_) answer_target_->release();
 }
 
 void RequestSession::release() { delete this; }
@@ -162,6 +181,10 @@ int RequestSession::_send_and_receive(IKasPdu* pdu, IKasSnmpTarget* target,
     request_buffer_ = kas_create_message_buffer(&rc);
     if (!request_buffer_) return rc;
   }
+  if (!answer_target_) {
+    answer_target_ = kas_create_target(kKasTargetCommunity, &rc);
+    if (!answer_target_) return rc;
+  }
   IKasMessageBuffer* request = request_buffer_;
   rc = encode_request(pdu, target, request, pFragments);
   if (rc != kKalOk) return rc;
@@ -174,22 +197,38 @@ int RequestSession::_send_and_receive(IKasPdu* pdu, IKasSnmpTarget* target,
   int status = kKasErrTimeout;
   IKalNetworkAddress* from = nullptr;
   for (int64_t attempt = 0; attempt < int64_t{retries} + 1; ++attempt) {
-    status = try_once(static_cast<int>(attempt), request,
-                      target->get_address(), pdu, timeout, &from);
+    status = try_once(static_cast<int>(attempt), request, target, pdu, &from);
     if (status != kKasErrTimeout && status != kKasErrOtherRequest &&
         status != kKasErrUndecodable) {
       break;
     }
   }
-  if (status == kKalOk) target->adopt_address(from);
+  if (status == kKalOk) settle_destination(target, from);
   if (status == kKasErrTooBig) *pFragments = 2;
   return status;
 }
 
+void RequestSession::settle_destination(IKasSnmpTarget* target,
+                                        IKalNetworkAddress* from) {
+  KalOwned<IKalNetworkAddress> source(from);
+  const IKalNetworkAddress* destination = target->get_address();
+  if (!source || same_address(source.get(), destination)) return;
+  // A multi-homed agent may answer from another interface: the answer is
+  // taken, but it must not steer later requests (and their community) to
+  // whoever answered. Only a request to a group address learns its agent
+  // from the answer.
+  const bool group = kas_is_group_address(destination);
+  kal_log(kKalModuleSnmp, kKalLogWarn,
+          "_send_and_receive(): answer from %s, request sent to %s%s.",
+          printable(source->text()), printable(destination->text()),
+          group ? "" : " (destination kept)");
+  if (group) target->adopt_address(source.detach());
+}
+
 int RequestSession::try_once(int attempt, IKasMessageBuffer* request,
-                             const IKalNetworkAddress* destination,
-                             IKasPdu* pdu, int32_t timeout_ms,
+                             const IKasSnmpTarget* target, IKasPdu* pdu,
                              IKalNetworkAddress** ppFrom) {
+  const IKalNetworkAddress* destination = target->get_address();
   kal_log(kKalModuleSnmp, kKalLogDebug,
           "_send_and_receive(): try %d, destination=%s", attempt,
           printable(destination ? destination->text() : nullptr));
@@ -197,10 +236,12 @@ int RequestSession::try_once(int attempt, IKasMessageBuffer* request,
   const int rc =
       socket_->send(request->data(), message_length(request), destination);
   if (rc != kKalOk) return rc;
-  return wait_for_response(pdu, timeout_ms, ppFrom);
+  return wait_for_response(pdu, target->get_version(), target->get_timeout(),
+                           ppFrom);
 }
 
-int RequestSession::wait_for_response(IKasPdu* pdu, int32_t timeout_ms,
+int RequestSession::wait_for_response(IKasPdu* pdu, int32_t version,
+                                      int32_t timeout_ms,
                                       IKalNetworkAddress** ppFrom) {
   *ppFrom = nullptr;
   // A time-out of 0 or less leaves no time to wait: the window is a single
@@ -226,7 +267,7 @@ int RequestSession::wait_for_response(IKasPdu* pdu, int32_t timeout_ms,
     kal_log(kKalModuleSnmp, kKalLogDebug,
             "_send_and_receive(): receive from %s", printable(source->text()));
     CKasMessageView raw(receive_buffer_, got);
-    rc = check_and_decode(&raw, pdu);
+    rc = check_and_decode(&raw, pdu, version, answer_target_);
     if (rc == kKasErrTooBig) {
       kal_log(kKalModuleSnmp, kKalLogDebug,
               "_send_and_receive(): receive packet is too big.");
@@ -271,13 +312,32 @@ namespace {
 
 // Decodes `raw` into a PDU of its own (*answer; null when none could be
 // made): a datagram that fails half-way must not leave half an answer in the
-// caller's request.
-int decode_alone(IKasMessageBuffer* raw, KalOwned<IKasPdu>* answer) {
+// caller's request. `target` (null: a temporary) receives the message's
+// version and community.
+int decode_alone(IKasMessageBuffer* raw, IKasSnmpTarget* target,
+                 KalOwned<IKasPdu>* answer) {
   int rc = kKalOk;
   answer->reset(kas_create_pdu(&rc));
   if (!*answer) return rc;
-  return kas_codec_service()->decode(raw, answer->get(), nullptr,
+  return kas_codec_service()->decode(raw, answer->get(), target,
                                      kKasTargetCommunity);
+}
+
+// True when the decoder got as far as the PDU type (the version is read
+// before it) and the datagram is no Response in a message of `version`:
+// whatever its request ID, it answers nothing we sent (a request echoed
+// back, a Report, a Trap, or an answer in another version).
+bool other_kind_of_message(const IKasPdu* answer, const IKasSnmpTarget* target,
+                           int32_t version) {
+  const int type = answer->get_type();
+  if (type == kKasPduNone || type < 0) return false;
+  if (type == kKasPduResponse && target->get_version() == version) return false;
+  kal_log(kKalModuleSnmp, kKalLogDebug,
+          "[RequestSession::check_received_raw_packet] not an answer: pdu "
+          "type %d, version %d (request id %d).",
+          type, static_cast<int>(target->get_version()),
+          static_cast<int>(answer->get_request_id()));
+  return true;
 }
 
 }  // namespace
@@ -293,14 +353,27 @@ int RequestSession::check_received_raw_packet(const IKasPdu* pdu,
   return match_answer(pdu, request_id, error_status);
 }
 
-int RequestSession::check_and_decode(IKasMessageBuffer* raw, IKasPdu* pdu) {
+int RequestSession::check_and_decode(IKasMessageBuffer* raw, IKasPdu* pdu,
+                                     int32_t version,
+                                     IKasSnmpTarget* answer_target) {
   if (!raw || !pdu) return kKalErrInvalidArg;
+  int rc = kKalOk;
+  KalOwned<IKasSnmpTarget> temporary;
+  if (!answer_target) {
+    temporary.reset(kas_create_target(kKasTargetCommunity, &rc));
+    if (!temporary) return rc;
+    answer_target = temporary.get();
+  }
+  answer_target->set_version(kKasVersionNone);
   // The answer is read once: decoded whole, then its header is checked. Only
   // a datagram that does not decode is read again, header alone, so that it
   // is judged as check_received_raw_packet judges it (another request, a
-  // tooBig answer, or no SNMP message at all).
+  // tooBig answer, or no SNMP message at all). The PDU type and the version
+  // are judged first, from what the decoder read, also when it failed later.
   KalOwned<IKasPdu> answer;
-  int rc = decode_alone(raw, &answer);
+  rc = decode_alone(raw, answer_target, &answer);
+  if (answer && other_kind_of_message(answer.get(), answer_target, version))
+    return kKasErrOtherRequest;
   if (rc != kKalOk) {
     if (!answer) return rc;
     raw->set_data(raw->base());
@@ -324,7 +397,7 @@ void RequestSession::take_answer(IKasPdu* answer, IKasPdu* pdu) {
 int RequestSession::decode_response(IKasMessageBuffer* raw, IKasPdu* pdu) {
   if (!raw || !pdu) return kKalErrInvalidArg;
   KalOwned<IKasPdu> answer;
-  const int rc = decode_alone(raw, &answer);
+  const int rc = decode_alone(raw, nullptr, &answer);
   if (rc != kKalOk) return rc;
   take_answer(answer.get(), pdu);
   return kKalOk;

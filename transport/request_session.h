@@ -59,8 +59,14 @@ class RequestSession final : public IKasRequestSession {
   // datagram was dropped; kKasErrTooLarge when a request cannot be split to
   // fit; kKasErrCannotSplit when one binding is still too big; kKalErrGeneral
   // for bindings left over after a split; the send, receive and codec
-  // failures. After 0 the target's destination is the address that
-  // answered. When a split request fails, `pdu` is left without bindings.
+  // failures. An answer must carry the request's ID, the Response PDU type
+  // and the target's version; any other datagram is dropped. An answer from
+  // another address than the destination is taken (multi-homed agents answer
+  // from another interface) and logged at Warn; it becomes the target's
+  // destination only when the request went to a broadcast or multicast
+  // address (transport/group_address.h): a unicast destination stays the one
+  // the caller gave. When a split request fails, `pdu` is left without
+  // bindings.
   int send_sync(IKasPdu* pdu, IKasSnmpTarget* target) override;
   int send_sync(IKasSnmpPacket* packet) override;
   // See transport/broadcast_request.h. Answers 0 with a new list in *ppList
@@ -109,19 +115,21 @@ class RequestSession final : public IKasRequestSession {
   // ceil(L / M) when L > M; else 2 when k == n, otherwise ceil(n / k).
   static int fragments_for(size_t n, size_t k, size_t length, size_t max_size);
 
-  // Try number `attempt`: sends the encoded request to `destination`, then
-  // waits (wait_for_response). Answers the send failure or the wait's result.
+  // Try number `attempt`: sends the encoded request to the target's
+  // destination, then waits (wait_for_response) for an answer of the
+  // target's version for the target's time-out. Answers the send failure or
+  // the wait's result.
   int try_once(int attempt, IKasMessageBuffer* request,
-               const IKalNetworkAddress* destination, IKasPdu* pdu,
-               int32_t timeout_ms, IKalNetworkAddress** ppFrom);
+               const IKasSnmpTarget* target, IKasPdu* pdu,
+               IKalNetworkAddress** ppFrom);
   // One window of `timeout_ms`: receives datagrams until one answers `pdu`
-  // or the window closes. A time-out of 0 or less still polls once, with no
+  // in a message of `version` (check_and_decode) or the window closes. A time-out of 0 or less still polls once, with no
   // wait. Answers 0 with the response decoded into `pdu` and *ppFrom the
   // answering address (the caller owns it); kKasErrTimeout when the window
   // closed while waiting; kKasErrOtherRequest / kKasErrUndecodable when it
   // closed right after dropping such a datagram; kKasErrTooBig; a receive
   // failure; a decode failure other than kKasErrUndecodable.
-  int wait_for_response(IKasPdu* pdu, int32_t timeout_ms,
+  int wait_for_response(IKasPdu* pdu, int32_t version, int32_t timeout_ms,
                         IKalNetworkAddress** ppFrom);
 
   // Reads the request ID and error-status of the datagram `raw`. Answers 0
@@ -134,14 +142,18 @@ class RequestSession final : public IKasRequestSession {
   // bindings become the answer's. `pdu` is left as it was when decoding
   // fails. 0, kKasErrUndecodable, kKalErrNoMemory, the codec's failure.
   static int decode_response(IKasMessageBuffer* raw, IKasPdu* pdu);
-  // What the wait does with each datagram, reading it once: decodes `raw`;
-  // when it answers `pdu` (its request ID) and is no tooBig answer, it
-  // becomes `pdu`'s answer as decode_response makes it. Answers as
-  // check_received_raw_packet and then decode_response would, one after the
-  // other: kKasErrOtherRequest, kKasErrTooBig and a header that does not
-  // read come first, then the decode failure; `pdu` is left as it was on
-  // every failure.
-  static int check_and_decode(IKasMessageBuffer* raw, IKasPdu* pdu);
+  // What the wait does with each datagram, reading it once: decodes `raw`
+  // (its version and community into `answer_target`, a lent community target
+  // kept for this; null: a temporary one); when it answers `pdu` (its request
+  // ID, the Response PDU type, a message of `version`) and is no tooBig
+  // answer, it becomes `pdu`'s answer as decode_response makes it. Answers
+  // as check_received_raw_packet and then decode_response would, one after
+  // the other, except that a datagram of another PDU type or version is
+  // kKasErrOtherRequest whatever its ID: kKasErrOtherRequest, kKasErrTooBig
+  // and a header that does not read come first, then the decode failure;
+  // `pdu` is left as it was on every failure.
+  static int check_and_decode(IKasMessageBuffer* raw, IKasPdu* pdu,
+                              int32_t version, IKasSnmpTarget* answer_target);
 
   // Moves the bindings of `pdu` into `count` new PDUs with its header: the
   // first n mod count pieces get one binding more than the others. On 0
@@ -156,19 +168,28 @@ class RequestSession final : public IKasRequestSession {
   int fragment_process(IKasPdu* pdu, IKasSnmpTarget* target, int count);
   // Merges answered pieces into `parent`: the first piece's type, the first
   // non-zero error-status with its error-index offset by the bindings of the
-  // pieces before it, and all bindings in order. 0, kKalErrInvalidArg,
-  // kKalErrNoMemory.
+  // pieces before it, and all bindings in order. An error-index that names
+  // none of its piece's bindings becomes 0 (the error-status is kept).
+  // 0, kKalErrInvalidArg, kKalErrNoMemory.
   static int merge_pieces(IKasPdu* parent, IKasPduList* pieces);
 
  private:
   // Moves the type, request ID, error fields and bindings of `answer` into
   // `pdu`.
   static void take_answer(IKasPdu* answer, IKasPdu* pdu);
+  // After an answered exchange: logs an answer from another address than the
+  // destination, and makes it the destination when the request went to a
+  // group address. Takes over `from`.
+  static void settle_destination(IKasSnmpTarget* target,
+                                 IKalNetworkAddress* from);
 
   DataGramSocket* socket_ = nullptr;
   // The encoded request, kept for every exchange of the session (made on
   // first need).
   IKasMessageBuffer* request_buffer_ = nullptr;
+  // Receives the version and community of each decoded datagram (made on
+  // first need, like request_buffer_).
+  IKasSnmpTarget* answer_target_ = nullptr;
   // What send_sync opened socket_ for; reusable_ is false for a socket of
   // open_socket's other callers (broadcasts) and after a failed exchange.
   bool reusable_ = false;

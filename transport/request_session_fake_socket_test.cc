@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "common/owned.h"
+#include "log/capture_output.h"
 #include "snmp/codec_buffer.h"
 #include "snmp/codec_service.h"
 #include "transport/request_session.h"
@@ -27,6 +28,11 @@ struct Fake {
   uint32_t tick = 0;
   uint32_t tick_step = 0;
   int32_t id_delta = 1;  // stray answers: the sent request ID plus this
+  // The first datagram of fake_recvfrom_first_then_answer.
+  const char* first_source = nullptr;
+  int first_type = kKasPduResponse;
+  int first_version = kKasVersion2c;
+  int32_t first_error = 0;
 };
 Fake g_fake;
 
@@ -53,11 +59,11 @@ uint32_t fake_tick() {
   return now;
 }
 
-// Encodes ANSWER into the receive buffer as if it came from 127.0.4.30:161;
-// -1 when that fails.
-long reply_from_agent(const IKasPdu* answer, void* buffer, size_t capacity, sockaddr* from,
-                      uint32_t* from_length) {
-  KalOwned<IKasSnmpTarget> target(make_target("127.0.4.30", 161, 0, 0));
+// Encodes ANSWER in a message of `version` into the receive buffer as if it
+// came from source:161; -1 when that fails.
+long reply_from(const char* source, int version, const IKasPdu* answer, void* buffer,
+                size_t capacity, sockaddr* from, uint32_t* from_length) {
+  KalOwned<IKasSnmpTarget> target(make_target(source, 161, 0, 0, version));
   KalOwned<IKasMessageBuffer> out(kas_create_message_buffer());
   if (!target || !out ||
       kas_codec_service()->encode(answer, target.get(), out.get()) != kKalOk) {
@@ -66,11 +72,50 @@ long reply_from_agent(const IKasPdu* answer, void* buffer, size_t capacity, sock
   const size_t n = static_cast<size_t>(out->base() + out->size() - out->data());
   if (n > capacity) return -1;
   std::memcpy(buffer, out->data(), n);
-  KalSockAddr source{};
-  NKalSocketAPI::ipv4_to_sockaddr("127.0.4.30", 161, &source);
-  std::memcpy(from, source.bytes, source.length);
-  *from_length = source.length;
+  KalSockAddr address{};
+  NKalSocketAPI::ipv4_to_sockaddr(source, 161, &address);
+  std::memcpy(from, address.bytes, address.length);
+  *from_length = address.length;
   return static_cast<long>(n);
+}
+
+long reply_from_agent(const IKasPdu* answer, void* buffer, size_t capacity, sockaddr* from,
+                      uint32_t* from_length) {
+  return reply_from("127.0.4.30", kKasVersion2c, answer, buffer, capacity, from, from_length);
+}
+
+// The request ID of the last request sent (0 when it does not read).
+int32_t last_sent_id() {
+  CKasMessageView sent(g_fake.last_sent.data(), g_fake.last_sent.size());
+  int32_t status = 0, id = 0;
+  kas_codec_service()->peek(&sent, &status, &id, kKasTargetCommunity);
+  return id;
+}
+
+// First the datagram the fake describes (from first_source, the sent ID plus
+// id_delta, first_type, first_version, first_error), then the answer to the
+// last request from 127.0.20.10, then nothing.
+long fake_recvfrom_first_then_answer(int, void* buffer, size_t capacity, int, sockaddr* from,
+                                     uint32_t* from_length) {
+  ++g_fake.receives;
+  if (g_fake.receives > 2) return -1;
+  const bool first = g_fake.receives == 1;
+  // Our encoder writes no SNMPv2-Trap: a Response whose PDU tag becomes
+  // 0xA7 below.
+  const bool trap = first && g_fake.first_type == kKasPduTrap;
+  KalOwned<IKasPdu> answer(
+      make_pdu(first && !trap ? g_fake.first_type : kKasPduResponse, 1));
+  answer->set_request_id(static_cast<int32_t>(static_cast<uint32_t>(last_sent_id()) +
+                                              static_cast<uint32_t>(first ? g_fake.id_delta : 0)));
+  if (first) answer->set_error_status(g_fake.first_error);
+  const long n = reply_from(first ? g_fake.first_source : "127.0.20.10",
+                            first ? g_fake.first_version : kKasVersion2c, answer.get(), buffer,
+                            capacity, from, from_length);
+  // Short lengths throughout: 30 L, version 02 01 v, community 04 06
+  // "public", then the PDU tag at offset 13.
+  uint8_t* octets = static_cast<uint8_t*>(buffer);
+  if (trap && n > 13 && octets[13] == 0xA2) octets[13] = 0xA7;
+  return n;
 }
 
 // Answers the last request sent with another request ID.
@@ -179,7 +224,77 @@ TEST_F(SessionFakeSocket, MatchingAnswerFromTheScriptIsTaken) {
   KalOwned<IKasPdu> pdu(make_pdu(kKasPduGet, 1));
   ASSERT_EQ(session->send_sync(pdu.get(), target.get()), kKalOk);
   EXPECT_EQ(pdu->get_type(), kKasPduResponse);
-  EXPECT_STREQ(target->get_address()->text(), "127.0.4.30");
+  EXPECT_STREQ(target->get_address()->text(), "127.0.4.31") << "a unicast destination is kept";
+}
+
+// Which datagrams answer a request, and where the next request goes. A
+// datagram that answers nothing is dropped and the same window goes on: the
+// answer that follows it (from 127.0.20.10) is taken.
+TEST_F(SessionFakeSocket, OnlyAMatchingResponseIsTakenAndOnlyABroadcastLearnsItsAgent) {
+  const char* const unicast = "127.0.20.10";
+  const char* const broadcast = "255.255.255.255";
+  const char* const other = "127.0.20.11";
+  const struct {
+    const char* name;
+    const char* destination;
+    const char* source;
+    int32_t id_delta;
+    int type;
+    int version;
+    int32_t error;
+    bool accepted;
+    int rc;
+    const char* destination_after;
+  } rows[] = {
+      {"the answer", unicast, unicast, 0, kKasPduResponse, kKasVersion2c, 0, true, kKalOk,
+       unicast},
+      {"from another address: taken, destination kept", unicast, other, 0, kKasPduResponse,
+       kKasVersion2c, 0, true, kKalOk, unicast},
+      {"another request ID", unicast, unicast, 1, kKasPduResponse, kKasVersion2c, 0, false,
+       kKalOk, unicast},
+      {"another request ID from another address", unicast, other, -1, kKasPduResponse,
+       kKasVersion2c, 0, false, kKalOk, unicast},
+      {"the request echoed back", unicast, unicast, 0, kKasPduGet, kKasVersion2c, 0, false,
+       kKalOk, unicast},
+      {"a Report", unicast, unicast, 0, kKasPduReport, kKasVersion2c, 0, false, kKalOk,
+       unicast},
+      {"a Trap", unicast, other, 0, kKasPduTrap, kKasVersion2c, 0, false, kKalOk, unicast},
+      {"an SNMPv1 answer to an SNMPv2c request", unicast, unicast, 0, kKasPduResponse,
+       kKasVersion1, 0, false, kKalOk, unicast},
+      {"tooBig in another version", unicast, unicast, 0, kKasPduResponse, kKasVersion1,
+       kKasSnmpTooBig, false, kKalOk, unicast},
+      {"tooBig echoed as a request", unicast, unicast, 0, kKasPduGet, kKasVersion2c,
+       kKasSnmpTooBig, false, kKalOk, unicast},
+      {"tooBig that matches: one binding cannot be split", unicast, unicast, 0,
+       kKasPduResponse, kKasVersion2c, kKasSnmpTooBig, true, kKasErrCannotSplit, unicast},
+      {"broadcast: the answer names the agent", broadcast, other, 0, kKasPduResponse,
+       kKasVersion2c, 0, true, kKalOk, other},
+      {"broadcast: another request ID", broadcast, other, 1, kKasPduResponse, kKasVersion2c,
+       0, false, kKalOk, unicast},
+      {"broadcast: an SNMPv1 answer", broadcast, other, 0, kKasPduResponse, kKasVersion1, 0,
+       false, kKalOk, unicast},
+  };
+  NKalSocketAPI::table().select = fake_select_ready;
+  NKalSocketAPI::table().recvfrom = fake_recvfrom_first_then_answer;
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    g_fake = Fake();
+    g_fake.first_source = row.source;
+    g_fake.id_delta = row.id_delta;
+    g_fake.first_type = row.type;
+    g_fake.first_version = row.version;
+    g_fake.first_error = row.error;
+    KalScopedLogCapture log;
+    KalOwned<RequestSession> session(kas_create_request_session());
+    KalOwned<IKasSnmpTarget> target(make_target(row.destination, 161, 1000, 0));
+    KalOwned<IKasPdu> pdu(make_pdu(kKasPduGet, 1));
+    EXPECT_EQ(session->send_sync(pdu.get(), target.get()), row.rc);
+    const bool elsewhere = row.accepted && row.rc == kKalOk && row.source == other;
+    EXPECT_EQ(log.has("_send_and_receive(): answer from 127.0.20.11"), elsewhere);
+    EXPECT_EQ(g_fake.sends, 1);
+    EXPECT_EQ(g_fake.receives, row.accepted ? 1 : 2) << "accepted: " << row.accepted;
+    EXPECT_STREQ(target->get_address()->text(), row.destination_after);
+  }
 }
 
 // A split exchange (5 bindings: tooBig, then 3 + 2, the 3 again 2 + 1) with

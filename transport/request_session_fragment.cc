@@ -10,6 +10,25 @@
 #include "snmp/pdu.h"
 #include "transport/request_session.h"
 
+namespace {
+
+// The error index of a piece on the merged PDU: the piece's own index
+// offset by the bindings of the pieces before it. An index that names none
+// of the piece's bindings (0, negative, past its end) names no binding of
+// the merged PDU either: it becomes 0, and the error status stays.
+int32_t merged_error_index(int64_t offset, int32_t index, size_t piece_count,
+                           size_t merged_count) {
+  if (index < 1 || static_cast<uint64_t>(index) > piece_count) return 0;
+  const int64_t merged = offset + index;
+  if (merged < 1 || static_cast<uint64_t>(merged) > merged_count ||
+      merged > INT32_MAX) {
+    return 0;
+  }
+  return static_cast<int32_t>(merged);
+}
+
+}  // namespace
+
 int RequestSession::fragment_pdu(IKasPdu* pdu, int count,
                                  IKasPduList** ppPieces) {
   if (ppPieces) *ppPieces = nullptr;
@@ -100,19 +119,22 @@ int RequestSession::merge_pieces(IKasPdu* parent, IKasPduList* pieces) {
   if (first) parent->set_type(first->get_type());
   parent->set_error_status(0);
   parent->set_error_index(0);
-  int32_t offset = 0;
+  // 64 bits: the agent picks the index, and the sum must neither overflow
+  // nor wrap into the range.
+  int64_t offset = 0;
   for (IKasPdu* piece = pieces->current(cursor.get()); piece;
        pieces->next(cursor.get()), piece = pieces->current(cursor.get())) {
+    const size_t moved = piece->binding_count();
     if (parent->get_error_status() == 0 && piece->get_error_status() != 0) {
       parent->set_error_status(piece->get_error_status());
-      parent->set_error_index(offset + piece->get_error_index());
+      parent->set_error_index(merged_error_index(
+          offset, piece->get_error_index(), moved, total));
     }
-    const size_t moved = piece->binding_count();
     while (IKasVarBind* binding = piece->pop_front()) {
       rc = merged->append(binding);
       if (rc != kKalOk) return rc;
     }
-    offset += static_cast<int32_t>(moved);
+    offset += static_cast<int64_t>(moved);
   }
   return kKalOk;
 }

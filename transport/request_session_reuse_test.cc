@@ -123,7 +123,7 @@ TEST(RequestSessionCheckAndDecode, AnswersAsTheHeaderCheckThenTheDecode) {
     pdu->set_request_id(4242);
     const std::vector<std::string> before = names_of(pdu.get());
     CKasMessageView raw(row.datagram.data(), row.datagram.size());
-    EXPECT_EQ(RequestSession::check_and_decode(&raw, pdu.get()), row.expected);
+    EXPECT_EQ(RequestSession::check_and_decode(&raw, pdu.get(), kKasVersion1, nullptr), row.expected);
     if (row.expected == kKalOk) {
       EXPECT_EQ(pdu->get_type(), kKasPduResponse);
       EXPECT_EQ(pdu->get_error_status(), reference->get_error_status());

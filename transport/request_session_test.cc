@@ -147,9 +147,37 @@ TEST(RequestSessionEncode, FailuresAndTheirSplitCounts) {
   }
 }
 
+// IDs stay in 1..2^31-1: the first one from any random value, and the
+// counter wraps from the top back to 1.
+TEST(RequestId, StaysInsideOneToTwoToTheThirtyOneMinusOne) {
+  const struct {
+    uint32_t random;
+    uint32_t first;
+  } seeds[] = {{0, 1}, {1, 2}, {0x7ffffffeu, 0x7fffffffu}, {0x7fffffffu, 1},
+               {0x80000000u, 2}, {0xffffffffu, 2}};
+  for (const auto& s : seeds) EXPECT_EQ(kas_request_id_from_random(s.random), s.first) << s.random;
+  const struct {
+    uint32_t next;
+    std::vector<uint32_t> drawn;
+  } rows[] = {
+      {kKasRequestIdMax - 1, {kKasRequestIdMax - 1, kKasRequestIdMax, 1, 2}},
+      {0, {1, 2}},
+      {0x80000000u, {1}},
+      {0xffffffffu, {1}},
+  };
+  for (const auto& row : rows) {
+    kas_set_next_request_id_for_testing(row.next);
+    std::vector<uint32_t> drawn;
+    for (size_t i = 0; i < row.drawn.size(); ++i) drawn.push_back(kas_draw_request_id());
+    EXPECT_EQ(drawn, row.drawn) << row.next;
+  }
+}
+
 TEST(RequestId, EightThreadsNeverShareAnId) {
   constexpr int kThreads = 8;
   constexpr int kPerThread = 20000;
+  // Far from the wrap, so that each thread's IDs rise.
+  kas_set_next_request_id_for_testing(1000);
   std::vector<std::vector<uint32_t>> drawn(kThreads);
   std::vector<std::thread> threads;
   for (int t = 0; t < kThreads; ++t) {
@@ -303,6 +331,14 @@ TEST(RequestSessionMerge, FirstFailingPieceKeepsItsErrorAtTheOffsetIndex) {
   } rows[] = {
       {{4, 3}, {{1, kKasSnmpNoSuchName, 1}}, kKasSnmpNoSuchName, 5},
       {{2, 2, 2}, {{1, kKasSnmpGenErr, 2}, {2, kKasSnmpNoSuchName, 1}}, kKasSnmpGenErr, 4},
+      // The agent picks the index: one that names none of its piece's
+      // bindings is dropped, never wrapped or moved onto another piece's.
+      {{4, 3}, {{1, kKasSnmpNoSuchName, 2147483647}}, kKasSnmpNoSuchName, 0},
+      {{4, 3}, {{1, kKasSnmpNoSuchName, -1}}, kKasSnmpNoSuchName, 0},
+      {{4, 3}, {{0, kKasSnmpGenErr, -2147483647 - 1}}, kKasSnmpGenErr, 0},
+      {{4, 3}, {{1, kKasSnmpNoSuchName, 4}}, kKasSnmpNoSuchName, 0},
+      {{4, 3}, {{1, kKasSnmpGenErr, 0}}, kKasSnmpGenErr, 0},
+      {{4, 3}, {{1, kKasSnmpNoSuchName, 3}}, kKasSnmpNoSuchName, 7},
   };
   for (const auto& row : rows) {
     KalOwned<IKasPduList, KalCallDestroy> pieces(answered_pieces(row.sizes));
