@@ -4,7 +4,6 @@
 
 #include <cstring>
 
-
 #include "common/network_address.h"
 #include "common/owned.h"
 #include "log/log.h"
@@ -39,6 +38,43 @@ class ExitLine {
  private:
   const char* name_;
 };
+
+// Reads the header of the datagram `raw` from `source` (which has text) and,
+// when it carries the request's ID, the whole message, which is appended to
+// `list` when it is the expected answer. 0 when appended; kKalErrNoMemory;
+// otherwise the reason it was dropped (logged at Debug).
+int read_answer(IKasSnmpPacketList* list, IKasMessageBuffer* raw,
+                const IKalNetworkAddress* source,
+                const KasBroadcastExpectation& expected) {
+  const char* host = source->text();
+  // The header alone first: a datagram that answers another request (or
+  // none) costs no decoding of its bindings.
+  int32_t error_status = 0;
+  int32_t request_id = 0;
+  int rc = kas_codec_service()->peek(raw, &error_status, &request_id,
+                                     kKasTargetCommunity);
+  if (rc == kKalOk && request_id != expected.request_id) {
+    kal_log(kKalModuleSnmp, kKalLogDebug,
+            "broad cast: drop answer to another request from %s.", host);
+    return kKasErrOtherRequest;
+  }
+  if (rc == kKalOk) {
+    kal_log(kKalModuleSnmp, kKalLogDebug,
+            "broad cast: receive from new address:%s", host);
+    rc = add_broadcast_answer(list, raw, source, &expected);
+  }
+  if (rc == kKalOk || rc == kKalErrNoMemory) return rc;
+  if (rc == kKasErrOtherRequest) {
+    kal_log(kKalModuleSnmp, kKalLogDebug,
+            "broad cast: drop message that is no response of this version "
+            "from %s.",
+            host);
+  } else {
+    kal_log(kKalModuleSnmp, kKalLogDebug,
+            "broad cast: drop undecodable answer from %s. error=%d.", host, rc);
+  }
+  return rc;
+}
 
 }  // namespace
 
@@ -192,33 +228,9 @@ int BroadcastRequest::take_datagram(IKasMessageBuffer* raw,
     }
     return kKalOk;
   }
-  int32_t error_status = 0;
-  int32_t request_id = 0;
-  rc = kas_codec_service()->peek(raw, &error_status, &request_id,
-                                 kKasTargetCommunity);
-  if (rc == kKalErrNoMemory) return rc;
-  if (rc == kKalOk && request_id != expected_.request_id) {
-    kal_log(kKalModuleSnmp, kKalLogDebug,
-            "broad cast: drop answer to another request from %s.", host);
-    return kKalOk;
-  }
-  if (rc == kKalOk) {
-    kal_log(kKalModuleSnmp, kKalLogDebug,
-            "broad cast: receive from new address:%s", host);
-    rc = add_broadcast_answer(list_, raw, source, &expected_);
-    if (rc == kKalOk) return sources_.add(host);
-    if (rc == kKalErrNoMemory) return rc;
-    if (rc == kKasErrOtherRequest) {
-      kal_log(kKalModuleSnmp, kKalLogDebug,
-              "broad cast: drop message that is no response of this "
-              "version from %s.",
-              host);
-      return kKalOk;
-    }
-  }
-  kal_log(kKalModuleSnmp, kKalLogDebug,
-          "broad cast: drop undecodable answer from %s. error=%d.", host, rc);
-  return kKalOk;
+  rc = read_answer(list_, raw, source, expected_);
+  if (rc == kKalOk) return sources_.add(host);
+  return rc == kKalErrNoMemory ? rc : kKalOk;
 }
 
 int RequestSession::send_broad_cast_sync(IKasSnmpPacket* packet,
