@@ -38,7 +38,8 @@ bool kas_broadcast_source_passes(const IKalNetworkAddress* destination,
                                  const IKalNetworkAddress* source);
 
 // *ppFound receives the packet of `list` whose target address equals
-// `source` (lent), or null. 0, kKalErrInvalidArg, kKalErrNoMemory.
+// `source` (lent), or null. 0, kKalErrInvalidArg, kKalErrNoMemory. A scan of
+// the list: the broadcast itself finds answered hosts in BroadcastSources.
 int search_new_packet(IKasSnmpPacketList* list,
                       const IKalNetworkAddress* source,
                       IKasSnmpPacket** ppFound);
