@@ -2,7 +2,9 @@
 // discovery. It is initialised the same way (destination, credentials,
 // time-out, retries, message size), takes identifiers the same way (always
 // with the instance 0 appended) and makes one broadcast GetRequest that
-// collects at most one answer per answering address. Choosing the
+// collects at most one answer per answering host (the first Response to the
+// request; at most kKasMaxBroadcastAnswers hosts; only the destination
+// itself when that is one host). Choosing the
 // destination and filtering answers by model are the caller's work. Nothing
 // is logged here; callers log each failing step. One thread at a time.
 #ifndef FACADE_FIND_DEVICE_SNMP_H_
@@ -50,7 +52,7 @@ class IKalFindDeviceSnmp {
   // Slot 4. Sends the PDU as a GetRequest to the destination, once per try,
   // and collects the answers over every window. On 0, *ppList receives a
   // new list the caller owns (free with release()), possibly empty: one
-  // packet per answering address in order of arrival, each with the
+  // packet per answering host in order of arrival, each with the
   // response PDU and a target whose address is the one that answered. On
   // failure (kKalErrInvalidArg for a null out pointer or no init, the
   // socket, encoding and receive statuses of the broadcast) *ppList is left

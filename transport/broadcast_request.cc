@@ -39,6 +39,43 @@ class ExitLine {
   const char* name_;
 };
 
+// Reads the header of the datagram `raw` from `source` (which has text) and,
+// when it carries the request's ID, the whole message, which is appended to
+// `list` when it is the expected answer. 0 when appended; kKalErrNoMemory;
+// otherwise the reason it was dropped (logged at Debug).
+int read_answer(IKasSnmpPacketList* list, IKasMessageBuffer* raw,
+                const IKalNetworkAddress* source,
+                const KasBroadcastExpectation& expected) {
+  const char* host = source->text();
+  // The header alone first: a datagram that answers another request (or
+  // none) costs no decoding of its bindings.
+  int32_t error_status = 0;
+  int32_t request_id = 0;
+  int rc = kas_codec_service()->peek(raw, &error_status, &request_id,
+                                     kKasTargetCommunity);
+  if (rc == kKalOk && request_id != expected.request_id) {
+    kal_log(kKalModuleSnmp, kKalLogDebug,
+            "broad cast: drop answer to another request from %s.", host);
+    return kKasErrOtherRequest;
+  }
+  if (rc == kKalOk) {
+    kal_log(kKalModuleSnmp, kKalLogDebug,
+            "broad cast: receive from new address:%s", host);
+    rc = add_broadcast_answer(list, raw, source, &expected);
+  }
+  if (rc == kKalOk || rc == kKalErrNoMemory) return rc;
+  if (rc == kKasErrOtherRequest) {
+    kal_log(kKalModuleSnmp, kKalLogDebug,
+            "broad cast: drop message that is no response of this version "
+            "from %s.",
+            host);
+  } else {
+    kal_log(kKalModuleSnmp, kKalLogDebug,
+            "broad cast: drop undecodable answer from %s. error=%d.", host, rc);
+  }
+  return rc;
+}
+
 }  // namespace
 
 bool kas_broadcast_source_passes(const IKalNetworkAddress* destination,
@@ -76,7 +113,8 @@ int search_new_packet(IKasSnmpPacketList* list,
 }
 
 int add_broadcast_answer(IKasSnmpPacketList* list, IKasMessageBuffer* raw,
-                         const IKalNetworkAddress* source) {
+                         const IKalNetworkAddress* source,
+                         const KasBroadcastExpectation* expected) {
   if (!list || !raw || !source) return kKalErrInvalidArg;
   int rc = kKalOk;
   KalOwned<IKasSnmpPacket> packet(kas_create_packet(&rc));
@@ -89,15 +127,36 @@ int add_broadcast_answer(IKasSnmpPacketList* list, IKasMessageBuffer* raw,
   packet->set_pdu(pdu);
   rc = kas_codec_service()->decode(raw, pdu, target, kKasTargetCommunity);
   if (rc != kKalOk) return rc;
+  if (expected &&
+      (pdu->get_type() != kKasPduResponse ||
+       pdu->get_request_id() != expected->request_id ||
+       target->get_version() != expected->version))
+    return kKasErrOtherRequest;
   rc = target->set_address(source);
   if (rc != kKalOk) return rc;
   return list->push_back(packet.detach());
 }
 
+int BroadcastRequest::prepare() {
+  const size_t length = static_cast<size_t>(
+      request_->base() + request_->size() - request_->data());
+  CKasMessageView sent(request_->data(), length);
+  int32_t error_status = 0;
+  int rc = kas_codec_service()->peek(&sent, &error_status,
+                                     &expected_.request_id,
+                                     kKasTargetCommunity);
+  if (rc != kKalOk) return rc;
+  expected_.version = target_->get_version();
+  cap_logged_ = false;
+  return sources_.prepare(target_->get_address());
+}
+
 int BroadcastRequest::run() {
+  int rc = prepare();
+  if (rc != kKalOk) return rc;
   const int32_t retries = target_->get_retries();
   for (int64_t attempt = 0; attempt <= int64_t{retries}; ++attempt) {
-    const int rc = try_once(static_cast<int>(attempt));
+    rc = try_once(static_cast<int>(attempt));
     if (rc != kKalOk && rc != kKasErrTimeout) return rc;
   }
   return kKalOk;
@@ -119,12 +178,16 @@ int BroadcastRequest::try_once(int attempt) {
 
 int BroadcastRequest::collect_window(uint32_t opened) {
   // A time-out of 0 or less leaves no time to wait: the window is a single
-  // poll of what has already arrived. The first wait is the whole time-out;
-  // from the first datagram on, the time the send took counts against it.
+  // poll of what has already arrived. Every wait is what is left of the
+  // window after the send and the datagrams before, so that neither a slow
+  // send nor a flood stretches the caller's budget. Unsigned tick arithmetic
+  // keeps the difference right when the counter wraps.
   const int32_t timeout = target_->get_timeout();
-  int32_t remaining = timeout > 0 ? timeout : 0;
-  uint32_t noted = opened;
+  const uint32_t length = timeout > 0 ? static_cast<uint32_t>(timeout) : 0;
+  uint32_t elapsed = NKalSocketAPI::tick_count() - opened;
   for (;;) {
+    const int32_t remaining =
+        elapsed >= length ? 0 : static_cast<int32_t>(length - elapsed);
     size_t got = 0;
     IKalNetworkAddress* raw_from = nullptr;
     int rc = socket_->receive(receive_buffer_, capacity_, remaining, &got,
@@ -134,42 +197,40 @@ int BroadcastRequest::collect_window(uint32_t opened) {
     CKasMessageView raw(receive_buffer_, got);
     rc = take_datagram(&raw, source.get());
     if (rc != kKalOk) return rc;
-    // Unsigned tick arithmetic keeps the difference right when the counter
-    // wraps.
-    const uint32_t now = NKalSocketAPI::tick_count();
-    const uint32_t elapsed = now - noted;
-    noted = now;
-    remaining = elapsed >= static_cast<uint32_t>(remaining)
-                    ? 0
-                    : remaining - static_cast<int32_t>(elapsed);
-    if (remaining <= 0) return kKalOk;
+    elapsed = NKalSocketAPI::tick_count() - opened;
+    if (elapsed >= length) return kKalOk;
   }
 }
 
 int BroadcastRequest::take_datagram(IKasMessageBuffer* raw,
                                     const IKalNetworkAddress* source) {
-  if (!kas_broadcast_source_passes(target_->get_address(), source))
-    return kKalOk;
-  IKasSnmpPacket* found = nullptr;
-  int rc = search_new_packet(list_, source, &found);
+  // Cheapest checks first: a flood costs a string compare and a hash look-up
+  // per datagram until one reads like the answer to this request.
+  const char* host = source ? source->text() : nullptr;
+  if (!host || !sources_.passes(source)) return kKalOk;
+  bool answered = false;
+  int rc = sources_.answered(host, &answered);
   if (rc != kKalOk) {
     kal_log(kKalModuleSnmp, kKalLogError,
             "[RequestSession::send_broad_cast_sync] fail search_new_packet().");
     return rc;
   }
-  // An address already answered keeps its first answer (a retry's answer
-  // repeats it).
-  if (found) return kKalOk;
-  kal_log(kKalModuleSnmp, kKalLogDebug,
-          "broad cast: receive from new address:%s", printable(source->text()));
-  rc = add_broadcast_answer(list_, raw, source);
-  if (rc == kKalErrNoMemory) return rc;
-  if (rc != kKalOk) {
-    kal_log(kKalModuleSnmp, kKalLogDebug,
-            "broad cast: drop undecodable answer from %s. error=%d.",
-            printable(source->text()), rc);
+  // A host already answered keeps its first answer (a retry's answer repeats
+  // it; another source port of the same host is the same device).
+  if (answered) return kKalOk;
+  if (sources_.full()) {
+    if (!cap_logged_) {
+      kal_log(kKalModuleSnmp, kKalLogWarn,
+              "broad cast: %zu addresses answered; answers from further "
+              "addresses are dropped.",
+              sources_.count());
+      cap_logged_ = true;
+    }
+    return kKalOk;
   }
-  return kKalOk;
+  rc = read_answer(list_, raw, source, expected_);
+  if (rc == kKalOk) return sources_.add(host);
+  return rc == kKalErrNoMemory ? rc : kKalOk;
 }
 
 int RequestSession::send_broad_cast_sync(IKasSnmpPacket* packet,

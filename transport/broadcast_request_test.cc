@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstring>
 #include <memory>
 #include <set>
 #include <string>
@@ -19,7 +20,11 @@
 
 #include "common/network_address.h"
 #include "common/owned.h"
+#include "log/capture_output.h"
+#include "log/log.h"
+#include "log/log_config.h"
 #include "snmp/codec_buffer.h"
+#include "snmp/codec_service.h"
 #include "snmp/packet.h"
 #include "testing/netns.h"
 #include "testing/scripted_responder.h"
@@ -37,6 +42,7 @@ using zeltest::ScriptedRequest;
 using zeltest::ScriptedResponder;
 using Replies = std::vector<ScriptedReply>;
 using Address = KalOwned<IKalNetworkAddress>;
+using PacketList = KalOwned<IKasSnmpPacketList, KalCallDestroy>;
 
 Address address(const char* text, IKalNetworkAddress::EProtocol protocol,
                 uint16_t port = 0) {
@@ -130,6 +136,128 @@ TEST(BroadcastSession, RefusesMissingArgumentsAndOtherTargetKinds) {
             kKalErrInvalidArg);
 }
 
+// ---- Over a scripted socket table: nothing goes on the wire ----
+
+// One datagram the scripted socket delivers: its source, and how it differs
+// from a proper answer to the request (a v1 GetRequest).
+struct Datagram {
+  std::string source;
+  uint16_t port = 161;
+  int32_t id_delta = 0;  // added to the request's ID
+  int type = kKasPduResponse;
+  int version = kKasVersion1;
+  int32_t error_status = 0;  // kept answers are the ones with 0
+};
+
+struct Scripted {
+  std::vector<Datagram> datagrams;
+  size_t next = 0;
+  uint32_t request_id = 0;
+};
+Scripted g_scripted;
+
+long scripted_sendto(int, const void* b, size_t n, int, const sockaddr*, uint32_t) {
+  CKasMessageView sent(static_cast<const uint8_t*>(b), n);
+  int32_t status = 0, id = 0;
+  if (kas_codec_service()->peek(&sent, &status, &id, kKasTargetCommunity) != kKalOk) return -1;
+  g_scripted.request_id = static_cast<uint32_t>(id);
+  return static_cast<long>(n);
+}
+
+int scripted_select(int, int) { return g_scripted.next < g_scripted.datagrams.size() ? 1 : 0; }
+
+long scripted_recvfrom(int, void* buffer, size_t capacity, int, sockaddr* from,
+                       uint32_t* from_length) {
+  const Datagram& d = g_scripted.datagrams.at(g_scripted.next++);
+  KalOwned<IKasPdu> answer(make_pdu(d.type, 1));
+  answer->set_request_id(static_cast<int32_t>(g_scripted.request_id + static_cast<uint32_t>(d.id_delta)));
+  answer->set_error_status(d.error_status);
+  KalOwned<IKasSnmpTarget> target(make_target(d.source.c_str(), d.port, 0, 0, d.version));
+  KalOwned<IKasMessageBuffer> out(kas_create_message_buffer());
+  if (kas_codec_service()->encode(answer.get(), target.get(), out.get()) != kKalOk) return -1;
+  const size_t n = static_cast<size_t>(out->base() + out->size() - out->data());
+  KalSockAddr source{};
+  if (n > capacity || NKalSocketAPI::ipv4_to_sockaddr(d.source.c_str(), d.port, &source) != kKalOk)
+    return -1;
+  std::memcpy(buffer, out->data(), n);
+  std::memcpy(from, source.bytes, source.length);
+  *from_length = source.length;
+  return static_cast<long>(n);
+}
+
+struct DiscoveryRow {
+  const char* name;
+  const char* destination;
+  std::vector<Datagram> datagrams;
+  size_t flood;  // then answers from this many further hosts 10.8.x.y
+  std::vector<std::string> found;  // the kept sources in order (first ones)
+  size_t count;
+  int cap_warnings;
+};
+
+TEST(BroadcastDiscovery, KeepsOnlyAnswersToTheRequest) {
+  const Datagram ok2{"10.9.0.2"}, ok3{"10.9.0.3"}, me{"127.0.22.1"};
+  Datagram other_id = ok2, get = ok2, v2c = ok2, port2 = me, port3 = me, nat = me;
+  other_id.id_delta = 1;
+  get.type = kKasPduGet;
+  v2c.version = kKasVersion2c;
+  port2.port = 40000;
+  port3.port = 40001;
+  port2.error_status = port3.error_status = kKasSnmpGenErr;
+  nat.port = 40002;  // only the host counts
+  const DiscoveryRow rows[] = {
+      {"proper answers", "10.9.0.255", {ok2, ok3}, 0, {"10.9.0.2", "10.9.0.3"}, 2, 0},
+      {"another request ID, then the answer", "10.9.0.255", {other_id, ok3, ok2}, 0,
+       {"10.9.0.3", "10.9.0.2"}, 2, 0},
+      {"a GetRequest", "10.9.0.255", {get}, 0, {}, 0, 0},
+      {"another version", "10.9.0.255", {v2c}, 0, {}, 0, 0},
+      {"another source on a unicast destination", "127.0.22.1", {ok2, {"127.0.22.2"}, me}, 0,
+       {"127.0.22.1"}, 1, 0},
+      {"the same host from other ports", "127.0.22.1", {me, port2, port3}, 0, {"127.0.22.1"}, 1,
+       0},
+      {"another port first", "255.255.255.255", {nat, me, ok2}, 0, {"127.0.22.1", "10.9.0.2"}, 2,
+       0},
+      {"a flood over the cap", "10.9.0.255", {ok2}, kKasMaxBroadcastAnswers + 50, {"10.9.0.2"},
+       kKasMaxBroadcastAnswers, 1},
+  };
+  NKalSocketAPI::ScopedTable saved;
+  NKalSocketAPI::table().sendto = scripted_sendto;
+  NKalSocketAPI::table().select = scripted_select;
+  NKalSocketAPI::table().recvfrom = scripted_recvfrom;
+  for (const DiscoveryRow& row : rows) {
+    g_scripted = Scripted();
+    g_scripted.datagrams = row.datagrams;
+    for (size_t i = 0; i < row.flood; ++i) {
+      g_scripted.datagrams.push_back(
+          {"10.8." + std::to_string(i / 250) + "." + std::to_string(i % 250 + 1)});
+    }
+    KalCaptureOutput capture;
+    ASSERT_EQ(kal_log_configure_output(&capture, kKalLogWarn), kKalOk);
+    KalOwned<RequestSession> session(kas_create_request_session());
+    KalOwned<IKasSnmpTarget> target(make_target(row.destination, 161, 5000, 0, kKasVersion1));
+    KalOwned<IKasPdu> pdu(make_pdu(kKasPduGet, 1));
+    IKasSnmpPacketList* raw = nullptr;
+    EXPECT_EQ(session->send_broad_cast_sync(pdu.get(), target.get(), &raw), kKalOk) << row.name;
+    kal_log_configure_output(&capture, 0);
+    kal_log_detach_output(&capture);
+    PacketList list(raw ? raw : kas_create_packet_list());
+    EXPECT_EQ(g_scripted.next, g_scripted.datagrams.size()) << row.name;
+    EXPECT_EQ(list->count(), row.count) << row.name;
+    std::vector<std::string> found;
+    KalOwned<IKasListCursor> cursor(list->new_cursor());
+    for (IKasSnmpPacket* p = list->current(cursor.get()); p && found.size() < row.found.size();
+         list->next(cursor.get()), p = list->current(cursor.get())) {
+      found.push_back(p->get_target()->get_address()->text());
+      EXPECT_EQ(p->get_pdu()->get_error_status(), 0) << row.name;
+    }
+    EXPECT_EQ(found, row.found) << row.name;
+    int warnings = 0;
+    for (const std::string& line : capture.lines())
+      warnings += line.find("answers from further addresses are dropped") != std::string::npos;
+    EXPECT_EQ(warnings, row.cap_warnings) << row.name;
+  }
+}
+
 // ---- In a private namespace ----
 
 // Broadcasts a datagram that is no SNMP message to 10.9.0.255:161 every
@@ -198,7 +326,6 @@ struct Lan {
 
 // Broadcasts a GetRequest of `bindings` names to 10.9.0.255:161 and answers
 // the collected list (empty when the call fails).
-using PacketList = KalOwned<IKasSnmpPacketList, KalCallDestroy>;
 PacketList broadcast(int32_t timeout_ms, int32_t retries, size_t bindings = 1) {
   KalOwned<RequestSession> session(kas_create_request_session());
   KalOwned<IKasSnmpTarget> target(
@@ -260,9 +387,17 @@ TEST(BroadcastNetns, SilentLanOrNegativeRetriesAnswerAnEmptyList) {
 }
 
 // Every call of the tick counter moves it five seconds, past any window, so
-// each window takes exactly one datagram and then closes.
+// each window is one poll that takes exactly one datagram and then closes.
+// The send waits a moment for the agents' answers, so that the poll finds
+// them.
 uint32_t g_tick = 0;
 uint32_t jumping_tick() { return g_tick += 5000; }
+NKalSocketAPI::FunctionTable g_real;
+long send_then_wait(int s, const void* b, size_t n, int f, const sockaddr* to, uint32_t len) {
+  const long sent = g_real.sendto(s, b, n, f, to, len);
+  std::this_thread::sleep_for(std::chrono::milliseconds(150));
+  return sent;
+}
 
 // Regression: an undecodable datagram that was the last event of the last
 // window used to fail the whole broadcast and throw away every answer
@@ -270,7 +405,9 @@ uint32_t jumping_tick() { return g_tick += 5000; }
 TEST(BroadcastNetns, UndecodableLastDatagramIsDroppedAndAnswersAreKept) {
   ZEL_RUN_IN_PRIVATE_NETNS([] {
     NKalSocketAPI::ScopedTable saved;
+    g_real = NKalSocketAPI::table();
     NKalSocketAPI::table().GetTickCount = jumping_tick;
+    NKalSocketAPI::table().sendto = send_then_wait;
     Lan lan;
     // Node .2 answers the first send only; node .3 answers the second send
     // only, with a message whose header reads but whose value does not.
@@ -298,20 +435,19 @@ uint32_t slow_send_tick() { return g_slow_send_tick; }
 TEST(BroadcastNetns, TheTimeTheSendTakesCountsAgainstTheWindow) {
   ZEL_RUN_IN_PRIVATE_NETNS([] {
     NKalSocketAPI::ScopedTable saved;
-    static NKalSocketAPI::FunctionTable real;
-    real = NKalSocketAPI::table();
+    g_real = NKalSocketAPI::table();
     g_slow_send_tick = 0;
     NKalSocketAPI::table().GetTickCount = slow_send_tick;
     NKalSocketAPI::table().sendto = [](int s, const void* b, size_t n, int f,
                                        const sockaddr* to, uint32_t len) -> long {
       g_slow_send_tick += 1000;  // the whole time-out went into the send
-      return real.sendto(s, b, n, f, to, len);
+      return send_then_wait(s, b, n, f, to, len);
     };
     Lan lan;
     ASSERT_NO_FATAL_FAILURE(lan.start(2, {[](const ScriptedRequest& r) {
       return Replies{{echo_response(r)}};
     }}));
-    // Nothing is left of the window once the first answer is in.
+    // Nothing is left of the window after the send: one poll, one answer.
     EXPECT_EQ(broadcast(1000, 0)->count(), 1u);
   });
 }
