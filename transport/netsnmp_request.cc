@@ -187,5 +187,8 @@ int NetSnmpRequest::exchange(KasNetSnmpCallback callback) {
   if (!session_ || !request_) return STAT_ERROR;
   snmp_pdu* request = request_;
   request_ = nullptr;
-  return snmp_synch_response_cb(session_, request, &response_, callback);
+  pending_ = request;
+  const int status = snmp_synch_response_cb(session_, request, &response_, callback);
+  pending_ = nullptr;
+  return status;
 }

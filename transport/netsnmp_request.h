@@ -58,11 +58,16 @@ class NetSnmpRequest {
 
   snmp_session* session() const { return session_; }
   snmp_pdu* response() const { return response_; }
+  // While exchange(callback) waits: the request as the library sent it
+  // (its message ID), for the callback to match answers against. The
+  // library owns and frees it; null outside exchange(callback).
+  const snmp_pdu* pending() const { return pending_; }
 
  private:
   snmp_session* session_ = nullptr;
   snmp_pdu* request_ = nullptr;
   snmp_pdu* response_ = nullptr;
+  const snmp_pdu* pending_ = nullptr;
 };
 
 #endif  // TRANSPORT_NETSNMP_REQUEST_H_
