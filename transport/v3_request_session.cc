@@ -92,8 +92,7 @@ bool fit_to_deadline(IKasSnmpTarget* copy, Clock::time_point deadline) {
 }
 
 // Notes the agent that sent `pdu`.
-void collect_agent(IKasSnmpPacketList* collector, const snmp_pdu* pdu,
-                   KalOwned<IKalNetworkAddress> address) {
+void collect_agent(IKasSnmpPacketList* collector, const snmp_pdu* pdu, OwnedAddress address) {
   kal_log(kKalModuleSnmp, kKalLogDebug, "v3 broad cast: engine ID from %s", address->text());
   int rc = kKalOk;
   KalOwned<IKasUsmTarget> entry(kas_create_usm_target(&rc));
@@ -119,18 +118,20 @@ struct AgentProbe {
 };
 
 // The source of `pdu` when it answers the probe: a Report or a Response from
-// the probed address with the probe's message ID and request ID; else null.
-// The library also hands the callback messages that match no request of its
-// own, whatever their IDs and source.
-OwnedAddress probe_answer_source(const AgentProbe& probe, int request_id,
-                                 const synch_state* state, const snmp_pdu* pdu) {
-  if (pdu->command != SNMP_MSG_REPORT && pdu->command != SNMP_MSG_RESPONSE) return OwnedAddress(nullptr);
+// the probed address under the probe's message ID and request ID (a Report
+// may carry request ID 0, from an agent that could not read the probe's);
+// else null. The library also hands the callback messages that match no
+// request of its own, whatever their IDs and source.
+OwnedAddress probe_answer_source(const AgentProbe& probe, const synch_state* state,
+                                 const snmp_pdu* pdu) {
+  const bool report = pdu->command == SNMP_MSG_REPORT;
   const snmp_pdu* sent = probe.request ? probe.request->pending() : nullptr;
-  if (!sent || pdu->msgid != sent->msgid) return OwnedAddress(nullptr);
-  if (request_id != state->reqid || pdu->reqid != state->reqid) return OwnedAddress(nullptr);
+  const bool ids_match = sent && pdu->msgid == sent->msgid &&
+                         (pdu->reqid == state->reqid || (report && pdu->reqid == 0));
+  if ((!report && pdu->command != SNMP_MSG_RESPONSE) || !ids_match) return OwnedAddress(nullptr);
   IKalNetworkAddress* raw = nullptr;
   if (kas_netsnmp_source_address(pdu, &raw) != kKalOk) return OwnedAddress(nullptr);
-  KalOwned<IKalNetworkAddress> source(raw);
+  OwnedAddress source(raw);
   const char* from = source->text();
   const char* agent = probe.agent ? probe.agent->text() : nullptr;
   if (!from || !agent || strcmp(from, agent) != 0) return OwnedAddress(nullptr);
@@ -142,7 +143,7 @@ OwnedAddress probe_answer_source(const AgentProbe& probe, int request_id,
 // answer per request and then forgets the request, so the probe goes to one
 // agent at a time: its Report ends the wait. Anything else that arrives is
 // ignored and the wait goes on.
-int broadcast_callback(int operation, snmp_session* session, int request_id, snmp_pdu* pdu,
+int broadcast_callback(int operation, snmp_session* session, int /*request_id*/, snmp_pdu* pdu,
                        void* magic) {
   TraceScope trace(kBroadcastCallback);
   auto* state = static_cast<synch_state*>(magic);
@@ -151,7 +152,7 @@ int broadcast_callback(int operation, snmp_session* session, int request_id, snm
   switch (operation) {
     case NETSNMP_CALLBACK_OP_RECEIVED_MESSAGE: {
       if (!pdu || !probe) return 0;
-      KalOwned<IKalNetworkAddress> source = probe_answer_source(*probe, request_id, state, pdu);
+      OwnedAddress source = probe_answer_source(*probe, state, pdu);
       if (!source) return 0;
       if (probe->collector) collect_agent(probe->collector, pdu, std::move(source));
       state->waiting = 0;
@@ -311,13 +312,13 @@ bool answers_a_probe(const uint8_t* data, size_t size, const std::vector<SentPro
 // destination that is one agent only its answer counts, and it ends the
 // wait at once.
 int collect_answering_agents(const IKasSnmpTarget* target,
-                             std::vector<KalOwned<IKalNetworkAddress>>* answered) {
+                             std::vector<OwnedAddress>* answered) {
   const IKalNetworkAddress* destination = target->get_address();
   if (!destination) return kKalErrInvalidArg;
   IKalNetworkAddress* copy = nullptr;
   int rc = destination->clone(&copy);
   if (rc != kKalOk) return rc;
-  KalOwned<IKalNetworkAddress> to(copy);
+  OwnedAddress to(copy);
   if (to->get_port() == 0) {
     to->set_port(target->get_local_port() != 0 ? target->get_local_port() : 161);
   }
@@ -348,7 +349,7 @@ int collect_answering_agents(const IKasSnmpTarget* target,
       size_t received = 0;
       IKalNetworkAddress* from = nullptr;
       rc = socket->receive(buffer, sizeof buffer, static_cast<int>(left), &received, &from);
-      KalOwned<IKalNetworkAddress> source(from);
+      OwnedAddress source(from);
       if (rc == kKasErrTimeout) break;
       if (rc != kKalOk) return rc;
       if (!source || !source->text()) continue;
@@ -369,7 +370,7 @@ int collect_answering_agents(const IKasSnmpTarget* target,
 // Probes each agent of `answered` alone through the library, which reads
 // its engine ID from the Report, and notes it in `collector`. An agent
 // silent now, or reached only after `deadline`, is left out.
-int probe_agents(IKasSnmpTarget* target, const std::vector<KalOwned<IKalNetworkAddress>>& answered,
+int probe_agents(IKasSnmpTarget* target, const std::vector<OwnedAddress>& answered,
                  IKasSnmpPacketList* collector, Clock::time_point deadline) {
   int rc = kKalOk;
   for (const auto& address : answered) {
@@ -419,7 +420,7 @@ int discover_engine_ids(IKasSnmpTarget* target, IKasSnmpPacketList* collector,
     rc = check->open(usm, true, nullptr);
     if (rc != kKalOk) return rc;
   }
-  std::vector<KalOwned<IKalNetworkAddress>> answered;
+  std::vector<OwnedAddress> answered;
   rc = collect_answering_agents(target, &answered);
   if (rc != kKalOk) return rc;
   return probe_agents(target, answered, collector, deadline);

@@ -366,6 +366,44 @@ TEST(V3EngineIdProbe, MatchesNetSnmpsOwnProbe) {
   EXPECT_EQ(0, memcmp(want + 56, got + 56, sizeof want - 56));
 }
 
+// What discovery reads from an answer before it counts: the IDs of a
+// plain-text SNMPv3 message, nothing from anything else.
+TEST(V3EngineIdProbe, ReadsTheIdsOfPlainSnmpV3MessagesOnly) {
+  uint8_t probe[kas_v3::kProbeSize];
+  kas_v3::write_engine_id_probe(5, 6, probe);
+  const std::vector<uint8_t> report = zeltest::engine_id_report(7, 0x80000008u, "\x80\x01");
+  std::vector<uint8_t> encrypted = report;
+  encrypted[20] = 0x03;  // msgFlags: authPriv
+  std::vector<uint8_t> trailing = report;
+  trailing.push_back(0);
+  const std::vector<uint8_t> truncated(report.begin(), report.end() - 1);
+  std::vector<uint8_t> v2c = report;
+  v2c[4] = 1;  // msgVersion
+  struct Row {
+    std::vector<uint8_t> bytes;
+    bool ok;
+    uint32_t message_id, request_id;
+    uint8_t tag;
+  };
+  const Row rows[] = {
+      {{probe, probe + sizeof probe}, true, 5, 6, 0xa0},
+      {report, true, 7, 0x80000008u, 0xa8},
+      {{0x30, 0x00}, false, 0, 0, 0},
+      {encrypted, false, 0, 0, 0},
+      {trailing, false, 0, 0, 0},
+      {truncated, false, 0, 0, 0},
+      {v2c, false, 0, 0, 0},
+  };
+  for (const Row& row : rows) {
+    kas_v3::MessageIds ids;
+    ASSERT_EQ(kas_v3::read_message_ids(row.bytes.data(), row.bytes.size(), &ids), row.ok);
+    if (!row.ok) continue;
+    EXPECT_EQ(ids.message_id, row.message_id);
+    EXPECT_EQ(ids.request_id, row.request_id);
+    EXPECT_EQ(ids.pdu_tag, row.tag);
+  }
+}
+
 TEST_F(V3AgentTest, EngineIdDiscoveryWithNobodyAnsweringIsEmpty) {
   SilentAgent silent("127.0.8.4");
   KalOwned<IKasUsmTarget> target(make_usm_target(kSha, "127.0.8.4", 161, 100, 1));
