@@ -205,7 +205,9 @@ int NetSnmpRequest::exchange(KasNetSnmpCallback callback) {
   snmp_pdu* request = request_;
   request_ = nullptr;
   const unsigned before = refused_so_far();
+  pending_ = request;
   const int status = snmp_synch_response_cb(session_, request, &response_, callback);
+  pending_ = nullptr;
   refused_answers_ = refused_so_far() - before;
   return status;
 }

@@ -64,12 +64,17 @@ class NetSnmpRequest {
   // decryption error). Counted under the library's process-wide lock, so
   // they are this exchange's.
   unsigned refused_answers() const { return refused_answers_; }
+  // While exchange(callback) waits: the request as the library sent it
+  // (its message ID), for the callback to match answers against. The
+  // library owns and frees it; null outside exchange(callback).
+  const snmp_pdu* pending() const { return pending_; }
 
  private:
   snmp_session* session_ = nullptr;
   snmp_pdu* request_ = nullptr;
   snmp_pdu* response_ = nullptr;
   unsigned refused_answers_ = 0;
+  const snmp_pdu* pending_ = nullptr;
 };
 
 #endif  // TRANSPORT_NETSNMP_REQUEST_H_

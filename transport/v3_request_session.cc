@@ -3,15 +3,23 @@
 #include <net-snmp/net-snmp-config.h>
 #include <net-snmp/net-snmp-includes.h>
 
+#include <arpa/inet.h>
+
+#include <algorithm>
 #include <chrono>
 #include <cstring>
 #include <memory>
+#include <string>
+#include <unordered_set>
 #include <utility>
 #include <vector>
 
+#include "common/host_network.h"
 #include "common/network_address.h"
 #include "common/owned.h"
 #include "log/log.h"
+#include "snmp/ber_reader.h"
+#include "snmp/ber_tags.h"
 #include "snmp/packet.h"
 #include "snmp/pdu.h"
 #include "snmp/target.h"
@@ -55,28 +63,36 @@ bool skips_agent(int status) {
          status == kKasErrReceive || status == kKasErrTimeout;
 }
 
-// Whether the collector already holds an entry for `address`.
-bool collected(IKasSnmpPacketList* collector, const IKalNetworkAddress* address) {
-  int rc = kKalOk;
-  KalOwned<IKasListCursor> cursor(collector->new_cursor(&rc));
-  if (!cursor) return false;
-  for (IKasSnmpPacket* entry; (entry = collector->current(cursor.get())) != nullptr;
-       collector->next(cursor.get())) {
-    const IKasSnmpTarget* target = entry->get_target();
-    const IKalNetworkAddress* known = target ? target->get_address() : nullptr;
-    const char* a = known ? known->text() : nullptr;
-    const char* b = address->text();
-    if (a && b && strlen(a) == strlen(b) && strcmp(a, b) == 0) return true;
-  }
-  return false;
+using Clock = std::chrono::steady_clock;
+using OwnedAddress = KalOwned<IKalNetworkAddress>;
+
+// The window of one request with the target's time-out and retries:
+// (retries + 1) x time-out, as every request gets it.
+Clock::duration request_window(const IKasSnmpTarget* target) {
+  const int64_t timeout_ms = target->get_timeout() > 0 ? target->get_timeout() : 1000;
+  const int64_t tries = 1 + (target->get_retries() > 0 ? target->get_retries() : 0);
+  return std::chrono::milliseconds(timeout_ms * tries);
 }
 
-// Notes the agent that sent `pdu`, once per address.
-void collect_agent(IKasSnmpPacketList* collector, const snmp_pdu* pdu) {
-  IKalNetworkAddress* raw = nullptr;
-  if (kas_netsnmp_source_address(pdu, &raw) != kKalOk) return;
-  KalOwned<IKalNetworkAddress> address(raw);
-  if (collected(collector, address.get())) return;
+// Fits the time-out and retries of `copy` (a target copy for one agent) into
+// what is left until `deadline`: the time-out at most the time left, and no
+// more tries than fit. False when nothing is left: the agent is skipped.
+bool fit_to_deadline(IKasSnmpTarget* copy, Clock::time_point deadline) {
+  const int64_t left_ms =
+      std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+  if (left_ms < 1) return false;
+  const int64_t timeout_ms =
+      std::min<int64_t>(copy->get_timeout() > 0 ? copy->get_timeout() : 1000, left_ms);
+  const int64_t tries =
+      std::min<int64_t>(1 + (copy->get_retries() > 0 ? copy->get_retries() : 0),
+                        left_ms / timeout_ms);
+  copy->set_timeout(static_cast<int32_t>(timeout_ms));
+  copy->set_retries(static_cast<int32_t>(tries - 1));
+  return true;
+}
+
+// Notes the agent that sent `pdu`.
+void collect_agent(IKasSnmpPacketList* collector, const snmp_pdu* pdu, OwnedAddress address) {
   kal_log(kKalModuleSnmp, kKalLogDebug, "v3 broad cast: engine ID from %s", address->text());
   int rc = kKalOk;
   KalOwned<IKasUsmTarget> entry(kas_create_usm_target(&rc));
@@ -93,24 +109,56 @@ void collect_agent(IKasSnmpPacketList* collector, const snmp_pdu* pdu) {
   collector->push_back(packet.detach());
 }
 
+// What the response callback of one agent's engine-ID probe knows besides
+// the library's loop state; it rides on the session (myvoid).
+struct AgentProbe {
+  IKasSnmpPacketList* collector = nullptr;
+  const IKalNetworkAddress* agent = nullptr;  // the probed address
+  const NetSnmpRequest* request = nullptr;    // for the probe's message ID
+};
+
+// The source of `pdu` when it answers the probe: a Report or a Response from
+// the probed address under the probe's message ID and request ID (a Report
+// may carry request ID 0, from an agent that could not read the probe's);
+// else null. The library also hands the callback messages that match no
+// request of its own, whatever their IDs and source.
+OwnedAddress probe_answer_source(const AgentProbe& probe, const synch_state* state,
+                                 const snmp_pdu* pdu) {
+  const bool report = pdu->command == SNMP_MSG_REPORT;
+  const snmp_pdu* sent = probe.request ? probe.request->pending() : nullptr;
+  const bool ids_match = sent && pdu->msgid == sent->msgid &&
+                         (pdu->reqid == state->reqid || (report && pdu->reqid == 0));
+  if ((!report && pdu->command != SNMP_MSG_RESPONSE) || !ids_match) return OwnedAddress(nullptr);
+  IKalNetworkAddress* raw = nullptr;
+  if (kas_netsnmp_source_address(pdu, &raw) != kKalOk) return OwnedAddress(nullptr);
+  OwnedAddress source(raw);
+  const char* from = source->text();
+  const char* agent = probe.agent ? probe.agent->text() : nullptr;
+  if (!from || !agent || strcmp(from, agent) != 0) return OwnedAddress(nullptr);
+  return source;
+}
+
 // The response callback of the engine-ID probe of one agent. `magic` is
-// the library's synchronous-loop state; the collector rides on the session.
-// The library hands a callback one answer per request and then forgets the
-// request, so the probe goes to one agent at a time: its Report ends the
-// wait.
-int broadcast_callback(int operation, snmp_session* session, int request_id, snmp_pdu* pdu,
+// the library's synchronous-loop state. The library hands a callback one
+// answer per request and then forgets the request, so the probe goes to one
+// agent at a time: its Report ends the wait. Anything else that arrives is
+// ignored and the wait goes on.
+int broadcast_callback(int operation, snmp_session* session, int /*request_id*/, snmp_pdu* pdu,
                        void* magic) {
   TraceScope trace(kBroadcastCallback);
   auto* state = static_cast<synch_state*>(magic);
   if (!state || !session) return 0;
-  if (request_id != state->reqid && pdu && pdu->command != SNMP_MSG_REPORT) return 0;
-  auto* collector = static_cast<IKasSnmpPacketList*>(session->myvoid);
+  const auto* probe = static_cast<const AgentProbe*>(session->myvoid);
   switch (operation) {
-    case NETSNMP_CALLBACK_OP_RECEIVED_MESSAGE:
-      if (pdu && collector) collect_agent(collector, pdu);
+    case NETSNMP_CALLBACK_OP_RECEIVED_MESSAGE: {
+      if (!pdu || !probe) return 0;
+      OwnedAddress source = probe_answer_source(*probe, state, pdu);
+      if (!source) return 0;
+      if (probe->collector) collect_agent(probe->collector, pdu, std::move(source));
       state->waiting = 0;
       state->status = STAT_SUCCESS;
       break;
+    }
     case NETSNMP_CALLBACK_OP_TIMED_OUT:
       state->waiting = 0;
       state->status = STAT_TIMEOUT;
@@ -157,24 +205,124 @@ void kas_v3::write_engine_id_probe(uint32_t message_id, uint32_t request_id,
   }
 }
 
+bool kas_v3::read_message_ids(const uint8_t* data, size_t size, MessageIds* ids) {
+  if (!data || !ids) return false;
+  BerReader r(data, size);
+  size_t n = 0;
+  uint32_t version = 0;
+  const uint8_t* skipped = nullptr;
+  if (!r.read_header(kKasBerSequence, &n) || n != r.remaining()) return false;
+  if (!r.read_header(kKasBerInteger, &n) || !r.read_int32_content(n, &version) ||
+      version != 3) {
+    return false;
+  }
+  size_t global = 0;
+  if (!r.read_header(kKasBerSequence, &global)) return false;
+  const size_t global_end = r.offset() + global;
+  uint32_t message_id = 0;
+  const uint8_t* flags = nullptr;
+  if (!r.read_header(kKasBerInteger, &n) || !r.read_int32_content(n, &message_id)) return false;
+  if (!r.read_header(kKasBerInteger, &n) || !r.read_bytes(n, &skipped)) return false;  // size
+  if (!r.read_header(kKasBerOctetString, &n) || n != 1 || !r.read_bytes(1, &flags)) return false;
+  if (*flags & 0x02) return false;  // privacy: the scoped PDU is encrypted
+  // The security model and whatever follows it in the header.
+  if (r.offset() > global_end || !r.read_bytes(global_end - r.offset(), &skipped)) return false;
+  if (!r.read_header(kKasBerOctetString, &n) || !r.read_bytes(n, &skipped)) return false;
+  if (!r.read_header(kKasBerSequence, &n) || n != r.remaining()) return false;  // scoped PDU
+  for (int i = 0; i < 2; ++i) {  // context engine ID and name
+    if (!r.read_header(kKasBerOctetString, &n) || !r.read_bytes(n, &skipped)) return false;
+  }
+  uint8_t tag = 0;
+  uint32_t request_id = 0;
+  if (!r.read_byte(&tag) || tag < kKasBerGetRequest || tag > kKasBerReport) return false;
+  if (!r.read_length(&n) || n != r.remaining()) return false;
+  if (!r.read_header(kKasBerInteger, &n) || !r.read_int32_content(n, &request_id)) return false;
+  ids->message_id = message_id;
+  ids->pdu_tag = tag;
+  ids->request_id = request_id;
+  return true;
+}
+
 namespace {
 
-// Sends the probe to the target's destination (a broadcast address or one
-// agent) and notes the source of every SNMP message that comes back within
-// the target's time-out, once per address, in order of arrival. The probe
-// is sent again for each retry. An answer from the destination itself ends
-// the wait at once.
+// Whether `to` reaches a group of hosts: an IPv4 limited, directed (of one of
+// the host's networks) or multicast address, an IPv6 multicast address, an
+// IPX broadcast. When the host's addresses cannot be read, an IPv4
+// destination counts as a group, as discovery did before it could tell.
+bool is_group_destination(const IKalNetworkAddress* to) {
+  const char* text = to->text();
+  if (!text) return false;
+  switch (to->get_protocol()) {
+    case IKalNetworkAddress::IPv6:
+      return (text[0] == 'f' || text[0] == 'F') && (text[1] == 'f' || text[1] == 'F');
+    case IKalNetworkAddress::IPX: {
+      const char* node = strchr(text, ':');
+      return node && strcasecmp(node + 1, "ffffffffffff") == 0;
+    }
+    case IKalNetworkAddress::IPv4:
+      break;
+    default:
+      return false;
+  }
+  in_addr parsed{};
+  if (inet_pton(AF_INET, text, &parsed) != 1) return false;
+  const uint32_t a = ntohl(parsed.s_addr);
+  if (a == 0xffffffffu || (a >> 28) == 0xe) return true;
+  IKalHostNetwork* host = kal_host_network();
+  KalAddressTable addresses;
+  if (!host || host->load_provider() != kKalOk || host->read_address_table(&addresses) != kKalOk) {
+    return true;
+  }
+  for (const KalAddressEntry& entry : addresses) {
+    if (entry.broadcast != 0 && entry.broadcast == a) return true;
+    // A network without a broadcast address set: its host part all ones.
+    if (entry.mask != 0 && ~entry.mask > 1 && (a & entry.mask) == (entry.address & entry.mask) &&
+        (a | entry.mask) == 0xffffffffu) {
+      return true;
+    }
+  }
+  return false;
+}
+
+// The IDs of one probe that went out.
+struct SentProbe {
+  uint32_t message_id;
+  uint32_t request_id;
+};
+
+// Whether the datagram is a Report or Response to one of the probes sent.
+// An agent that cannot read a probe's request ID answers with request ID 0.
+bool answers_a_probe(const uint8_t* data, size_t size, const std::vector<SentProbe>& sent) {
+  kas_v3::MessageIds ids;
+  if (!kas_v3::read_message_ids(data, size, &ids)) return false;
+  if (ids.pdu_tag != kKasBerReport && ids.pdu_tag != kKasBerResponse) return false;
+  for (const SentProbe& probe : sent) {
+    if (ids.message_id == probe.message_id) {
+      return ids.request_id == probe.request_id ||
+             (ids.pdu_tag == kKasBerReport && ids.request_id == 0);
+    }
+  }
+  return false;
+}
+
+// Sends the probe to the target's destination and notes the source of every
+// answer to it (see answers_a_probe) that comes back within the target's
+// time-out, once per address, in order of arrival, at most
+// kMaxDiscoveredAgents. The probe is sent again for each retry. At a
+// destination that is one agent only its answer counts, and it ends the
+// wait at once.
 int collect_answering_agents(const IKasSnmpTarget* target,
-                             std::vector<KalOwned<IKalNetworkAddress>>* answered) {
+                             std::vector<OwnedAddress>* answered) {
   const IKalNetworkAddress* destination = target->get_address();
   if (!destination) return kKalErrInvalidArg;
   IKalNetworkAddress* copy = nullptr;
   int rc = destination->clone(&copy);
   if (rc != kKalOk) return rc;
-  KalOwned<IKalNetworkAddress> to(copy);
+  OwnedAddress to(copy);
   if (to->get_port() == 0) {
     to->set_port(target->get_local_port() != 0 ? target->get_local_port() : 161);
   }
+  const bool group = is_group_destination(to.get());
   DataGramSocket* raw_socket = nullptr;
   rc = DataGramSocket::create(to->get_protocol(), &raw_socket);
   if (rc != kKalOk) return rc;
@@ -183,45 +331,105 @@ int collect_answering_agents(const IKasSnmpTarget* target,
   socket->set_broadcast(true);
   const int timeout_ms = target->get_timeout() > 0 ? target->get_timeout() : 1000;
   const int sends = 1 + (target->get_retries() > 0 ? target->get_retries() : 0);
+  std::vector<SentProbe> sent;
+  std::unordered_set<std::string> known;  // the answered addresses' texts
   for (int attempt = 0; attempt < sends; ++attempt) {
+    const SentProbe ids{kas_draw_request_id() & 0x7fffffffu, kas_draw_request_id() & 0x7fffffffu};
     uint8_t probe[kas_v3::kProbeSize];
-    kas_v3::write_engine_id_probe(kas_draw_request_id(), kas_draw_request_id(), probe);
+    kas_v3::write_engine_id_probe(ids.message_id, ids.request_id, probe);
+    sent.push_back(ids);
     rc = socket->send(probe, sizeof probe, to.get());
     if (rc != kKalOk) return rc;
-    const auto deadline =
-        std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
+    const auto deadline = Clock::now() + std::chrono::milliseconds(timeout_ms);
     for (;;) {
-      const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-                            deadline - std::chrono::steady_clock::now())
-                            .count();
+      const auto left =
+          std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
       if (left <= 0) break;
       uint8_t buffer[1500];
       size_t received = 0;
       IKalNetworkAddress* from = nullptr;
       rc = socket->receive(buffer, sizeof buffer, static_cast<int>(left), &received, &from);
-      KalOwned<IKalNetworkAddress> source(from);
+      OwnedAddress source(from);
       if (rc == kKasErrTimeout) break;
       if (rc != kKalOk) return rc;
-      // Only an SNMP message (a SEQUENCE) counts as an answer.
-      if (received < 2 || buffer[0] != 0x30 || !source) continue;
-      bool known = false;
-      for (const auto& a : *answered) known = known || a->equals(source.get());
-      if (known) continue;
+      if (!source || !source->text()) continue;
+      if (!group && strcmp(source->text(), to->text()) != 0) continue;
+      if (known.count(source->text()) != 0) continue;
+      if (answered->size() >= kas_v3::kMaxDiscoveredAgents) continue;
+      if (!answers_a_probe(buffer, received, sent)) continue;
+      known.insert(source->text());
       kal_log(kKalModuleSnmp, kKalLogDebug, "v3 broad cast: answer from %s", source->text());
-      // An answer from the destination itself: it was one agent, not a
-      // broadcast address, and nobody else will answer.
-      const bool unicast = strcmp(source->text(), to->text()) == 0;
       answered->push_back(std::move(source));
-      if (unicast) return kKalOk;
+      // One agent: nobody else will answer.
+      if (!group) return kKalOk;
     }
   }
   return kKalOk;
 }
 
+// Probes each agent of `answered` alone through the library, which reads
+// its engine ID from the Report, and notes it in `collector`. An agent
+// silent now, or reached only after `deadline`, is left out.
+int probe_agents(IKasSnmpTarget* target, const std::vector<OwnedAddress>& answered,
+                 IKasSnmpPacketList* collector, Clock::time_point deadline) {
+  int rc = kKalOk;
+  for (const auto& address : answered) {
+    KalOwned<IKasSnmpTarget> copy(target->clone(&rc));
+    if (!copy) return rc;
+    IKasUsmTarget* copy_usm = copy->as_usm();
+    if (!copy_usm) return kKalErrInvalidArg;
+    rc = copy->set_address(address.get());
+    if (rc != kKalOk) return rc;
+    if (!fit_to_deadline(copy.get(), deadline)) {
+      kal_log(kKalModuleSnmp, kKalLogDebug, "v3 broad cast: no time left for %s",
+              address->text());
+      break;
+    }
+    std::unique_ptr<NetSnmpRequest> request(kal_new<NetSnmpRequest>());
+    if (!request) return kKalErrNoMemory;
+    AgentProbe probe;
+    probe.collector = collector;
+    probe.agent = address.get();
+    probe.request = request.get();
+    rc = request->open(copy_usm, true, &probe);
+    if (rc == kKalOk) rc = request->build_probe();
+    if (rc != kKalOk) return rc;
+    const int library_status = request->exchange(&broadcast_callback);
+    if (library_status == STAT_SUCCESS) continue;
+    const int snmp_errno =
+        kas_netsnmp_log_error("snmp_sess_synch_response_cb", request->session());
+    rc = kas_netsnmp_map_result(library_status, snmp_errno);
+    // An agent that stays silent now is left out.
+    if (rc == kKasErrTimeout || skips_agent(rc)) continue;
+    return rc == kKalOk ? kKasErrV3Unmapped : rc;
+  }
+  return kKalOk;
+}
+
+// Discovery within `deadline`; see get_engine_id_broad_cast.
+int discover_engine_ids(IKasSnmpTarget* target, IKasSnmpPacketList* collector,
+                        Clock::time_point deadline) {
+  if (!target || !collector) return kKalErrInvalidArg;
+  const IKasUsmTarget* usm = target->as_usm();
+  if (!usm) return kKalErrInvalidArg;
+  // The settings are checked before anything goes out.
+  int rc = kKalOk;
+  {
+    std::unique_ptr<NetSnmpRequest> check(kal_new<NetSnmpRequest>());
+    if (!check) return kKalErrNoMemory;
+    rc = check->open(usm, true, nullptr);
+    if (rc != kKalOk) return rc;
+  }
+  std::vector<OwnedAddress> answered;
+  rc = collect_answering_agents(target, &answered);
+  if (rc != kKalOk) return rc;
+  return probe_agents(target, answered, collector, deadline);
+}
+
 // Queries one discovered agent with copies of the request; a packet for
 // the list on success.
 int query_agent(const IKasPdu* pdu, const IKasSnmpTarget* target, IKasSnmpPacket* entry,
-                IKasSnmpPacket** ppAnswer) {
+                Clock::time_point deadline, IKasSnmpPacket** ppAnswer) {
   *ppAnswer = nullptr;
   const IKasSnmpTarget* found = entry ? entry->get_target() : nullptr;
   const IKasUsmTarget* found_usm = found ? found->as_usm() : nullptr;
@@ -237,6 +445,7 @@ int query_agent(const IKasPdu* pdu, const IKasSnmpTarget* target, IKasSnmpPacket
   const uint8_t* engine = found_usm->get_security_engine_id(&engine_length);
   rc = copy_usm->set_security_engine_id(engine, engine_length);
   if (rc != kKalOk) return rc;
+  if (!fit_to_deadline(copy.get(), deadline)) return kKasErrTimeout;
   KalOwned<IKasPdu> request(pdu->clone(&rc));
   if (!request) return rc;
   rc = kas_v3::send_sync_internal(request.get(), copy.get());
@@ -293,7 +502,16 @@ class v3RequestSession final : public IKasRequestSession {
     int rc = kKalOk;
     KalOwned<IKasSnmpPacketList> collector(kas_create_packet_list(&rc));
     if (!collector) return rc;
-    rc = kas_v3::get_engine_id_broad_cast(target, collector.get());
+    // One budget for the discovery and every query: the discovery takes at
+    // most two request windows (see get_engine_id_broad_cast), the queries
+    // what is left of three.
+    const Clock::time_point start = Clock::now();
+    const Clock::duration window = request_window(target);
+    const Clock::time_point deadline = start + 3 * window;
+    {
+      TraceScope discovery(kEngineIdBroadcast);
+      rc = discover_engine_ids(target, collector.get(), start + 2 * window);
+    }
     if (rc != kKalOk) return rc;
     KalOwned<IKasSnmpPacketList> answers(kas_create_packet_list(&rc));
     if (!answers) return rc;
@@ -302,7 +520,7 @@ class v3RequestSession final : public IKasRequestSession {
     for (IKasSnmpPacket* entry; (entry = collector->current(cursor.get())) != nullptr;
          collector->next(cursor.get())) {
       IKasSnmpPacket* answer = nullptr;
-      rc = query_agent(pdu, target, entry, &answer);
+      rc = query_agent(pdu, target, entry, deadline, &answer);
       if (rc == kKalOk) {
         rc = answers->push_back(answer);
         if (rc != kKalOk) return rc;
@@ -345,44 +563,8 @@ int send_sync_internal(IKasPdu* pdu, IKasSnmpTarget* target) {
 
 int get_engine_id_broad_cast(IKasSnmpTarget* target, IKasSnmpPacketList* collector) {
   TraceScope trace(kEngineIdBroadcast);
-  if (!target || !collector) return kKalErrInvalidArg;
-  const IKasUsmTarget* usm = target->as_usm();
-  if (!usm) return kKalErrInvalidArg;
-  // The settings are checked before anything goes out.
-  int rc = kKalOk;
-  {
-    std::unique_ptr<NetSnmpRequest> check(kal_new<NetSnmpRequest>());
-    if (!check) return kKalErrNoMemory;
-    rc = check->open(usm, true, nullptr);
-    if (rc != kKalOk) return rc;
-  }
-  std::vector<KalOwned<IKalNetworkAddress>> answered;
-  rc = collect_answering_agents(target, &answered);
-  if (rc != kKalOk) return rc;
-  // Each answering agent is probed alone through the library, which reads
-  // its engine ID from the Report.
-  for (const auto& address : answered) {
-    KalOwned<IKasSnmpTarget> copy(target->clone(&rc));
-    if (!copy) return rc;
-    IKasUsmTarget* copy_usm = copy->as_usm();
-    if (!copy_usm) return kKalErrInvalidArg;
-    rc = copy->set_address(address.get());
-    if (rc != kKalOk) return rc;
-    std::unique_ptr<NetSnmpRequest> request(kal_new<NetSnmpRequest>());
-    if (!request) return kKalErrNoMemory;
-    rc = request->open(copy_usm, true, collector);
-    if (rc == kKalOk) rc = request->build_probe();
-    if (rc != kKalOk) return rc;
-    const int library_status = request->exchange(&broadcast_callback);
-    if (library_status == STAT_SUCCESS) continue;
-    const int snmp_errno =
-        kas_netsnmp_log_error("snmp_sess_synch_response_cb", request->session());
-    rc = kas_netsnmp_map_result(library_status, snmp_errno);
-    // An agent that stays silent now is left out.
-    if (rc == kKasErrTimeout || skips_agent(rc)) continue;
-    return rc == kKalOk ? kKasErrV3Unmapped : rc;
-  }
-  return kKalOk;
+  if (!target) return kKalErrInvalidArg;
+  return discover_engine_ids(target, collector, Clock::now() + 2 * request_window(target));
 }
 
 }  // namespace kas_v3

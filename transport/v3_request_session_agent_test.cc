@@ -17,6 +17,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
@@ -25,6 +26,7 @@
 #include "gtest/gtest.h"
 #include "log/log_config.h"
 #include "snmp/packet.h"
+#include "testing/scripted_responder.h"
 #include "testing/snmpd_agent.h"
 #include "testing/snmpsim_agent.h"
 #include "transport/netsnmp_library.h"
@@ -451,6 +453,44 @@ TEST(V3EngineIdProbe, MatchesNetSnmpsOwnProbe) {
   EXPECT_EQ(0, memcmp(want + 56, got + 56, sizeof want - 56));
 }
 
+// What discovery reads from an answer before it counts: the IDs of a
+// plain-text SNMPv3 message, nothing from anything else.
+TEST(V3EngineIdProbe, ReadsTheIdsOfPlainSnmpV3MessagesOnly) {
+  uint8_t probe[kas_v3::kProbeSize];
+  kas_v3::write_engine_id_probe(5, 6, probe);
+  const std::vector<uint8_t> report = zeltest::engine_id_report(7, 0x80000008u, "\x80\x01");
+  std::vector<uint8_t> encrypted = report;
+  encrypted[20] = 0x03;  // msgFlags: authPriv
+  std::vector<uint8_t> trailing = report;
+  trailing.push_back(0);
+  const std::vector<uint8_t> truncated(report.begin(), report.end() - 1);
+  std::vector<uint8_t> v2c = report;
+  v2c[4] = 1;  // msgVersion
+  struct Row {
+    std::vector<uint8_t> bytes;
+    bool ok;
+    uint32_t message_id, request_id;
+    uint8_t tag;
+  };
+  const Row rows[] = {
+      {{probe, probe + sizeof probe}, true, 5, 6, 0xa0},
+      {report, true, 7, 0x80000008u, 0xa8},
+      {{0x30, 0x00}, false, 0, 0, 0},
+      {encrypted, false, 0, 0, 0},
+      {trailing, false, 0, 0, 0},
+      {truncated, false, 0, 0, 0},
+      {v2c, false, 0, 0, 0},
+  };
+  for (const Row& row : rows) {
+    kas_v3::MessageIds ids;
+    ASSERT_EQ(kas_v3::read_message_ids(row.bytes.data(), row.bytes.size(), &ids), row.ok);
+    if (!row.ok) continue;
+    EXPECT_EQ(ids.message_id, row.message_id);
+    EXPECT_EQ(ids.request_id, row.request_id);
+    EXPECT_EQ(ids.pdu_tag, row.tag);
+  }
+}
+
 TEST_F(V3AgentTest, EngineIdDiscoveryWithNobodyAnsweringIsEmpty) {
   SilentAgent silent(agent_at(4).c_str());
   KalOwned<IKasUsmTarget> target(make_usm_target(kSha, agent_at(4), 161, 100, 1));
@@ -459,6 +499,54 @@ TEST_F(V3AgentTest, EngineIdDiscoveryWithNobodyAnsweringIsEmpty) {
   EXPECT_EQ(kas_v3::get_engine_id_broad_cast(target.get(), collector.get()), kKalOk);
   EXPECT_EQ(collector->count(), 0u);
   EXPECT_EQ(silent.datagrams(), 2);
+}
+
+// Discovery aimed at one agent (127.0.23.1) while another host
+// (127.0.23.2) floods the prober with two-byte datagrams, Reports under a
+// wrong message ID and even one under the right IDs: only the agent is
+// noted, with its own engine ID, and nobody else is probed.
+TEST(V3EngineIdProbe, DiscoveryAtOneAgentIgnoresOtherSourcesAndForeignIds) {
+  const std::string engine("\x80\x00\x1f\x88\x04real-agent", 14);
+  const std::string forged("\x80\x00\x1f\x88\x04rogue-host", 14);
+  zeltest::ScriptedResponder agent;
+  std::string error;
+  ASSERT_TRUE(agent.start(
+      "127.0.23.1", 161,
+      [&](const zeltest::ScriptedRequest& r) {
+        std::vector<zeltest::ScriptedReply> replies;
+        kas_v3::MessageIds ids;
+        if (!kas_v3::read_message_ids(r.bytes.data(), r.bytes.size(), &ids)) return replies;
+        for (int i = 0; i < 10; ++i) {
+          replies.push_back({{0x30, 0x00}, 0, true});
+          replies.push_back({zeltest::engine_id_report(ids.message_id + 1 + i, ids.request_id,
+                                                       forged), 0, true});
+        }
+        replies.push_back(
+            {zeltest::engine_id_report(ids.message_id, ids.request_id, forged), 0, true});
+        replies.push_back(
+            {zeltest::engine_id_report(ids.message_id, ids.request_id, engine), 0, false});
+        return replies;
+      },
+      &error, "127.0.23.2"))
+      << error;
+  KalOwned<IKasUsmTarget> target(make_usm_target(kSha, "127.0.23.1", 161, 500, 0));
+  KalOwned<IKasSnmpPacketList> collector(kas_create_packet_list());
+  {
+    NetSnmpLibraryScope library;
+    ASSERT_EQ(library.status(), kKalOk);
+    ASSERT_EQ(kas_v3::get_engine_id_broad_cast(target.get(), collector.get()), kKalOk);
+  }
+  ASSERT_EQ(collector->count(), 1u);
+  const IKasSnmpTarget* found = collector->front()->get_target();
+  EXPECT_STREQ(found->get_address()->text(), "127.0.23.1");
+  size_t length = 0;
+  const uint8_t* id = found->as_usm()->get_security_engine_id(&length);
+  EXPECT_EQ(std::string(reinterpret_cast<const char*>(id), length), engine);
+  // Each probed agent gets a library session of its own: the probes came
+  // from our socket and one session, nobody else was probed.
+  std::set<uint16_t> ports;
+  for (const zeltest::ScriptedRequest& r : agent.requests()) ports.insert(r.from_port);
+  EXPECT_EQ(ports.size(), 2u);
 }
 
 TEST_F(V3AgentTest, BroadcastQueryToOneAgentAnswersOnePacketUnlessItRefusesTheUser) {

@@ -1,8 +1,11 @@
 // SNMPv3 discovery on a private namespace LAN: agents on 10.9.0.2..4 (each
 // in a namespace of its own, listening on 0.0.0.0:161 so that they hear
-// broadcasts), one of them knowing the user with another pass phrase. The
-// engine-ID probe to 10.9.0.255 finds all three; the broadcast query
-// answers the two that accept the user and leaves the third out.
+// broadcasts), one of them knowing the user with another pass phrase, and a
+// rogue on the prober's own host (10.9.0.1) that answers the probe with
+// two-byte datagrams and Reports under a wrong message ID. The engine-ID
+// probe to 10.9.0.255 finds the three agents and probes nobody else; the
+// broadcast query answers the two that accept the user and leaves the third
+// out.
 //
 // The agents are snmpsimd's SNMPv3 mode (context "public" = the recording's
 // name): Debian's snmpd 5.9.3 answers a broadcast request from the broadcast
@@ -20,6 +23,7 @@
 #include "gtest/gtest.h"
 #include "snmp/packet.h"
 #include "testing/netns.h"
+#include "testing/scripted_responder.h"
 #include "testing/snmpsim_agent.h"
 #include "transport/netsnmp_library.h"
 #include "transport/v3_request_session.h"
@@ -79,6 +83,23 @@ TEST(V3BroadcastNetns, ProbeFindsEveryAgentAndTheQueryLeavesOutTheOddPassPhrase)
     ASSERT_NO_FATAL_FAILURE(lan.start(3, 2));
     KalOwned<IKasUsmTarget> target(zeltest::make_usm_target(kUser, "10.9.0.255", 161, 500, 0));
     target->set_context_name("public");
+    zeltest::ScriptedResponder rogue;
+    std::string error;
+    ASSERT_TRUE(rogue.start(
+        "0.0.0.0", 161,
+        [](const zeltest::ScriptedRequest& r) {
+          std::vector<zeltest::ScriptedReply> replies;
+          kas_v3::MessageIds ids;
+          if (!kas_v3::read_message_ids(r.bytes.data(), r.bytes.size(), &ids)) return replies;
+          for (uint32_t i = 1; i <= 10; ++i) {
+            replies.push_back({{0x30, 0x00}});
+            replies.push_back(
+                {zeltest::engine_id_report(ids.message_id + i, ids.request_id, "\x80rogue")});
+          }
+          return replies;
+        },
+        &error))
+        << error;
 
     KalOwned<IKasSnmpPacketList> collector(kas_create_packet_list());
     {
@@ -86,6 +107,8 @@ TEST(V3BroadcastNetns, ProbeFindsEveryAgentAndTheQueryLeavesOutTheOddPassPhrase)
       ASSERT_EQ(library.status(), kKalOk);
       ASSERT_EQ(kas_v3::get_engine_id_broad_cast(target.get(), collector.get()), kKalOk);
     }
+    // The rogue heard the broadcast probe and was not probed itself.
+    EXPECT_EQ(rogue.request_count(), 1u);
     // Each agent once, with its own engine ID.
     std::vector<std::string> probed;
     std::vector<std::string> engines;

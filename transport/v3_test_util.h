@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "common/network_address.h"
 #include "common/owned.h"
@@ -72,6 +73,39 @@ inline std::string text_at(const IKasPdu* pdu, size_t i) {
   if (!v) return std::string();
   KalOwned<IKalText> t(v->to_text());
   return t ? std::string(t->text(), t->length()) : std::string();
+}
+
+// The Report an agent answers an engine-ID probe with: noAuthNoPriv from
+// `engine`, usmStatsUnknownEngineIDs.0 = 1, under the given IDs.
+inline std::vector<uint8_t> engine_id_report(uint32_t message_id, uint32_t request_id,
+                                             const std::string& engine) {
+  auto tlv = [](uint8_t tag, std::vector<uint8_t> content) {
+    std::vector<uint8_t> out{tag};
+    if (content.size() >= 128) out.push_back(0x81);
+    out.push_back(static_cast<uint8_t>(content.size()));
+    out.insert(out.end(), content.begin(), content.end());
+    return out;
+  };
+  auto cat = [](std::initializer_list<std::vector<uint8_t>> parts) {
+    std::vector<uint8_t> out;
+    for (const auto& p : parts) out.insert(out.end(), p.begin(), p.end());
+    return out;
+  };
+  auto int32 = [&](uint32_t v) {
+    return tlv(0x02, {static_cast<uint8_t>(v >> 24), static_cast<uint8_t>(v >> 16),
+                      static_cast<uint8_t>(v >> 8), static_cast<uint8_t>(v)});
+  };
+  const std::vector<uint8_t> id(engine.begin(), engine.end());
+  const std::vector<uint8_t> zero{0x02, 0x01, 0x00};
+  const std::vector<uint8_t> empty{0x04, 0x00};
+  const auto security = tlv(0x30, cat({tlv(0x04, id), zero, zero, empty, empty, empty}));
+  const auto binding = tlv(0x30, cat({tlv(0x06, {0x2b, 6, 1, 6, 3, 15, 1, 1, 4, 0}),
+                                      tlv(0x41, {0x01})}));
+  const auto report = tlv(0xa8, cat({int32(request_id), zero, zero, tlv(0x30, binding)}));
+  return tlv(0x30, cat({tlv(0x02, {3}),
+                        tlv(0x30, cat({int32(message_id), tlv(0x02, {0x00, 0xff, 0xe3}),
+                                       tlv(0x04, {0x00}), tlv(0x02, {3})})),
+                        tlv(0x04, security), tlv(0x30, cat({tlv(0x04, id), empty, report}))}));
 }
 
 }  // namespace zeltest
