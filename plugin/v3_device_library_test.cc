@@ -379,7 +379,10 @@ TEST(V3DiscoveryNetns, BroadcastFindsThePrintersThatAcceptTheUser) {
 // for, the settings record it hands over and the window it reads through.
 struct SecretsArena {
   static constexpr size_t kWindow = 1 << 20;
-  static constexpr size_t kSecretLength = 24;
+  static constexpr size_t kSecretLength = 40;
+  // The part looked for: the end, since an allocator writes its own
+  // pointers over the first 16 bytes of a block it frees.
+  static constexpr size_t kSoughtLength = 20;
   char secrets[3][kSecretLength + 1];  // auth, priv, write community
   ZelSnmpV3Settings settings;
   char path[2][512];
@@ -387,7 +390,7 @@ struct SecretsArena {
 };
 
 // Fills `out` with a text made at run time, so that the program's own image
-// never holds it.
+// never holds it (its last 20 characters carry 80 random bits).
 bool make_secret(const char* prefix, char (&out)[SecretsArena::kSecretLength + 1]) {
   uint8_t random[SecretsArena::kSecretLength];
   if (getrandom(random, sizeof random, 0) != static_cast<ssize_t>(sizeof random)) return false;
@@ -417,7 +420,7 @@ std::vector<std::string> scan_for_secrets(SecretsArena* arena) {
   std::vector<std::string> found;
   const uintptr_t arena_begin = reinterpret_cast<uintptr_t>(arena);
   const uintptr_t arena_end = arena_begin + sizeof *arena;
-  const size_t overlap = SecretsArena::kSecretLength - 1;
+  const size_t overlap = SecretsArena::kSoughtLength - 1;
   std::istringstream lines(text);
   for (std::string line; std::getline(lines, line);) {
     unsigned long begin = 0, stop = 0;
@@ -443,8 +446,10 @@ std::vector<std::string> scan_for_secrets(SecretsArena* arena) {
       const ssize_t got = pread(mem, arena->window, to - from, static_cast<off_t>(from));
       if (got <= 0) break;
       for (int s = 0; s < 3; ++s) {
-        const void* hit = memmem(arena->window, static_cast<size_t>(got), arena->secrets[s],
-                                 SecretsArena::kSecretLength);
+        const void* hit = memmem(
+            arena->window, static_cast<size_t>(got),
+            arena->secrets[s] + SecretsArena::kSecretLength - SecretsArena::kSoughtLength,
+            SecretsArena::kSoughtLength);
         if (!hit) continue;
         const size_t offset = static_cast<const uint8_t*>(hit) - arena->window;
         found.push_back((name.empty() ? "anonymous" : name) + " +" +
