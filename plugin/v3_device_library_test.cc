@@ -403,9 +403,9 @@ bool make_secret(const char* prefix, char (&out)[SecretsArena::kSecretLength + 1
   return true;
 }
 
-// Every readable, writable private mapping that is not a file's: the heap,
-// the anonymous regions (allocator arenas, thread stacks, ASan's
-// quarantine) and the stack, but not the arena. Read through /proc/self/mem,
+// Every readable, writable private mapping that is neither a file's nor the
+// main stack: the heap and the anonymous regions (allocator arenas, thread
+// stacks, ASan's quarantine), but not the arena. Read through /proc/self/mem,
 // so that freed or poisoned memory is read without touching it. Mappings
 // above 1 GiB are ASan's shadow (reserved, never data) and are left out.
 // Answers the places found, as "mapping +offset secret N".
@@ -430,8 +430,7 @@ std::vector<std::string> scan_for_secrets(SecretsArena* arena) {
                     &name_at) < 3)
       continue;
     const std::string name = name_at > 0 ? line.substr(static_cast<size_t>(name_at)) : "";
-    const bool anonymous = name.empty() || name == "[heap]" || name == "[stack]" ||
-                           name.rfind("[anon", 0) == 0;
+    const bool anonymous = name.empty() || name == "[heap]" || name.rfind("[anon", 0) == 0;
     if (std::strcmp(perms, "rw-p") != 0 || !anonymous) continue;
     if (stop - begin > (1ul << 30)) continue;
     for (unsigned long from = begin; from < stop;) {
