@@ -4,6 +4,7 @@
 #include <limits>
 
 #include "common/owned.h"
+#include "common/secret.h"
 #include "snmp/pdu.h"
 #include "snmp/target.h"
 #include "snmp/value.h"
@@ -20,7 +21,10 @@ KalRequestCore::KalRequestCore() {
   set_community(kKalDefaultReadCommunity, sizeof kKalDefaultReadCommunity);
 }
 
-KalRequestCore::~KalRequestCore() { reset(); }
+KalRequestCore::~KalRequestCore() {
+  reset();
+  kal_wipe(community_, sizeof community_);
+}
 
 void KalRequestCore::reset() {
   ready_ = false;
@@ -36,7 +40,9 @@ void KalRequestCore::set_community(const char* community, size_t size) {
   // The caller's buffer need not hold a NUL: read no further than its size.
   size_t n = community ? strnlen(community, size) : 0;
   if (n > kKalCommunitySize - 1) n = kKalCommunitySize - 1;
-  if (n) std::memcpy(community_, community, n);
+  // Nothing of a longer earlier community may stay behind the new NUL.
+  if (community != community_) kal_wipe(community_, sizeof community_);
+  if (n) std::memmove(community_, community, n);
   community_[n] = '\0';
 }
 

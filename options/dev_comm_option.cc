@@ -4,6 +4,7 @@
 
 #include <cstring>
 
+#include "common/secret.h"
 #include "common/status.h"
 #include "common/text_copy.h"
 #include "facade/get_data.h"
@@ -70,14 +71,20 @@ CZelDevCommOption::CZelDevCommOption()
   initialize_data();
 }
 
+// Copies take every field whole, so an assignment leaves nothing of the
+// secrets it replaces; each copy wipes its own when it goes.
 CZelDevCommOption::CZelDevCommOption(const CZelDevCommOption& other) = default;
 CZelDevCommOption& CZelDevCommOption::operator=(const CZelDevCommOption& other) = default;
-CZelDevCommOption::~CZelDevCommOption() = default;
+CZelDevCommOption::~CZelDevCommOption() {
+  kal_wipe(m_szCommunity, sizeof m_szCommunity);
+  kal_wipe(m_usm.auth_pass_phrase, sizeof m_usm.auth_pass_phrase);
+  kal_wipe(m_usm.priv_pass_phrase, sizeof m_usm.priv_pass_phrase);
+}
 
 void CZelDevCommOption::destroy() { delete this; }
 
 void CZelDevCommOption::SetCommunityStr(const char* community) {
-  kal_copy_text(m_szCommunity, community);
+  kal_copy_secret(m_szCommunity, community);
   m_bCommunitySet = true;
 }
 

@@ -2,6 +2,7 @@
 // cached rows of the table readers.
 #include "plugin/device_object.h"
 
+#include "common/secret.h"
 #include "common/text_copy.h"
 #include "log/log.h"
 #include "plugin/protocol_code.h"
@@ -16,7 +17,12 @@ CZelDevice::CZelDevice() noexcept {
   m_szContextName[0] = '\0';
 }
 
-CZelDevice::~CZelDevice() = default;
+CZelDevice::~CZelDevice() {
+  kal_wipe(m_szReadCommunity, sizeof m_szReadCommunity);
+  kal_wipe(m_szWriteCommunity, sizeof m_szWriteCommunity);
+  kal_wipe(m_szAuthPassphrase, sizeof m_szAuthPassphrase);
+  kal_wipe(m_szPrivPassphrase, sizeof m_szPrivPassphrase);
+}
 
 int CZelDevice::init(const char* address, int protocol, int32_t timeoutMs, int32_t retries,
                      int32_t maxMessageSize, const IZelPluginUSM& usm) noexcept {
@@ -43,19 +49,19 @@ int CZelDevice::init(const char* address, int protocol, int32_t timeoutMs, int32
   m_securityLevel = usm.get_security_level();
   m_authProtocol = usm.get_auth_protocol();
   m_privProtocol = usm.get_priv_protocol();
-  kal_copy_text(m_szAuthPassphrase, usm.get_auth_passphrase());
-  kal_copy_text(m_szPrivPassphrase, usm.get_priv_passphrase());
+  kal_copy_secret(m_szAuthPassphrase, usm.get_auth_passphrase());
+  kal_copy_secret(m_szPrivPassphrase, usm.get_priv_passphrase());
   kal_copy_text(m_szContextName, usm.get_context_name());
   return kKalOk;
 }
 
 void CZelDevice::set_read_community(const char* community) noexcept {
-  kal_copy_text(m_szReadCommunity, community);
+  kal_copy_secret(m_szReadCommunity, community);
   m_bReadCommunityGiven = true;
 }
 
 void CZelDevice::set_write_community(const char* community) noexcept {
-  kal_copy_text(m_szWriteCommunity, community);
+  kal_copy_secret(m_szWriteCommunity, community);
 }
 
 void CZelDevice::set_get_data_factory(KalGetDataFactory factory) noexcept {

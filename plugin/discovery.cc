@@ -6,6 +6,7 @@
 #include <cstring>
 #include <string_view>
 
+#include "common/secret.h"
 #include "common/status.h"
 #include "common/text.h"
 #include "common/text_copy.h"
@@ -61,7 +62,7 @@ CZelDiscovery::CZelDiscovery() noexcept
   m_szCommunity[0] = '\0';
 }
 
-CZelDiscovery::~CZelDiscovery() = default;
+CZelDiscovery::~CZelDiscovery() { kal_wipe(m_szCommunity, sizeof m_szCommunity); }
 
 int CZelDiscovery::add_filter(const char* filter) noexcept {
   for (auto& slot : m_szFilters) {
@@ -113,7 +114,7 @@ int CZelDiscovery::find(const char* address, int protocol, int32_t mode,
   usm.set(mode, settings);
   // An empty context field keeps the community of the last discovery.
   if (community && community[0] != '\0')
-    kal_copy_text(m_szCommunity, community);
+    kal_copy_secret(m_szCommunity, community);
 
   int rc = prepare_finder(destination, protocol, timeoutMs, retries, usm);
   if (rc != kKalOk) return rc;

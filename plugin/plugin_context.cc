@@ -3,6 +3,7 @@
 
 #include <cstring>
 
+#include "common/secret.h"
 #include "common/status.h"
 #include "common/text_copy.h"
 #include "options/dev_comm_option.h"
@@ -14,7 +15,12 @@ CZelPluginContext::CZelPluginContext() noexcept {
   m_szWriteCommunity[0] = '\0';
 }
 
-CZelPluginContext::~CZelPluginContext() = default;
+// The parts wipe their own secrets as the members go, after this body.
+CZelPluginContext::~CZelPluginContext() {
+  kal_wipe(m_szFindCommunity, sizeof m_szFindCommunity);
+  kal_wipe(m_szReadCommunity, sizeof m_szReadCommunity);
+  kal_wipe(m_szWriteCommunity, sizeof m_szWriteCommunity);
+}
 
 int CZelPluginContext::init() noexcept {
   int status = kKalOk;
@@ -42,6 +48,8 @@ int CZelPluginContext::command_string(const char* command,
   } else {
     return kKalErrNotSupported;
   }
+  if (value == field) return kKalOk;
+  kal_wipe(field, kZelCommunitySize);  // no tail of a longer community stays
   kal_copy_text(field, kZelCommunitySize, value);
   return kKalOk;
 }

@@ -4,8 +4,10 @@
 #include "plugin/plugin_usm.h"
 
 #include "common/owned.h"
+#include "common/secret.h"
 #include "common/status.h"
 #include "common/text_copy.h"
+#include "log/log.h"
 
 namespace {
 
@@ -23,6 +25,10 @@ bool is_selector(int32_t v) { return v >= 0 && v <= 2; }
 class CZelPluginUSM final : public IZelPluginUSM {
  public:
   CZelPluginUSM() noexcept { reset(); }
+  ~CZelPluginUSM() override {
+    kal_wipe(m_szAuthPassphrase, sizeof m_szAuthPassphrase);
+    kal_wipe(m_szPrivPassphrase, sizeof m_szPrivPassphrase);
+  }
 
   void set(int32_t mode, const ZelSnmpV3Settings& s) noexcept override {
     reset();
@@ -36,13 +42,14 @@ class CZelPluginUSM final : public IZelPluginUSM {
     if (s.securityName[0] != '\0')
       kal_copy_text(m_szSecurityName, s.securityName);
     if (s.authPassphrase[0] != '\0')
-      kal_copy_text(m_szAuthPassphrase, s.authPassphrase);
+      kal_copy_secret(m_szAuthPassphrase, s.authPassphrase);
     if (s.privPassphrase[0] != '\0')
-      kal_copy_text(m_szPrivPassphrase, s.privPassphrase);
+      kal_copy_secret(m_szPrivPassphrase, s.privPassphrase);
     if (s.contextName[0] != '\0') kal_copy_text(m_szContextName, s.contextName);
     if (is_selector(s.securityLevel)) m_securityLevel = s.securityLevel;
     if (is_selector(s.authProtocol)) m_authProtocol = s.authProtocol;
     if (is_selector(s.privProtocol)) m_privProtocol = s.privProtocol;
+    warn_of_defaults(s);
   }
   void release() noexcept override { delete this; }
   int32_t get_mode() const noexcept override { return m_mode; }
@@ -65,14 +72,27 @@ class CZelPluginUSM final : public IZelPluginUSM {
   }
 
  private:
+  // The built-in pass phrases are no secret: a device that accepts them
+  // accepts anyone who has the plug-in. Said once per set (every discovery
+  // and device open), without the phrases themselves.
+  void warn_of_defaults(const ZelSnmpV3Settings& s) const noexcept {
+    if (m_mode != kZelUsmModeV3 || m_securityLevel == 0) return;
+    const bool auth = s.authPassphrase[0] == '\0';
+    const bool priv = m_securityLevel == 2 && s.privPassphrase[0] == '\0';
+    if (!auth && !priv) return;
+    zel_log(kKalLogWarn, "%s: SNMPv3 with the built-in default %s pass phrase",
+            "IZelPluginUSM::set()",
+            auth && priv ? "authentication and privacy" : auth ? "authentication" : "privacy");
+  }
+
   void reset() noexcept {
     m_mode = kZelUsmDefaultMode;
     kal_copy_text(m_szSecurityName, kDefaultSecurityName);
     m_securityLevel = kZelUsmDefaultSecurityLevel;
     m_authProtocol = kZelUsmDefaultAuthProtocol;
     m_privProtocol = kZelUsmDefaultPrivProtocol;
-    kal_copy_text(m_szAuthPassphrase, kDefaultAuthPassphrase);
-    kal_copy_text(m_szPrivPassphrase, kDefaultPrivPassphrase);
+    kal_copy_secret(m_szAuthPassphrase, kDefaultAuthPassphrase);
+    kal_copy_secret(m_szPrivPassphrase, kDefaultPrivPassphrase);
     m_szContextName[0] = '\0';
   }
 

@@ -11,6 +11,7 @@
 
 #include "common/owned.h"
 #include "common/status.h"
+#include "log/capture_output.h"
 
 namespace {
 
@@ -77,6 +78,54 @@ TEST(PluginUsm, IntegersAreTakenOverOnlyFromZeroToTwo) {
     EXPECT_EQ(row.proto_after, usm->get_priv_protocol());
     EXPECT_EQ(name, usm->get_security_name());
   }
+}
+
+// Authenticating with a built-in pass phrase is authenticating with a phrase
+// every copy of the plug-in knows: said once per set, at Warn, without the
+// phrase.
+TEST(PluginUsm, BuiltInPassPhrasesInUseAreWarnedOf) {
+  const struct {
+    const char* name;
+    int32_t mode, level;
+    const char* auth;
+    const char* priv;
+    const char* warning;  // null: no line
+  } kRows[] = {
+      {"authPriv, both empty", 2, 2, "", "", "default authentication and privacy pass phrase"},
+      {"authPriv, priv empty", 2, 2, "auth-phrase", "", "default privacy pass phrase"},
+      {"authNoPriv, auth empty", 2, 1, "", "", "default authentication pass phrase"},
+      {"authNoPriv needs no priv", 2, 1, "auth-phrase", "", nullptr},
+      {"noAuthNoPriv", 2, 0, "", "", nullptr},
+      {"level left to the default", 2, -1, "auth-phrase", "", "default privacy pass phrase"},
+      {"community mode", 0, 2, "", "", nullptr},
+      {"both given", 2, 2, "auth-phrase", "priv-phrase", nullptr},
+  };
+  KalCaptureOutput capture;
+  ASSERT_EQ(kKalOk, kal_log_configure_output(&capture, kKalLogAll));
+  for (const auto& row : kRows) {
+    SCOPED_TRACE(row.name);
+    capture.clear();
+    auto usm = make_usm();
+    ZelSnmpV3Settings s = zeroed();
+    s.securityLevel = row.level;
+    std::strcpy(s.authPassphrase, row.auth);
+    std::strcpy(s.privPassphrase, row.priv);
+    usm->set(row.mode, s);
+    const std::vector<std::string> lines = capture.lines();
+    if (!row.warning) {
+      EXPECT_TRUE(lines.empty()) << lines[0];
+      continue;
+    }
+    ASSERT_EQ(1u, lines.size());
+    EXPECT_NE(std::string::npos, lines[0].find("Zel             , Warn , IZelPluginUSM::set(): "))
+        << lines[0];
+    EXPECT_TRUE(lines[0].size() > std::strlen(row.warning) &&
+                lines[0].compare(lines[0].size() - std::strlen(row.warning),
+                                 std::string::npos, row.warning) == 0)
+        << lines[0];
+    EXPECT_EQ(std::string::npos, lines[0].find(usm->get_auth_passphrase()));
+  }
+  kal_log_detach_output(&capture);
 }
 
 TEST(PluginUsm, EverySetStartsFromTheDefaults) {

@@ -2,6 +2,9 @@
 // serves the supported-device recording to SNMPv3 users (the context name
 // picks the recording), and open, option refresh, every count call and every
 // record equal what the same calls give in community mode on the same agent.
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/random.h>
 #include <unistd.h>
 #include <gtest/gtest.h>
 
@@ -10,10 +13,12 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "common/secret.h"
 #include "plugin/library_api_test_util.h"
 #include "plugin/zel_api.h"
 #include "testing/netns.h"
@@ -368,6 +373,173 @@ TEST(V3DiscoveryNetns, BroadcastFindsThePrintersThatAcceptTheUser) {
     }
     api.ZelUnInit(context);
   });
+}
+
+// ---- No secret outlives ZelUnInit ----
+
+// Memory of the check itself, kept out of the scan: the secrets it looks
+// for, the settings record it hands over and the window it reads through.
+struct SecretsArena {
+  static constexpr size_t kWindow = 1 << 20;
+  static constexpr size_t kSecretLength = 40;
+  // The part looked for: the end, since an allocator writes its own
+  // pointers over the first 16 bytes of a block it frees.
+  static constexpr size_t kSoughtLength = 20;
+  char secrets[3][kSecretLength + 1];  // auth, priv, write community
+  ZelSnmpV3Settings settings;
+  char path[2][512];
+  uint8_t window[kWindow];
+};
+
+// Fills `out` with a text made at run time, so that the program's own image
+// never holds it (its last 20 characters carry 80 random bits).
+bool make_secret(const char* prefix, char (&out)[SecretsArena::kSecretLength + 1]) {
+  uint8_t random[SecretsArena::kSecretLength];
+  if (getrandom(random, sizeof random, 0) != static_cast<ssize_t>(sizeof random)) return false;
+  const size_t n = strlen(prefix);
+  std::memcpy(out, prefix, n);
+  for (size_t i = n; i < SecretsArena::kSecretLength; ++i)
+    out[i] = "0123456789abcdef"[random[i] & 15];
+  out[SecretsArena::kSecretLength] = '\0';
+  kal_wipe(random, sizeof random);
+  return true;
+}
+
+// Every readable, writable private mapping that is neither a file's nor the
+// main stack: the heap and the anonymous regions (allocator arenas, thread
+// stacks, ASan's quarantine), but not the arena. Read through /proc/self/mem,
+// so that freed or poisoned memory is read without touching it. Mappings
+// above 1 GiB are ASan's shadow (reserved, never data) and are left out.
+// Answers the places found, as "mapping +offset secret N".
+std::vector<std::string> scan_for_secrets(SecretsArena* arena) {
+  const int maps = open("/proc/self/maps", O_RDONLY | O_CLOEXEC);
+  const int mem = open("/proc/self/mem", O_RDONLY | O_CLOEXEC);
+  if (maps < 0 || mem < 0) return {"cannot open /proc/self/maps or /proc/self/mem"};
+  std::string text;
+  char chunk[4096];
+  for (ssize_t got; (got = read(maps, chunk, sizeof chunk)) > 0;) text.append(chunk, got);
+  close(maps);
+  std::vector<std::string> found;
+  const uintptr_t arena_begin = reinterpret_cast<uintptr_t>(arena);
+  const uintptr_t arena_end = arena_begin + sizeof *arena;
+  const size_t overlap = SecretsArena::kSoughtLength - 1;
+  std::istringstream lines(text);
+  for (std::string line; std::getline(lines, line);) {
+    unsigned long begin = 0, stop = 0;
+    char perms[5] = {};
+    int name_at = 0;
+    if (std::sscanf(line.c_str(), "%lx-%lx %4s %*s %*s %*s %n", &begin, &stop, perms,
+                    &name_at) < 3)
+      continue;
+    const std::string name = name_at > 0 ? line.substr(static_cast<size_t>(name_at)) : "";
+    const bool anonymous = name.empty() || name == "[heap]" || name.rfind("[anon", 0) == 0;
+    if (std::strcmp(perms, "rw-p") != 0 || !anonymous) continue;
+    if (stop - begin > (1ul << 30)) continue;
+    for (unsigned long from = begin; from < stop;) {
+      unsigned long to = std::min<unsigned long>(stop, from + SecretsArena::kWindow);
+      if (from < arena_end && to > arena_begin) {  // the arena holds them on purpose
+        if (from >= arena_begin) {
+          from = arena_end;
+          continue;
+        }
+        to = arena_begin;
+      }
+      const ssize_t got = pread(mem, arena->window, to - from, static_cast<off_t>(from));
+      if (got <= 0) break;
+      for (int s = 0; s < 3; ++s) {
+        const void* hit = memmem(
+            arena->window, static_cast<size_t>(got),
+            arena->secrets[s] + SecretsArena::kSecretLength - SecretsArena::kSoughtLength,
+            SecretsArena::kSoughtLength);
+        if (!hit) continue;
+        const size_t offset = static_cast<const uint8_t*>(hit) - arena->window;
+        found.push_back((name.empty() ? "anonymous" : name) + " +" +
+                        std::to_string(from - begin + offset) + " secret " +
+                        std::to_string(s));
+      }
+      // Step back a little, so that a secret across two windows is seen.
+      const unsigned long step = static_cast<unsigned long>(got);
+      from += (from + step < stop && step > overlap) ? step - overlap : step;
+    }
+  }
+  kal_wipe(arena->window, sizeof arena->window);
+  close(mem);
+  return found;
+}
+
+// A host opens a device in community mode and over SNMPv3 authPriv, reads,
+// cancels a job with the write community, and calls ZelUnInit: afterwards
+// neither pass phrase nor the write community may be found anywhere in the
+// process's writable memory, freed blocks included (a freed block keeps its
+// bytes until it is reused).
+TEST(SecretsLibrary, NoPassPhraseOrWriteCommunityOutlivesUnInit) {
+  if (!zeltest::have_snmpsimd()) GTEST_SKIP() << "no snmpsimd";
+  Api api;
+  std::string error;
+  ASSERT_TRUE(api.load(ZEL_LIBRARY_PATH, &error)) << error;
+  void* memory = mmap(nullptr, sizeof(SecretsArena), PROT_READ | PROT_WRITE,
+                      MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  ASSERT_NE(memory, MAP_FAILED);
+  SecretsArena* arena = new (memory) SecretsArena;
+  ASSERT_TRUE(make_secret("zA", arena->secrets[0]));
+  ASSERT_TRUE(make_secret("zP", arena->secrets[1]));
+  ASSERT_TRUE(make_secret("zW", arena->secrets[2]));
+
+  // snmpsimd picks the recording by community: a copy named after the write
+  // community answers the cancel's set (the answer echoes the community).
+  const char* const address = "127.0.24.1";
+  const std::string dir = zeltest::make_temp_dir("secrets-library");
+  const std::string recording = zeltest::repo_file("options/testdata/supported-device.snmprec");
+  ASSERT_TRUE(zeltest::write_recording(recording, dir, kRecording));
+  ASSERT_TRUE(zeltest::write_recording(recording, dir, "to-rename"));
+  std::snprintf(arena->path[0], sizeof arena->path[0], "%s/to-rename.snmprec", dir.c_str());
+  const int n = std::snprintf(arena->path[1], sizeof arena->path[1], "%s/", dir.c_str());
+  std::memcpy(arena->path[1] + n, arena->secrets[2], SecretsArena::kSecretLength);
+  std::memcpy(arena->path[1] + n + SecretsArena::kSecretLength, ".snmprec", 9);
+  ASSERT_EQ(0, rename(arena->path[0], arena->path[1]));
+  {
+    std::vector<std::string> users = {"--v3-user=zel-secrets", "--v3-auth-key=",
+                                      "--v3-auth-proto=SHA", "--v3-priv-key=",
+                                      "--v3-priv-proto=AES"};
+    for (std::string& u : users) u.reserve(64);  // appending moves nothing
+    users[1].append(arena->secrets[0], SecretsArena::kSecretLength);
+    users[3].append(arena->secrets[1], SecretsArena::kSecretLength);
+    zeltest::SnmpsimAgent agent;
+    const bool started = agent.start(address, dir, kRecording, &error, users);
+    for (std::string& u : users) kal_wipe(&u);
+    ASSERT_TRUE(started) << error;
+
+    ZelContext* handle = nullptr;
+    ASSERT_EQ(0, api.ZelInit(&handle));
+    ASSERT_EQ(0, api.ZelCommandString(handle, "CmdSetCommunityGetOption", kRecording));
+    ASSERT_EQ(0, api.ZelCommandString(handle, "CmdSetCommunityWrite", arena->secrets[2]));
+    // SNMPv3 authPriv: open, read, cancel.
+    ZelSnmpV3Settings& s = arena->settings;
+    std::memset(&s, 0, sizeof s);
+    std::memcpy(s.securityName, "zel-secrets", 12);
+    s.securityLevel = 2;
+    s.authProtocol = 2;
+    s.privProtocol = 2;
+    std::memcpy(s.authPassphrase, arena->secrets[0], SecretsArena::kSecretLength);
+    std::memcpy(s.privPassphrase, arena->secrets[1], SecretsArena::kSecretLength);
+    std::memcpy(s.contextName, kRecording, sizeof kRecording);
+    ASSERT_EQ(0, api.ZelInitDeviceEx(handle, address, 1, 2, &s, kTimeoutMs, 0));
+    int32_t count = -1;
+    ASSERT_EQ(0, api.ZelGetNumberOfStorageInfo(handle, &count));
+    EXPECT_GT(count, 0);
+    api.ZelCancelJob(handle, "1");
+    // Community mode: the write community goes out and comes back.
+    ASSERT_EQ(0, api.ZelInitDevice(handle, address, 1, kTimeoutMs, 0));
+    const int cancelled = api.ZelCancelJob(handle, "1");
+    EXPECT_TRUE(cancelled == 0 || cancelled == -7) << cancelled;
+    // SNMPv3 again, so that the context holds the pass phrases at the end.
+    ASSERT_EQ(0, api.ZelInitDeviceEx(handle, address, 1, 2, &s, kTimeoutMs, 0));
+    api.ZelUnInit(handle);
+  }
+  EXPECT_EQ(scan_for_secrets(arena), std::vector<std::string>{});
+  unlink(arena->path[1]);
+  kal_wipe(arena, sizeof *arena);
+  munmap(memory, sizeof(SecretsArena));
 }
 
 }  // namespace

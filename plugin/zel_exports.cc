@@ -5,6 +5,7 @@
 #include <new>
 #include <vector>
 
+#include "common/secret.h"
 #include "common/status.h"
 #include "common/text_copy.h"
 #include "common/transport_available.h"
@@ -76,7 +77,8 @@ int32_t find_device(ZelContext* handle, const char* address, int32_t protocol,
   if (!handle || !pCount || !settings) return kKalErrInvalidArg;
   const int internal = zel_map_protocol(protocol);
   if (internal < 0) return internal;
-  const ZelSnmpV3Settings copy = *settings;  // taken on entry, as documented
+  ZelSnmpV3Settings copy = *settings;  // taken on entry, as documented
+  const KalWipeOnExit wipe(&copy, sizeof copy);  // it holds the pass phrases
   return context_of(handle)->find_devices(address, internal, snmpMode, copy,
                                           timeoutMs, retries, pCount);
 }
@@ -87,7 +89,8 @@ int32_t init_device(ZelContext* handle, const char* address, int32_t protocol,
   if (!handle || !address || !settings) return kKalErrInvalidArg;
   const int internal = zel_map_protocol(protocol);
   if (internal < 0) return internal;
-  const ZelSnmpV3Settings copy = *settings;
+  ZelSnmpV3Settings copy = *settings;
+  const KalWipeOnExit wipe(&copy, sizeof copy);
   return context_of(handle)->open_device(address, internal, snmpMode, copy,
                                          timeoutMs, retries);
 }

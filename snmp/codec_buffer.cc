@@ -5,13 +5,19 @@
 #include <cstdlib>
 
 #include "common/owned.h"
+#include "common/secret.h"
 
 namespace {
 
 class CKasMessageBuffer final : public IKasMessageBuffer {
  public:
   CKasMessageBuffer() = default;
-  ~CKasMessageBuffer() override { std::free(memory_); }
+  // A message carries the community in clear, so the buffer is wiped before
+  // it is freed.
+  ~CKasMessageBuffer() override {
+    kal_wipe(memory_, capacity_);
+    std::free(memory_);
+  }
   CKasMessageBuffer(const CKasMessageBuffer&) = delete;
   CKasMessageBuffer& operator=(const CKasMessageBuffer&) = delete;
 
@@ -23,6 +29,7 @@ class CKasMessageBuffer final : public IKasMessageBuffer {
       // Grown, never shrunk: a session reuses one buffer for every try.
       void* p = kal_alloc_hook::should_fail() ? nullptr : std::malloc(n);
       if (!p) return kKalErrNoMemory;
+      kal_wipe(memory_, capacity_);
       std::free(memory_);
       memory_ = static_cast<uint8_t*>(p);
       capacity_ = n;

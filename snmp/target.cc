@@ -7,12 +7,14 @@
 
 #include "common/network_address.h"
 #include "common/owned.h"
+#include "common/secret.h"
 #include "common/text_buffer.h"
 
 namespace {
 
 // Copies a C text (null: empty) into a scratch buffer.
-int copy_text(KalBuffer* out, const char* text) {
+template <class Buffer>
+int copy_text(Buffer* out, const char* text) {
   return out->assign(text, text ? std::strlen(text) : 0);
 }
 
@@ -105,7 +107,7 @@ class CKasCommunityTarget final : public CKasTargetBase<IKasCommunityTarget> {
     if (!other || !other->as_community()) return kKalErrInvalidArg;
     if (other == this) return kKalOk;
     const IKasCommunityTarget* o = other->as_community();
-    KalBuffer community;
+    KalSecretBuffer community;
     if (int rc = community.assign(o->get_community(), o->get_community_length())) return rc;
     IKalNetworkAddress* address = nullptr;
     if (int rc = clone_address(other, &address)) return rc;
@@ -152,7 +154,8 @@ class CKasCommunityTarget final : public CKasTargetBase<IKasCommunityTarget> {
   size_t get_community_length() const override { return community_.size(); }
 
  private:
-  KalBuffer community_;
+  // The community is a password of SNMPv1: wiped when it changes or goes.
+  KalSecretBuffer community_;
   bool has_community_ = false;
 };
 
@@ -162,7 +165,10 @@ class CKasUsmTarget final : public CKasTargetBase<IKasUsmTarget> {
     return visitor ? visitor->visit_usm_header(this) : kKalErrInvalidArg;
   }
   void reset() override {
-    for (KalBuffer* b : texts()) b->clear();
+    name_.clear();
+    auth_.clear();
+    priv_.clear();
+    context_.clear();
     engine_id_.clear();
     level_ = auth_protocol_ = priv_protocol_ = 0;
   }
@@ -177,7 +183,8 @@ class CKasUsmTarget final : public CKasTargetBase<IKasUsmTarget> {
     if (!other || !other->as_usm()) return kKalErrInvalidArg;
     if (other == this) return kKalOk;
     const IKasUsmTarget* o = other->as_usm();
-    KalBuffer name, auth, priv, context, engine;
+    KalBuffer name, context, engine;
+    KalSecretBuffer auth, priv;
     size_t engine_length = 0;
     const uint8_t* engine_id = o->get_security_engine_id(&engine_length);
     int rc = kKalOk;
@@ -254,14 +261,9 @@ class CKasUsmTarget final : public CKasTargetBase<IKasUsmTarget> {
   }
 
  private:
-  struct TextList {
-    KalBuffer* items[4];
-    KalBuffer** begin() { return items; }
-    KalBuffer** end() { return items + 4; }
-  };
-  TextList texts() { return {{&name_, &auth_, &priv_, &context_}}; }
-
-  KalBuffer name_, auth_, priv_, context_, engine_id_;
+  KalBuffer name_, context_, engine_id_;
+  // The pass phrases: wiped when they change or go.
+  KalSecretBuffer auth_, priv_;
   int32_t level_ = 0;
   int32_t auth_protocol_ = 0;
   int32_t priv_protocol_ = 0;

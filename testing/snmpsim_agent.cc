@@ -17,6 +17,8 @@
 #include <thread>
 #include <vector>
 
+#include "common/secret.h"
+
 namespace zeltest {
 namespace {
 
@@ -164,6 +166,9 @@ bool SnmpsimAgent::start(const std::string& address, const std::string& data_dir
     execvp("snmpsimd", argv.data());
     _exit(127);
   }
+  // The users' pass phrases travel on the command line: no copy of them
+  // stays in this process's freed memory.
+  for (std::string& a : args) kal_wipe(&a);
   if (pid_ < 0) {
     if (error) *error = "fork failed";
     return false;

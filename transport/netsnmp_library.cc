@@ -2,12 +2,14 @@
 
 #include <net-snmp/net-snmp-config.h>
 #include <net-snmp/net-snmp-includes.h>
+#include <net-snmp/library/snmpusm.h>
 
 #include <atomic>
 #include <clocale>
 #include <cstdlib>
 #include <cstring>
 
+#include "common/secret.h"
 #include "common/status.h"
 #include "common/text_copy.h"
 #include "log/log.h"
@@ -59,6 +61,18 @@ void configure_library() {
                          nullptr);
 }
 
+// The users that the sessions of this operation made (engine-ID discovery
+// turns a session's keys into a user with keys localised to the agent) are
+// freed by the shut-down; their keys are wiped first.
+void wipe_user_keys() {
+  for (usmUser* user = usm_get_userList(); user; user = user->next) {
+    kal_wipe(user->authKey, user->authKeyLen);
+    kal_wipe(user->authKeyKu, user->authKeyKuLen);
+    kal_wipe(user->privKey, user->privKeyLen);
+    kal_wipe(user->privKeyKu, user->privKeyKuLen);
+  }
+}
+
 }  // namespace
 
 NetSnmpLibraryScope::NetSnmpLibraryScope()
@@ -78,6 +92,7 @@ NetSnmpLibraryScope::NetSnmpLibraryScope()
 
 NetSnmpLibraryScope::~NetSnmpLibraryScope() {
   if (status_ != kKalOk) return;
+  wipe_user_keys();
   snmp_shutdown("");
   // The shut-down emptied the table; the next set-up allocates a new one.
   free(tclist);

@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "common/owned.h"
+#include "common/secret.h"
 #include "common/text.h"
 #include "log/log.h"
 #include "snmp/binding.h"
@@ -76,12 +77,24 @@ unsigned refused_so_far() {
   return total;
 }
 
+// The keys a session holds: the ones made from the pass phrases (Ku) and
+// the localised ones. The library frees them without wiping.
+void wipe_session_keys(snmp_session* session) {
+  kal_wipe(session->securityAuthKey, sizeof session->securityAuthKey);
+  kal_wipe(session->securityPrivKey, sizeof session->securityPrivKey);
+  kal_wipe(session->securityAuthLocalKey, session->securityAuthLocalKeyLen);
+  kal_wipe(session->securityPrivLocalKey, session->securityPrivLocalKeyLen);
+}
+
 }  // namespace
 
 NetSnmpRequest::~NetSnmpRequest() {
   if (response_) snmp_free_pdu(response_);
   if (request_) snmp_free_pdu(request_);
-  if (session_) snmp_close(session_);
+  if (session_) {
+    wipe_session_keys(session_);
+    snmp_close(session_);
+  }
 }
 
 int NetSnmpRequest::open(const IKasUsmTarget* target, bool probe, void* callback_data) {
@@ -91,6 +104,10 @@ int NetSnmpRequest::open(const IKasUsmTarget* target, bool probe, void* callback
   if (rc != kKalOk) return rc;
   netsnmp_session settings;
   snmp_sess_init(&settings);
+  // snmp_open copies the keys into a session of its own; this copy goes with
+  // the stack frame, wiped on every path.
+  const KalWipeOnExit wipe_keys(settings.securityAuthKey);
+  const KalWipeOnExit wipe_priv_key(settings.securityPrivKey);
   rc = kas_usm_fill_session(target, peer, &settings);
   if (rc != kKalOk) return rc;
   if (probe) {

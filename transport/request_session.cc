@@ -9,6 +9,7 @@
 
 #include "common/network_address.h"
 #include "common/owned.h"
+#include "common/secret.h"
 #include "log/log.h"
 #include "snmp/codec_buffer.h"
 #include "snmp/codec_service.h"
@@ -76,6 +77,8 @@ RequestSession::~RequestSession() {
   if (socket_) socket_->release();
   if (request_buffer_) request_buffer_->release();
   if (answer_target_) answer_target_->release();
+  // Answers echo the community: none may outlive the session in freed memory.
+  kal_wipe(receive_buffer_, sizeof receive_buffer_);
 }
 
 void RequestSession::release() { delete this; }

@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "common/network_address.h"
+#include "common/secret.h"
 #include "common/status.h"
 #include "log/log.h"
 #include "snmp/target.h"
@@ -60,6 +61,15 @@ int priv_protocol(int32_t protocol, oid** ppOid, size_t* pLength) {
   }
 }
 
+// generate_Ku spreads the pass phrase over a hashing buffer on its own stack
+// frame (and OpenSSL's below it) and leaves it there. Those frames lay below
+// this caller's, so zeroing a frame deeper than theirs right after the call
+// wipes them.
+__attribute__((noinline)) void wipe_dead_stack() {
+  char area[16384];
+  kal_wipe(area, sizeof area);
+}
+
 // An empty pass phrase leaves the key empty (length 0).
 int make_key(const char* call, const oid* hash, size_t hash_length, const char* passphrase,
              u_char* key, size_t* pKeyLength) {
@@ -69,6 +79,7 @@ int make_key(const char* call, const oid* hash, size_t hash_length, const char* 
   const int rc = generate_Ku(hash, static_cast<u_int>(hash_length),
                              reinterpret_cast<const u_char*>(passphrase), strlen(passphrase), key,
                              &length);
+  wipe_dead_stack();
   if (rc != SNMPERR_SUCCESS) {
     // The library refuses pass phrases shorter than 8 characters (RFC 3414
     // section 11.2): a setting the caller must change.

@@ -1,6 +1,8 @@
 #include "tools/zelctl/cli.h"
 
 #include <arpa/inet.h>
+#include <fcntl.h>
+#include <unistd.h>
 
 #include <CLI/CLI.hpp>
 #include <cstring>
@@ -37,9 +39,17 @@ void add_global_options(CLI::App& app, Options* o) {
   app.add_option("--v3-user", o->v3_options.user, "SNMPv3 security name (at most 32)");
   app.add_option("--v3-level", o->v3_options.level, "noAuthNoPriv, authNoPriv or authPriv");
   app.add_option("--v3-auth", o->v3_options.auth, "authentication protocol: md5 or sha");
-  app.add_option("--v3-auth-pass", o->v3_options.auth_pass, "authentication pass phrase");
+  app.add_option("--v3-auth-pass", o->v3_options.auth_pass,
+                 "authentication pass phrase (visible to ps: prefer the file or " +
+                     std::string(kAuthPassEnv) + ")");
+  app.add_option("--v3-auth-pass-file", o->v3_options.auth_pass_file,
+                 "read the authentication pass phrase from the first line of this file");
   app.add_option("--v3-priv", o->v3_options.priv, "privacy protocol: des or aes");
-  app.add_option("--v3-priv-pass", o->v3_options.priv_pass, "privacy pass phrase");
+  app.add_option("--v3-priv-pass", o->v3_options.priv_pass,
+                 "privacy pass phrase (visible to ps: prefer the file or " +
+                     std::string(kPrivPassEnv) + ")");
+  app.add_option("--v3-priv-pass-file", o->v3_options.priv_pass_file,
+                 "read the privacy pass phrase from the first line of this file");
   app.add_option("--v3-context", o->v3_options.context, "SNMPv3 context name");
 }
 
@@ -119,20 +129,74 @@ std::string check_protocol(Options* o) {
   return "";
 }
 
+// Reads the first line of `path`, without its line end, into *pass. The
+// phrase goes through a stack buffer that is wiped, never through a stdio
+// buffer that would be freed with the phrase in it. "" or a reason.
+std::string read_pass_file(const std::string& path, const char* option, std::string* pass) {
+  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return std::string(option) + ": cannot open '" + path + "'";
+  char line[V3Options::kPassCapacity + 1];
+  const KalWipeOnExit wipe(line);
+  size_t used = 0;
+  bool failed = false;
+  while (used < sizeof line && !memchr(line, '\n', used)) {
+    const ssize_t got = read(fd, line + used, sizeof line - used);
+    if (got < 0) failed = true;
+    if (got <= 0) break;
+    used += static_cast<size_t>(got);
+  }
+  close(fd);
+  if (failed) return std::string(option) + ": cannot read '" + path + "'";
+  size_t length = 0;
+  while (length < used && line[length] != '\n' && line[length] != '\r') ++length;
+  if (length == sizeof line) return std::string(option) + ": the first line is too long";
+  if (length == 0) return std::string(option) + ": the first line of '" + path + "' is empty";
+  pass->assign(line, length);
+  return "";
+}
+
+// A pass phrase not on the command line comes from its file, else from the
+// environment. *source names where it came from, for the reasons below.
+std::string fill_pass(std::string* pass, const std::string& file, const char* option,
+                      const char* file_option, const char* env, std::string* source) {
+  *source = option;
+  if (!pass->empty()) return "";
+  if (!file.empty()) {
+    *source = file_option;
+    return read_pass_file(file, file_option, pass);
+  }
+  const char* value = getenv(env);
+  if (value) {
+    *source = env;
+    pass->assign(value);
+  }
+  return "";
+}
+
 std::string check_v3(Options* o) {
-  const V3Options& v = o->v3_options;
+  V3Options& v = o->v3_options;
+  // The environment alone does not select SNMPv3: it only fills in.
   if (!v.user.empty() || !v.level.empty() || !v.auth.empty() || !v.auth_pass.empty() ||
-      !v.priv.empty() || !v.priv_pass.empty() || !v.context.empty()) {
+      !v.priv.empty() || !v.priv_pass.empty() || !v.context.empty() ||
+      !v.auth_pass_file.empty() || !v.priv_pass_file.empty()) {
     o->v3 = true;
   }
   ZelSnmpV3Settings& s = o->v3_settings;
   std::memset(&s, 0, sizeof s);
   if (!o->v3) return "";
   if (v.user.size() > 32) return "--v3-user is longer than 32 characters";
-  for (const auto* pass : {&v.auth_pass, &v.priv_pass}) {
-    if (!pass->empty() && (pass->size() < 8 || pass->size() > 63))
-      return std::string(pass == &v.auth_pass ? "--v3-auth-pass" : "--v3-priv-pass") +
-             " must have 8 to 63 characters";
+  std::string sources[2];
+  std::string why = fill_pass(&v.auth_pass, v.auth_pass_file, "--v3-auth-pass",
+                              "--v3-auth-pass-file", kAuthPassEnv, &sources[0]);
+  if (why.empty()) {
+    why = fill_pass(&v.priv_pass, v.priv_pass_file, "--v3-priv-pass", "--v3-priv-pass-file",
+                    kPrivPassEnv, &sources[1]);
+  }
+  if (!why.empty()) return why;
+  for (int i = 0; i < 2; ++i) {
+    const std::string& pass = i == 0 ? v.auth_pass : v.priv_pass;
+    if (!pass.empty() && (pass.size() < 8 || pass.size() > 63))
+      return sources[i] + " must have 8 to 63 characters";
   }
   if (v.context.size() > 511) return "--v3-context is longer than 511 characters";
   if (!pick(v.level, {{"noauthnopriv", 0}, {"authnopriv", 1}, {"authpriv", 2}, {"0", 0},
@@ -172,6 +236,10 @@ int parse_command_line(int argc, const char* const* argv, Options* options,
                "through the plug-in library",
                "zelctl");
   app.fallthrough();
+  app.footer(std::string("SNMPv3 pass phrases: --v3-auth-pass and --v3-priv-pass win over the "
+                         "first line of --v3-auth-pass-file and --v3-priv-pass-file, which win "
+                         "over the environment variables ") +
+             kAuthPassEnv + " and " + kPrivPassEnv + ".");
   add_global_options(app, options);
   add_commands(app, options);
   app.require_subcommand(1);

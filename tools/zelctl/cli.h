@@ -9,12 +9,34 @@
 #include <string>
 #include <vector>
 
+#include "common/secret.h"
 #include "plugin/zel_api.h"
 
 namespace zelctl {
 
+// Where a pass phrase comes from when the command line gives none.
+inline constexpr char kAuthPassEnv[] = "ZELCTL_V3_AUTH_PASS";
+inline constexpr char kPrivPassEnv[] = "ZELCTL_V3_PRIV_PASS";
+
 struct V3Options {
+  // The pass phrases' buffers are reserved up front, so that no assignment
+  // moves them (a moved buffer would leave its old copy in freed memory),
+  // and wiped when the options go.
+  V3Options() {
+    auth_pass.reserve(kPassCapacity);
+    priv_pass.reserve(kPassCapacity);
+  }
+  V3Options(const V3Options&) = default;
+  V3Options& operator=(const V3Options&) = default;
+  ~V3Options() {
+    kal_wipe(&auth_pass);
+    kal_wipe(&priv_pass);
+  }
+  static constexpr size_t kPassCapacity = 255;
+
   std::string user, level, auth, auth_pass, priv, priv_pass, context;
+  // --v3-auth-pass-file, --v3-priv-pass-file: the first line is the phrase.
+  std::string auth_pass_file, priv_pass_file;
 };
 
 struct Options {
@@ -43,6 +65,8 @@ struct Options {
   bool raw_protocol = false; // given as a number: passed on unchecked
   uint32_t log_mask = 0;
   ZelSnmpV3Settings v3_settings{};
+
+  ~Options() { kal_wipe(&v3_settings, sizeof v3_settings); }
 };
 
 // Parses argv into *options. Answers -1 to go on; otherwise the exit code to
@@ -53,8 +77,10 @@ int parse_command_line(int argc, const char* const* argv, Options* options,
 
 // Checks what CLI11 cannot: the protocol and the address, the SNMPv3 settings
 // (user at most 32 characters, pass phrases of 8 to 63, context at most 511)
-// and the log level; fills the derived fields. Answers "" or a one-line
-// reason.
+// and the log level; fills the derived fields. A pass phrase not on the
+// command line is read from the first line of its file option, else from its
+// environment variable (kAuthPassEnv, kPrivPassEnv). Answers "" or a
+// one-line reason.
 std::string check_options(Options* options);
 
 // The SNMP mode the plug-in is given: 2 for SNMPv3, 0 otherwise.

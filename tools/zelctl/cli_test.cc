@@ -3,6 +3,9 @@
 #include "tools/zelctl/cli.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdlib>
 
 #include <string>
 #include <vector>
@@ -103,6 +106,8 @@ TEST(CliTest, RejectsWhatTheCommandLineCanTell) {
       {"v3 auth", {"discover", "--v3-auth", "sha256"}, -1, "--v3-auth"},
       {"v3 priv", {"discover", "--v3-priv", "3des"}, -1, "--v3-priv"},
       {"log level", {"discover", "--log", "--log-level", "loud"}, -1, "--log-level"},
+      {"v3 pass file missing", {"discover", "--v3-priv-pass-file", "/nonexistent/zel"}, -1,
+       "--v3-priv-pass-file: cannot open"},
   };
   for (const auto& row : rows) {
     const Parsed p = parse(row.args);
@@ -129,6 +134,49 @@ TEST(CliTest, SnmpV3SettingsFillTheRecord) {
   EXPECT_STREQ(s.authPassphrase, "auctoritas");
   EXPECT_STREQ(s.privPassphrase, "privatus");
   EXPECT_STREQ(s.contextName, "ctx");
+}
+
+// Pass phrases kept off the command line (where ps shows them): the command
+// line wins over the file, the file over the environment, and the
+// environment alone does not turn SNMPv3 on.
+TEST(CliTest, PassPhrasesFromFilesAndTheEnvironment) {
+  char path[] = "/tmp/zelctl-pass-XXXXXX";
+  const int fd = mkstemp(path);
+  ASSERT_GE(fd, 0);
+  const char kFile[] = "from-the-file\r\nsecond line\n";
+  ASSERT_EQ(write(fd, kFile, sizeof kFile - 1), static_cast<ssize_t>(sizeof kFile - 1));
+  close(fd);
+  ASSERT_EQ(0, setenv(kAuthPassEnv, "from-the-environment", 1));
+  ASSERT_EQ(0, setenv(kPrivPassEnv, "private-environment", 1));
+  struct Row {
+    const char* name;
+    std::vector<std::string> args;
+    const char* auth;
+    const char* priv;
+  };
+  const Row rows[] = {
+      {"environment", {"discover", "--v3"}, "from-the-environment", "private-environment"},
+      {"file over environment", {"discover", "--v3-auth-pass-file", path}, "from-the-file",
+       "private-environment"},
+      {"command line over file",
+       {"discover", "--v3-auth-pass", "from-the-command", "--v3-auth-pass-file", path,
+        "--v3-priv-pass-file", path},
+       "from-the-command", "from-the-file"},
+      {"environment alone is no SNMPv3", {"discover"}, "", ""},
+  };
+  for (const auto& row : rows) {
+    const Parsed p = parse(row.args);
+    ASSERT_EQ(p.rc, -1) << row.name << ": " << p.output;
+    EXPECT_EQ(p.check, "") << row.name;
+    EXPECT_STREQ(p.options.v3_settings.authPassphrase, row.auth) << row.name;
+    EXPECT_STREQ(p.options.v3_settings.privPassphrase, row.priv) << row.name;
+  }
+  ASSERT_EQ(0, setenv(kAuthPassEnv, "short", 1));
+  EXPECT_EQ(parse({"discover", "--v3"}).check,
+            std::string(kAuthPassEnv) + " must have 8 to 63 characters");
+  unsetenv(kAuthPassEnv);
+  unsetenv(kPrivPassEnv);
+  unlink(path);
 }
 
 TEST(CliTest, UnsetSnmpV3IntegersKeepThePluginDefaults) {
