@@ -20,7 +20,6 @@ namespace {
 
 struct Reading {
   std::string address;
-  const char* step = "";
   int32_t status = ZEL_STATUS_OK;
   ZelPrinterInfo printer{};
   int32_t storageRows = 0;
@@ -29,20 +28,14 @@ struct Reading {
 // Everything one thread does with its own context.
 void read_device(Reading* r, int32_t timeoutMs) {
   ZelContext* ctx = nullptr;
-  r->step = "ZelInit";
   r->status = ZelInit(&ctx);
   if (r->status != ZEL_STATUS_OK) return;
-  r->step = "ZelInitDevice";
   r->status =
       ZelInitDevice(ctx, r->address.c_str(), ZEL_PROTOCOL_IPV4, timeoutMs, 1);
-  if (r->status == ZEL_STATUS_OK) {
-    r->step = "ZelGetPrinterInfo";
+  if (r->status == ZEL_STATUS_OK)
     r->status = ZelGetPrinterInfo(ctx, &r->printer);
-  }
-  if (r->status == ZEL_STATUS_OK) {
-    r->step = "ZelGetNumberOfStorageInfo";
+  if (r->status == ZEL_STATUS_OK)
     r->status = ZelGetNumberOfStorageInfo(ctx, &r->storageRows);
-  }
   ZelUnInit(ctx);
 }
 
@@ -71,8 +64,8 @@ int main(int argc, char** argv) {
   int result = 0;
   for (const Reading& r : readings) {
     if (r.status != ZEL_STATUS_OK) {
-      std::printf("%s: %s: %s (%d)\n", r.address.c_str(), r.step,
-                  ZelStatusText(r.status), static_cast<int>(r.status));
+      std::printf("%s: %s (%d)\n", r.address.c_str(), ZelStatusText(r.status),
+                  static_cast<int>(r.status));
       result = 1;
     } else {
       std::printf("%s: printer status %d, error bits 0x%04x, %d storage rows\n",
