@@ -36,9 +36,10 @@ static int print_printer(ZelContext* ctx) {
   errors = (uint32_t)printer.detectedErrorState;
   printf("printer: %s, error bits 0x%04x\n",
          printer_status_name(printer.printerStatus), (unsigned)errors);
-  if (errors & ZEL_ERROR_NO_PAPER) printf("  no paper\n");
-  if (errors & ZEL_ERROR_JAMMED) printf("  jammed\n");
-  if (errors & ZEL_ERROR_INPUT_TRAY_MISSING) printf("  input tray missing\n");
+  if (errors & ZEL_PRINTER_ERROR_NO_PAPER) printf("  no paper\n");
+  if (errors & ZEL_PRINTER_ERROR_JAMMED) printf("  jammed\n");
+  if (errors & ZEL_PRINTER_ERROR_INPUT_TRAY_MISSING)
+    printf("  input tray missing\n");
   return 0;
 }
 
