@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <set>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include "plugin/library_api_test_util.h"
@@ -18,6 +19,12 @@ namespace {
 const char* const kExportedFunctions[] = {ZEL_EXPORTED_FUNCTIONS(ZEL_NAME)};
 #undef ZEL_NAME
 static_assert(sizeof kExportedFunctions / sizeof kExportedFunctions[0] == 38);
+
+// Each has the header's pointer type that a C host types its dlsym with.
+#define ZEL_TYPED(name) \
+  static_assert(std::is_convertible_v<decltype(&::name), name##Fn>, #name "Fn");
+ZEL_EXPORTED_FUNCTIONS(ZEL_TYPED)
+#undef ZEL_TYPED
 
 // Classes whose members, vtables and typeinfo may be exported (demangled
 // names). Add a class here and to plugin/zel_exports.map together.

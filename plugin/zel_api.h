@@ -31,6 +31,92 @@
 extern "C" {
 #endif
 
+/* Result codes by name. 0 is success; the one positive code belongs to
+ * ZelInit. ZelStatusText (below) gives a short English text for each. */
+#define ZEL_STATUS_OK 0
+#define ZEL_STATUS_INIT_NO_CONTEXT 3     /* ZelInit: no memory for it */
+#define ZEL_STATUS_GENERAL (-1)          /* also: Ex tray count, no trays */
+#define ZEL_STATUS_INVALID_ARGUMENT (-2) /* also: a device of another model */
+#define ZEL_STATUS_NO_MEMORY (-3)
+#define ZEL_STATUS_NO_INTERFACE (-4)  /* interface identifier not answered */
+#define ZEL_STATUS_NOT_SUPPORTED (-5) /* command, option key or protocol */
+#define ZEL_STATUS_NOT_FOUND (-6)
+#define ZEL_STATUS_NO_DATA (-7)      /* the device answered no usable value */
+#define ZEL_STATUS_NOT_READY (-8)    /* no device opened on this context */
+#define ZEL_STATUS_PLATFORM (-10)    /* a system library or call is missing */
+#define ZEL_STATUS_INDEX_RANGE (-11) /* record or option index out of range */
+/* A table or answer exceeded the library's limits (100,000 rows or 64 MiB
+ * per walk). */
+#define ZEL_STATUS_TOO_MUCH_DATA (-12)
+#define ZEL_STATUS_V3_UNMAPPED (-200)   /* SNMPv3 library error */
+#define ZEL_STATUS_SOCKET_OPEN (-201)   /* the socket cannot be opened */
+#define ZEL_STATUS_BIND (-202)          /* local address or bind failed */
+#define ZEL_STATUS_TIMEOUT (-203)       /* no matching answer in any try */
+#define ZEL_STATUS_RECEIVE (-204)       /* waiting or receiving failed */
+#define ZEL_STATUS_SEND (-205)          /* sending failed */
+#define ZEL_STATUS_TOO_BIG (-210)       /* the device answered tooBig */
+#define ZEL_STATUS_TOO_LARGE (-211)     /* request too large to send */
+#define ZEL_STATUS_CANNOT_SPLIT (-212)  /* one value alone is too large */
+#define ZEL_STATUS_V3_SECURITY (-214)   /* SNMPv3 user, phrase or protocol */
+#define ZEL_STATUS_UNDECODABLE (-250)   /* the answer cannot be decoded */
+#define ZEL_STATUS_OTHER_REQUEST (-251) /* answer to another request */
+#define ZEL_STATUS_BAD_INDEX (-401)     /* malformed table index */
+
+/* Host protocol codes (argument `protocol`). There is no code 4; code 3
+ * passes the argument check, but no transport serves it. */
+#define ZEL_PROTOCOL_IPV4 1 /* UDP over IPv4, port 161 */
+#define ZEL_PROTOCOL_IPX 2  /* IPX, socket 36879 */
+#define ZEL_PROTOCOL_NONE 3
+#define ZEL_PROTOCOL_IPV6 5 /* UDP over IPv6, port 161 */
+
+/* SNMP modes (argument `snmpMode` of the Ex functions). Mode 2 uses the
+ * ZelSnmpV3Settings record; every other value uses the communities, and the
+ * plug-in sends SNMPv1 messages in modes 0 and 1 alike. The non-Ex functions
+ * use mode 0. */
+#define ZEL_SNMP_MODE_V1 0
+#define ZEL_SNMP_MODE_V2C 1
+#define ZEL_SNMP_MODE_V3 2
+
+/* ZelSnmpV3Settings values; a value outside 0..2 keeps the default. */
+#define ZEL_SECURITY_NO_AUTH_NO_PRIV 0
+#define ZEL_SECURITY_AUTH_NO_PRIV 1
+#define ZEL_SECURITY_AUTH_PRIV 2 /* default */
+#define ZEL_AUTH_PROTOCOL_MD5 1  /* HMAC-MD5, default */
+#define ZEL_AUTH_PROTOCOL_SHA1 2 /* HMAC-SHA1 */
+#define ZEL_PRIV_PROTOCOL_DES 1  /* default */
+#define ZEL_PRIV_PROTOCOL_AES 2
+
+/* Job list selectors of ZelGetNumberOfJobInfo, and the job state value that
+ * separates the two lists. */
+#define ZEL_JOB_SELECT_ALL 0       /* every job */
+#define ZEL_JOB_SELECT_NOT_SPLIT 1 /* jobs whose state is not 17 */
+#define ZEL_JOB_SELECT_SPLIT 2     /* jobs whose state is 17 */
+#define ZEL_JOB_STATE_SPLIT 17
+
+/* Character-set selectors of ZelGetCharSet. */
+#define ZEL_CHARSET_STANDARD 0 /* Printer MIB localization */
+#define ZEL_CHARSET_VENDOR 1   /* the vendor's localization (job texts) */
+
+/* ZelPrinterInfo.detectedErrorState: hrPrinterDetectedErrorState with its
+ * first octet in the low byte and its second octet in the next. The MIB
+ * numbers the bits from the most significant bit of each octet, so bit 0
+ * (lowPaper) is 0x80 and bit 8 (inputTrayMissing) is 0x8000. */
+#define ZEL_PRINTER_ERROR_LOW_PAPER 0x0080u
+#define ZEL_PRINTER_ERROR_NO_PAPER 0x0040u
+#define ZEL_PRINTER_ERROR_LOW_TONER 0x0020u
+#define ZEL_PRINTER_ERROR_NO_TONER 0x0010u
+#define ZEL_PRINTER_ERROR_DOOR_OPEN 0x0008u
+#define ZEL_PRINTER_ERROR_JAMMED 0x0004u
+#define ZEL_PRINTER_ERROR_OFFLINE 0x0002u
+#define ZEL_PRINTER_ERROR_SERVICE_REQUESTED 0x0001u
+#define ZEL_PRINTER_ERROR_INPUT_TRAY_MISSING 0x8000u
+#define ZEL_PRINTER_ERROR_OUTPUT_TRAY_MISSING 0x4000u
+#define ZEL_PRINTER_ERROR_MARKER_SUPPLY_MISSING 0x2000u
+#define ZEL_PRINTER_ERROR_OUTPUT_NEAR_FULL 0x1000u
+#define ZEL_PRINTER_ERROR_OUTPUT_FULL 0x0800u
+#define ZEL_PRINTER_ERROR_INPUT_TRAY_EMPTY 0x0400u
+#define ZEL_PRINTER_ERROR_OVERDUE_PREVENT_MAINT 0x0200u
+
 /* The context handle: opaque, made by ZelInit, freed by ZelUnInit. */
 typedef struct ZelContext ZelContext;
 
@@ -285,6 +371,154 @@ ZEL_EXPORT int32_t ZelCancelJob(ZelContext* handle,
 /* selector: 0 standard, 1 vendor character set; above 1: -2. */
 ZEL_EXPORT int32_t ZelGetCharSet(ZelContext* handle, uint32_t selector,
                                  int32_t* pCharSet) ZEL_NOEXCEPT;
+
+/* --- Function pointer types, for hosts that load the library with dlopen
+ * and look each function up with dlsym by its name ("ZelInit" ...). */
+typedef int32_t (*ZelInitFn)(ZelContext** pHandle);
+typedef void (*ZelUnInitFn)(ZelContext* handle);
+typedef int32_t (*ZelCommandStringFn)(ZelContext* handle, const char* command,
+                                      const char* value);
+typedef int32_t (*ZelCommandIntegerFn)(ZelContext* handle, const char* command,
+                                       int32_t* pValue);
+typedef int32_t (*ZelFindDeviceSNMPFn)(ZelContext* handle, const char* address,
+                                       int32_t protocol, int32_t timeoutMs,
+                                       int32_t retries, int32_t* pCount);
+typedef int32_t (*ZelFindDeviceSNMPExFn)(ZelContext* handle,
+                                         const char* address, int32_t protocol,
+                                         int32_t snmpMode,
+                                         const ZelSnmpV3Settings* settings,
+                                         int32_t timeoutMs, int32_t retries,
+                                         int32_t* pCount);
+typedef int32_t (*ZelFindAddFilterFn)(ZelContext* handle, const char* filter);
+typedef void (*ZelFindClearFilterFn)(ZelContext* handle);
+typedef void (*ZelFindResetPositionFn)(ZelContext* handle);
+typedef int16_t (*ZelGetDeviceNextFn)(ZelContext* handle, char* address,
+                                      char* modelName, uint8_t* pFlag,
+                                      char* sysObjectId);
+typedef int32_t (*ZelInitDeviceFn)(ZelContext* handle, const char* address,
+                                   int32_t protocol, int32_t timeoutMs,
+                                   int32_t retries);
+typedef int32_t (*ZelInitDeviceExFn)(ZelContext* handle, const char* address,
+                                     int32_t protocol, int32_t snmpMode,
+                                     const ZelSnmpV3Settings* settings,
+                                     int32_t timeoutMs, int32_t retries);
+typedef int16_t (*ZelIsSupportedOIDFn)(ZelContext* handle, const char* oid);
+typedef int32_t (*ZelRefreshOptionsFn)(ZelContext* handle);
+typedef int32_t (*ZelGetOptionValueBooleanFn)(ZelContext* handle,
+                                              const char* key, uint16_t index,
+                                              int16_t* pValue);
+typedef int32_t (*ZelGetOptionValueIntegerFn)(ZelContext* handle,
+                                              const char* key, uint16_t index,
+                                              int32_t* pValue);
+typedef int32_t (*ZelGetOptionValueUIntegerFn)(ZelContext* handle,
+                                               const char* key, uint16_t index,
+                                               uint32_t* pValue);
+typedef int32_t (*ZelGetOptionValueStringFn)(ZelContext* handle,
+                                             const char* key, uint16_t index,
+                                             char* buffer);
+typedef int16_t (*ZelTransportAvailableFn)(int32_t protocol);
+typedef int32_t (*ZelGetNumberOfStorageInfoFn)(ZelContext* handle,
+                                               int32_t* pCount);
+typedef int32_t (*ZelGetStorageInfoFn)(ZelContext* handle, uint32_t index,
+                                       ZelStorageInfo* pInfo);
+typedef int32_t (*ZelGetNumberOfDeviceInfoFn)(ZelContext* handle,
+                                              int32_t* pCount);
+typedef int32_t (*ZelGetDeviceInfoFn)(ZelContext* handle, uint32_t index,
+                                      ZelDeviceInfo* pInfo);
+typedef int32_t (*ZelGetPrinterInfoFn)(ZelContext* handle,
+                                       ZelPrinterInfo* pInfo);
+typedef int32_t (*ZelGetNumberOfInputTrayInfoFn)(ZelContext* handle,
+                                                 int32_t* pCount);
+typedef int32_t (*ZelGetInputTrayInfoFn)(ZelContext* handle, uint32_t index,
+                                         ZelInputTrayInfo* pInfo);
+typedef int32_t (*ZelGetNumberOfInputTrayInfoExFn)(ZelContext* handle,
+                                                   int32_t* pCount);
+typedef int32_t (*ZelGetInputTrayInfoExFn)(ZelContext* handle, uint32_t index,
+                                           ZelInputTrayInfoEx* pInfo);
+typedef int32_t (*ZelGetNumberOfOutputTrayInfoFn)(ZelContext* handle,
+                                                  int32_t* pCount);
+typedef int32_t (*ZelGetOutputTrayInfoFn)(ZelContext* handle, uint32_t index,
+                                          ZelOutputTrayInfo* pInfo);
+typedef int32_t (*ZelGetNumberOfTonerInfoFn)(ZelContext* handle,
+                                             int32_t* pCount);
+typedef int32_t (*ZelGetTonerInfoFn)(ZelContext* handle, uint32_t index,
+                                     ZelTonerInfo* pInfo);
+typedef int32_t (*ZelGetNumberOfAlertInfoFn)(ZelContext* handle,
+                                             int32_t* pCount);
+typedef int32_t (*ZelGetAlertInfoFn)(ZelContext* handle, uint32_t index,
+                                     ZelAlertInfo* pInfo);
+typedef int32_t (*ZelGetNumberOfJobInfoFn)(ZelContext* handle,
+                                           uint32_t selector, int32_t* pCount);
+typedef int32_t (*ZelGetJobInfoFn)(ZelContext* handle, uint32_t index,
+                                   ZelJobInfo* pInfo);
+typedef int32_t (*ZelCancelJobFn)(ZelContext* handle, const char* jobId);
+typedef int32_t (*ZelGetCharSetFn)(ZelContext* handle, uint32_t selector,
+                                   int32_t* pCharSet);
+
+/* --- Status texts ----------------------------------------------------------
+ * A short English text for a result code, for the host's own messages:
+ * "success", "no answer", ... and "unknown status" for a code this header
+ * does not name. Defined here, in the header: it is no export of the library
+ * and cannot be looked up with dlsym. The texts are for people; programs
+ * compare the codes. */
+static inline const char* ZelStatusText(int32_t status) {
+  switch (status) {
+    case ZEL_STATUS_OK:
+      return "success";
+    case ZEL_STATUS_INIT_NO_CONTEXT:
+      return "no memory for the context";
+    case ZEL_STATUS_GENERAL:
+      return "general failure";
+    case ZEL_STATUS_INVALID_ARGUMENT:
+      return "invalid argument";
+    case ZEL_STATUS_NO_MEMORY:
+      return "out of memory";
+    case ZEL_STATUS_NO_INTERFACE:
+      return "interface not available";
+    case ZEL_STATUS_NOT_SUPPORTED:
+      return "not supported";
+    case ZEL_STATUS_NOT_FOUND:
+      return "not found";
+    case ZEL_STATUS_NO_DATA:
+      return "no usable value in the answer";
+    case ZEL_STATUS_NOT_READY:
+      return "no device opened";
+    case ZEL_STATUS_PLATFORM:
+      return "system library or call missing";
+    case ZEL_STATUS_INDEX_RANGE:
+      return "index out of range";
+    case ZEL_STATUS_TOO_MUCH_DATA:
+      return "too much data";
+    case ZEL_STATUS_V3_UNMAPPED:
+      return "SNMPv3 library error";
+    case ZEL_STATUS_SOCKET_OPEN:
+      return "socket cannot be opened";
+    case ZEL_STATUS_BIND:
+      return "local address cannot be bound";
+    case ZEL_STATUS_TIMEOUT:
+      return "no answer";
+    case ZEL_STATUS_RECEIVE:
+      return "receiving failed";
+    case ZEL_STATUS_SEND:
+      return "sending failed";
+    case ZEL_STATUS_TOO_BIG:
+      return "device answered tooBig";
+    case ZEL_STATUS_TOO_LARGE:
+      return "request too large";
+    case ZEL_STATUS_CANNOT_SPLIT:
+      return "request cannot be split further";
+    case ZEL_STATUS_V3_SECURITY:
+      return "SNMPv3 security failure";
+    case ZEL_STATUS_UNDECODABLE:
+      return "undecodable answer";
+    case ZEL_STATUS_OTHER_REQUEST:
+      return "answer to another request";
+    case ZEL_STATUS_BAD_INDEX:
+      return "malformed table index";
+    default:
+      return "unknown status";
+  }
+}
 
 #ifdef __cplusplus
 } /* extern "C" */

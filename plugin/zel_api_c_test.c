@@ -81,6 +81,32 @@ int main(void) {
   /* The one function without a context: code 4 does not exist. */
   EXPECT_EQ(0, ZelTransportAvailable(4));
 
+  /* Every named code has a text of its own; others get the fallback. */
+  {
+    /* clang-format off */
+    static const int32_t codes[] = {
+        ZEL_STATUS_OK, ZEL_STATUS_INIT_NO_CONTEXT, ZEL_STATUS_GENERAL,
+        ZEL_STATUS_INVALID_ARGUMENT, ZEL_STATUS_NO_MEMORY,
+        ZEL_STATUS_NO_INTERFACE, ZEL_STATUS_NOT_SUPPORTED, ZEL_STATUS_NOT_FOUND,
+        ZEL_STATUS_NO_DATA, ZEL_STATUS_NOT_READY, ZEL_STATUS_PLATFORM,
+        ZEL_STATUS_INDEX_RANGE, ZEL_STATUS_TOO_MUCH_DATA, ZEL_STATUS_V3_UNMAPPED,
+        ZEL_STATUS_SOCKET_OPEN, ZEL_STATUS_BIND, ZEL_STATUS_TIMEOUT,
+        ZEL_STATUS_RECEIVE, ZEL_STATUS_SEND, ZEL_STATUS_TOO_BIG,
+        ZEL_STATUS_TOO_LARGE, ZEL_STATUS_CANNOT_SPLIT, ZEL_STATUS_V3_SECURITY,
+        ZEL_STATUS_UNDECODABLE, ZEL_STATUS_OTHER_REQUEST, ZEL_STATUS_BAD_INDEX};
+    /* clang-format on */
+    const size_t n = sizeof codes / sizeof codes[0];
+    size_t a, b;
+    for (a = 0; a < n; ++a) {
+      EXPECT_EQ(1, strcmp(ZelStatusText(codes[a]), "unknown status") != 0);
+      for (b = a + 1; b < n; ++b)
+        EXPECT_EQ(
+            1, strcmp(ZelStatusText(codes[a]), ZelStatusText(codes[b])) != 0);
+    }
+    EXPECT_EQ(0, strcmp(ZelStatusText(-9), "unknown status"));
+    EXPECT_EQ(0, strcmp(ZelStatusText(1), "unknown status"));
+  }
+
   if (failures) {
     fprintf(stderr, "%d failure(s)\n", failures);
     return 1;

@@ -26,6 +26,33 @@
 
 namespace {
 
+// The host header names every code and selector; its numbers are ours.
+static_assert(ZEL_STATUS_OK == kKalOk && ZEL_STATUS_INIT_NO_CONTEXT == kZelInitNoContext &&
+              ZEL_STATUS_GENERAL == kKalErrGeneral &&
+              ZEL_STATUS_INVALID_ARGUMENT == kKalErrInvalidArg &&
+              ZEL_STATUS_NO_MEMORY == kKalErrNoMemory &&
+              ZEL_STATUS_NO_INTERFACE == kKalErrNoInterface &&
+              ZEL_STATUS_NOT_SUPPORTED == kKalErrNotSupported &&
+              ZEL_STATUS_NOT_FOUND == kKalErrNotFound && ZEL_STATUS_NO_DATA == kKalErrNoData &&
+              ZEL_STATUS_NOT_READY == kKalErrNotReady &&
+              ZEL_STATUS_PLATFORM == kKalErrPlatform &&
+              ZEL_STATUS_INDEX_RANGE == kKalErrIndexRange);
+static_assert(ZEL_STATUS_V3_UNMAPPED == kKasErrV3Unmapped &&
+              ZEL_STATUS_SOCKET_OPEN == kKasErrSocketOpen && ZEL_STATUS_BIND == kKasErrBind &&
+              ZEL_STATUS_TIMEOUT == kKasErrTimeout && ZEL_STATUS_RECEIVE == kKasErrReceive &&
+              ZEL_STATUS_SEND == kKasErrSend && ZEL_STATUS_TOO_BIG == kKasErrTooBig &&
+              ZEL_STATUS_TOO_LARGE == kKasErrTooLarge &&
+              ZEL_STATUS_CANNOT_SPLIT == kKasErrCannotSplit &&
+              ZEL_STATUS_V3_SECURITY == kKasErrV3Security &&
+              ZEL_STATUS_UNDECODABLE == kKasErrUndecodable &&
+              ZEL_STATUS_OTHER_REQUEST == kKasErrOtherRequest &&
+              ZEL_STATUS_BAD_INDEX == kKasErrBadIndex);
+static_assert(zel_map_protocol(ZEL_PROTOCOL_IPV4) == kZelProtocolIPv4 &&
+              zel_map_protocol(ZEL_PROTOCOL_IPX) == kZelProtocolIPX &&
+              zel_map_protocol(ZEL_PROTOCOL_NONE) == kZelProtocolNone &&
+              zel_map_protocol(ZEL_PROTOCOL_IPV6) == kZelProtocolIPv6);
+static_assert(ZEL_JOB_STATE_SPLIT == kZelJobStateSplit);
+
 // An exception that escaped into the host would end the host's process. Our
 // code does not throw, but standard containers can still throw
 // std::bad_alloc, so every exported body runs through one of these guards.
