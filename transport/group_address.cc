@@ -25,11 +25,17 @@ bool is_subnet_broadcast(uint32_t address) {
   return false;
 }
 
+bool read_ipv4(std::string_view text, uint8_t (&o)[4], uint32_t* address) {
+  if (!kal_read_ipv4_decimal(text, o)) return false;
+  *address = (uint32_t{o[0]} << 24) | (uint32_t{o[1]} << 16) |
+             (uint32_t{o[2]} << 8) | uint32_t{o[3]};
+  return true;
+}
+
 bool is_ipv4_group(std::string_view text) {
   uint8_t o[4] = {};
-  if (!kal_read_ipv4_decimal(text, o)) return false;
-  const uint32_t address = (uint32_t{o[0]} << 24) | (uint32_t{o[1]} << 16) |
-                           (uint32_t{o[2]} << 8) | uint32_t{o[3]};
+  uint32_t address = 0;
+  if (!read_ipv4(text, o, &address)) return false;
   if (address == 0xffffffffu) return true;
   if ((o[0] & 0xf0) == 0xe0) return true;  // 224.0.0.0/4
   return is_subnet_broadcast(address);
@@ -61,5 +67,29 @@ bool kas_is_group_address(const IKalNetworkAddress* address) {
     case IKalNetworkAddress::IPv6: return is_ipv6_group(text);
     case IKalNetworkAddress::IPX: return is_ipx_group(text);
     default: return false;
+  }
+}
+
+bool kas_is_discovery_group(IKalNetworkAddress::EProtocol protocol,
+                            std::string_view text) {
+  switch (protocol) {
+    case IKalNetworkAddress::IPv4: {
+      uint8_t o[4] = {};
+      uint32_t address = 0;
+      if (!read_ipv4(text, o, &address)) return true;
+      if (o[3] == 255 || address == 0) return true;
+      return is_ipv4_group(text);
+    }
+    case IKalNetworkAddress::IPv6: {
+      uint8_t o[16] = {};
+      const std::string_view bare = text.substr(0, text.find('%'));
+      return kal_read_ipv6_groups(bare, o) != kKalOk || o[0] == 0xff;
+    }
+    case IKalNetworkAddress::IPX: {
+      uint8_t node[6] = {};
+      return !kal_read_ipx_text(text, nullptr, node) || is_ipx_group(text);
+    }
+    default:
+      return true;
   }
 }

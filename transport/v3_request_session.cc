@@ -3,8 +3,6 @@
 #include <net-snmp/net-snmp-config.h>
 #include <net-snmp/net-snmp-includes.h>
 
-#include <arpa/inet.h>
-
 #include <algorithm>
 #include <chrono>
 #include <cstring>
@@ -14,7 +12,6 @@
 #include <utility>
 #include <vector>
 
-#include "common/host_network.h"
 #include "common/network_address.h"
 #include "common/owned.h"
 #include "log/log.h"
@@ -28,6 +25,7 @@
 #include "transport/netsnmp_library.h"
 #include "transport/netsnmp_request.h"
 #include "transport/datagram_socket.h"
+#include "transport/group_address.h"
 #include "transport/request_id.h"
 
 namespace {
@@ -245,43 +243,10 @@ bool kas_v3::read_message_ids(const uint8_t* data, size_t size, MessageIds* ids)
 
 namespace {
 
-// Whether `to` reaches a group of hosts: an IPv4 limited, directed (of one of
-// the host's networks) or multicast address, an IPv6 multicast address, an
-// IPX broadcast. When the host's addresses cannot be read, an IPv4
-// destination counts as a group, as discovery did before it could tell.
+// Whether `to` reaches a group of hosts, as the v1/v2c discovery judges it.
 bool is_group_destination(const IKalNetworkAddress* to) {
   const char* text = to->text();
-  if (!text) return false;
-  switch (to->get_protocol()) {
-    case IKalNetworkAddress::IPv6:
-      return (text[0] == 'f' || text[0] == 'F') && (text[1] == 'f' || text[1] == 'F');
-    case IKalNetworkAddress::IPX: {
-      const char* node = strchr(text, ':');
-      return node && strcasecmp(node + 1, "ffffffffffff") == 0;
-    }
-    case IKalNetworkAddress::IPv4:
-      break;
-    default:
-      return false;
-  }
-  in_addr parsed{};
-  if (inet_pton(AF_INET, text, &parsed) != 1) return false;
-  const uint32_t a = ntohl(parsed.s_addr);
-  if (a == 0xffffffffu || (a >> 28) == 0xe) return true;
-  IKalHostNetwork* host = kal_host_network();
-  KalAddressTable addresses;
-  if (!host || host->load_provider() != kKalOk || host->read_address_table(&addresses) != kKalOk) {
-    return true;
-  }
-  for (const KalAddressEntry& entry : addresses) {
-    if (entry.broadcast != 0 && entry.broadcast == a) return true;
-    // A network without a broadcast address set: its host part all ones.
-    if (entry.mask != 0 && ~entry.mask > 1 && (a & entry.mask) == (entry.address & entry.mask) &&
-        (a | entry.mask) == 0xffffffffu) {
-      return true;
-    }
-  }
-  return false;
+  return text && kas_is_discovery_group(to->get_protocol(), text);
 }
 
 // The IDs of one probe that went out.
