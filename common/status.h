@@ -1,6 +1,6 @@
 // Status codes shared by every layer. 0 is success; failures are negative and
 // are returned, never thrown. The one positive code (3) belongs to ZelInit.
-// Ranges: -1..-11 general, -200..-214 transport and SNMPv3, -250..-251 codec,
+// Ranges: -1..-12 general, -200..-214 transport and SNMPv3, -250..-251 codec,
 // -401 index parsing.
 #ifndef COMMON_STATUS_H_
 #define COMMON_STATUS_H_
@@ -18,6 +18,7 @@ enum : int {
   kKalErrNotReady = -8,       // no device opened; no provider loaded; empty OID
   kKalErrPlatform = -10,      // platform library, function or table call missing/failed
   kKalErrIndexRange = -11,    // record or option index out of range
+  kKalErrTooMuchData = -12,   // a table walk passed its row or octet limit
 
   kKasErrV3Unmapped = -200,   // an SNMPv3 library error with no mapping
   kKasErrSocketOpen = -201,   // the socket cannot be opened

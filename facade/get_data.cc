@@ -8,6 +8,7 @@
 #include "common/text_copy.h"
 #include "facade/request_core.h"
 #include "facade/request_testing.h"
+#include "facade/walk_limits.h"
 #include "facade/walk_step.h"
 #include "snmp/packet.h"
 #include "snmp/pdu.h"
@@ -18,7 +19,8 @@ namespace {
 
 class CKalGetData : public IKalGetData {
  public:
-  explicit CKalGetData(const KasSessionFactories* factories) {
+  CKalGetData(const KasSessionFactories* factories, const KalWalkLimits& limits)
+      : limits_(limits) {
     if (factories) {
       factories_ = *factories;
       own_factories_ = true;
@@ -168,6 +170,7 @@ class CKalGetData : public IKalGetData {
   }
 
   KalRequestCore core_;
+  KalWalkLimits limits_;
   KasSessionFactories factories_{};
   bool own_factories_ = false;
 };
@@ -191,6 +194,8 @@ int CKalGetData::get_data(IKasPduList* list, const char* root) {
   const IKasOid* previous = start->as_oid();
   KalOwned<SessionDispatcher> dispatcher(make_dispatcher(&rc));
   if (!dispatcher) return rc;
+  size_t rows = 0;
+  size_t octets = 0;
   for (;;) {
     pdu->set_type(kKasPduGetNext);
     rc = dispatcher->send_sync(pdu, core_.target());
@@ -203,6 +208,11 @@ int CKalGetData::get_data(IKasPduList* list, const char* root) {
       case KalWalkStep::kRow:
         break;
     }
+    // An agent whose table never ends would fill the host's memory: the
+    // answer that would pass a limit ends the walk and is not kept.
+    octets += kal_walk_row_octets(pdu);
+    if (++rows > limits_.max_rows || octets > limits_.max_octets)
+      return kKalErrTooMuchData;
     const IKasPdu* row = nullptr;
     rc = keep_row(list, &row);
     if (rc != kKalOk) return rc;
@@ -210,8 +220,9 @@ int CKalGetData::get_data(IKasPduList* list, const char* root) {
   }
 }
 
-IKalGetData* create(const KasSessionFactories* factories, int* pStatus) {
-  CKalGetData* obj = kal_new<CKalGetData>(factories);
+IKalGetData* create(const KasSessionFactories* factories,
+                    const KalWalkLimits& limits, int* pStatus) {
+  CKalGetData* obj = kal_new<CKalGetData>(factories, limits);
   if (!obj) return kal_fail<IKalGetData>(pStatus, kKalErrNoMemory);
   kal_set_status(pStatus, kKalOk);
   return obj;
@@ -220,10 +231,16 @@ IKalGetData* create(const KasSessionFactories* factories, int* pStatus) {
 }  // namespace
 
 IKalGetData* kal_create_get_data(int* pStatus) {
-  return create(nullptr, pStatus);
+  return create(nullptr, KalWalkLimits{}, pStatus);
 }
 
 IKalGetData* kal_create_get_data_with(const KasSessionFactories& factories,
                                       int* pStatus) {
-  return create(&factories, pStatus);
+  return create(&factories, KalWalkLimits{}, pStatus);
+}
+
+IKalGetData* kal_create_get_data_with(const KasSessionFactories& factories,
+                                      const KalWalkLimits& limits,
+                                      int* pStatus) {
+  return create(&factories, limits, pStatus);
 }

@@ -89,9 +89,12 @@ class IKalGetData {
   // advancing or answers with an error-status, keeping what was collected.
   // Each request after the first asks for the identifiers just received
   // (values NULL), so every added column advances together. Put the column
-  // that defines the rows first. Returns 0,
+  // that defines the rows first. A walk that would keep more than
+  // kKalWalkMaxRows answers or kKalWalkMaxOctets of values
+  // (facade/walk_limits.h) ends with kKalErrTooMuchData: the table never
+  // ends, and what the list holds then is no whole table. Returns 0,
   // kKalErrInvalidArg (null list or malformed root), kKalErrNoData (an
-  // answer without bindings) or the session's status.
+  // answer without bindings), kKalErrTooMuchData or the session's status.
   virtual int get_data(IKasPduList* list, const char* root) = 0;
 
   // Slot 7. GetRequest; the text form of the first answer value is copied

@@ -413,8 +413,8 @@ TEST_F(GetData, WalkCrossesIndexDigitLengths) {
   }
 }
 
-// How a walk ends: the agent's table (or script), the column and root, and
-// the status and rows expected. Agents that echo
+// How a walk ends: the agent's table (or script), the column and root, the
+// status and rows expected, and the walk's limits. Agents that echo
 // the request or loop are answered over real sockets in
 // get_data_responder_test.cc.
 struct WalkEndRow {
@@ -425,10 +425,18 @@ struct WalkEndRow {
   const char* root;
   int status;
   int rows;
+  KalWalkLimits limits = {};
 };
+
+// A table that never ends: every GetNext is answered with the next row.
+int endless_row(IKasPdu* pdu, int call) {
+  return answer_with(pdu, "1.3.6.1.4.1.9.1." + std::to_string(call + 1), call);
+}
 
 TEST(GetDataWalk, EndsOnEveryStopRuleKeepingTheRowsCollected) {
   const char kCol[] = "1.3.6.1.4.1.9.1";
+  // One INTEGER named by 17 characters ("1.3.6.1.4.1.9.1.1").
+  constexpr size_t kRowOctets = kKalWalkRowOctets + kKalWalkBindingOctets + 17 + 1;
   const WalkEndRow kRows[] = {
       {"first_answer_outside", {{"1.3.6.1.2.1.25.2.3.1.3.1", 1}}, nullptr,
        kStorageType, kStorageType, kKalOk, 0},
@@ -455,13 +463,23 @@ TEST(GetDataWalk, EndsOnEveryStopRuleKeepingTheRowsCollected) {
          return kKalOk;
        },
        kCol, kCol, kKalErrNoData, 0},
+      // The answer that would pass a limit is not kept. A row of this
+      // table counts kRowOctets.
+      {"row_limit", {}, endless_row, kCol, kCol, kKalErrTooMuchData, 3,
+       {3, kKalWalkMaxOctets}},
+      {"octet_limit", {}, endless_row, kCol, kCol, kKalErrTooMuchData, 2,
+       {kKalWalkMaxRows, 3 * kRowOctets - 1}},
+      {"a_table_as_long_as_the_limits_is_whole",
+       {{"1.3.6.1.4.1.9.1.1", 1}, {"1.3.6.1.4.1.9.1.2", 2}}, nullptr, kCol, kCol,
+       kKalOk, 2, {2, 2 * kRowOctets}},
   };
   for (const WalkEndRow& row : kRows) {
     SCOPED_TRACE(row.name);
     FakeAgent agent;
     for (const auto& [oid, v] : row.table) agent.set_int(oid, v);
     if (row.answer) agent.set_answer(row.answer);
-    KalOwned<IKalGetData> request(make_request());
+    KalOwned<IKalGetData> request(
+        kal_create_get_data_with(FakeAgent::factories(), row.limits));
     ASSERT_EQ(request->init("127.0.7.9", IKalNetworkAddress::IPv4, 161, 0,
                             nullptr, 500, 2, 0),
               kKalOk);

@@ -8,11 +8,17 @@
 
 #include "facade/find_device_snmp.h"
 #include "facade/get_data.h"
+#include "facade/walk_limits.h"
 #include "transport/session_dispatcher.h"
 
 // As kal_create_get_data / kal_create_find_device_snmp, with every dispatcher
 // the object makes built over `factories` (copied).
 IKalGetData* kal_create_get_data_with(const KasSessionFactories& factories,
+                                      int* pStatus = nullptr);
+// The same with walk limits of the test's choosing, so that a walk can reach
+// them in a few steps.
+IKalGetData* kal_create_get_data_with(const KasSessionFactories& factories,
+                                      const KalWalkLimits& limits,
                                       int* pStatus = nullptr);
 IKalFindDeviceSnmp* kal_create_find_device_snmp_with(
     const KasSessionFactories& factories, int* pStatus = nullptr);

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "common/owned.h"
+#include "facade/walk_limits.h"
 #include "plugin/zel_api.h"
 #include "snmp/binding.h"
 #include "snmp/pdu.h"
@@ -418,6 +419,53 @@ TEST_F(DeviceFaults, AnAnswerFromAnAddressThatTakesNoRequestsDoesNotMoveTheWalk)
   EXPECT_EQ(2u, responder.request_count())
       << "both steps reached the first address (the second answer repeats the "
          "row and ends the walk)";
+}
+
+// A storage table that never ends: every GetNext is answered with the next
+// row, whose description is a value of kEndlessValueOctets octets.
+constexpr size_t kEndlessValueOctets = 60000;
+
+std::vector<uint8_t> endless_storage_table(const zeltest::ScriptedRequest& request) {
+  if (request.type != kKasPduGetNext || request.oids.empty()) return {};
+  // The first request asks for the bare columns, every later one for the
+  // row just answered.
+  const std::string& first = request.oids[0];
+  const size_t dot = first.rfind('.');
+  const unsigned long row =
+      first == kStorageType ? 0 : std::stoul(first.substr(dot + 1));
+  const std::string index = "." + std::to_string(row + 1);
+  static const std::string descr(kEndlessValueOctets, 'x');
+  KalOwned<IKasPdu> pdu(kas_create_pdu());
+  pdu->append_pair(kas_create_oid_from_text((std::string(kStorageType) + index).c_str()),
+                   kas_create_oid_from_text("1.3.6.1.2.1.25.2.1.4"));
+  for (const char* column : {"1.3.6.1.2.1.25.2.3.1.4", "1.3.6.1.2.1.25.2.3.1.5"}) {
+    pdu->append_pair(kas_create_oid_from_text((column + index).c_str()),
+                     kas_create_value_from_int(1, kKasTagInteger));
+  }
+  pdu->append_pair(kas_create_oid_from_text(("1.3.6.1.2.1.25.2.3.1.3" + index).c_str()),
+                   kas_create_value_from_text(descr.c_str(), kKasTagOctetString));
+  return zeltest::response_with(request, pdu.get());
+}
+
+TEST_F(DeviceFaults, ATableThatNeverEndsIsTooMuchData) {
+  zeltest::ScriptedResponder responder;
+  std::string error;
+  ASSERT_TRUE(responder.start("127.0.21.1", 161, model_check_then(endless_storage_table),
+                              &error))
+      << error;
+  Host host;
+  ASSERT_EQ(0, host.open("127.0.21.1", 2000, 1));
+  responder.clear_requests();
+  int32_t count = -99;
+  EXPECT_EQ(-12, api()->ZelGetNumberOfStorageInfo(host.get(), &count));
+  EXPECT_EQ(-99, count);
+  ZelStorageInfo storage;
+  EXPECT_EQ(-11, api()->ZelGetStorageInfo(host.get(), 0, &storage))
+      << "no row of the cut table is cached";
+  // The octet limit ended it: one step per kept row, and one more.
+  const size_t steps = responder.request_count();
+  EXPECT_LE(steps, kKalWalkMaxOctets / kEndlessValueOctets + 1);
+  EXPECT_GE(steps, kKalWalkMaxOctets / (kEndlessValueOctets + 4096));
 }
 
 }  // namespace

@@ -15,6 +15,8 @@
  *   -5  unknown command, or discovery asked for a protocol it does not serve
  *   -8  no device opened: no option object or no device object yet
  *  -11  record index out of range
+ *  -12  too much data: a table walk passed 100,000 rows or 64 MiB of values
+ *       (a device whose table never ends); nothing of that table is kept
  * Other negative codes come from the SNMP layers and are passed on unchanged.
  *
  * Host protocol codes: 1 UDP over IPv4, 2 IPX, 3 accepted by the argument
@@ -327,7 +329,8 @@ ZEL_EXPORT int16_t ZelTransportAvailable(int32_t protocol) ZEL_NOEXCEPT;
 /* --- Device tables -------------------------------------------------------
  * Each count call re-reads its table from the device and caches the rows;
  * the record call copies one cached row without network traffic.
- * Count: -2 null; -8 no device object. Record: -2 null; -8 no device object;
+ * Count: -2 null; -8 no device object; -12 the table passed the walk
+ * limits (no rows are cached then). Record: -2 null; -8 no device object;
  * -11 index not below the last count. */
 ZEL_EXPORT int32_t ZelGetNumberOfStorageInfo(ZelContext* handle,
                                              int32_t* pCount) ZEL_NOEXCEPT;

@@ -18,6 +18,7 @@ std::string status_meaning(int32_t status) {
     case kKalErrNotReady: return "no device opened";
     case kKalErrPlatform: return "a platform library or function is missing";
     case kKalErrIndexRange: return "index out of range";
+    case kKalErrTooMuchData: return "too much data";
     case kKasErrV3Unmapped: return "SNMPv3 library error";
     case kKasErrSocketOpen: return "the socket cannot be opened";
     case kKasErrBind: return "the local address cannot be bound";
@@ -48,6 +49,7 @@ int exit_code_for(int32_t status) {
     case kKasErrReceive:
     case kKasErrSend: return kExitNetwork;
     case kKalErrNoData:
+    case kKalErrTooMuchData:
     case kKasErrTooBig:
     case kKasErrTooLarge:
     case kKasErrCannotSplit:

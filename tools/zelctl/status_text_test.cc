@@ -24,6 +24,7 @@ TEST(StatusTextTest, EveryKnownCodeHasAMeaningAndAnExitCode) {
       {kKalErrNoData, "the device answered without a usable value", kExitDevice},
       {kKalErrNotReady, "no device opened", kExitNotAvailable},
       {kKalErrIndexRange, "index out of range", kExitFailure},
+      {kKalErrTooMuchData, "too much data", kExitDevice},
       {kKasErrTimeout, "no answer", kExitNoAnswer},
       {kKasErrSocketOpen, "the socket cannot be opened", kExitNetwork},
       {kKasErrSend, "sending failed", kExitNetwork},
@@ -72,7 +73,7 @@ TEST(StatusTextTest, EveryMessageIsOneLineWithItsCode) {
   CallContext c;
   c.operation = "storage";
   c.address = "192.0.2.1";
-  for (int32_t s : {-1, -2, -3, -4, -5, -6, -7, -8, -10, -11, -200, -201, -202, -203, -204,
+  for (int32_t s : {-1, -2, -3, -4, -5, -6, -7, -8, -10, -11, -12, -200, -201, -202, -203, -204,
                     -205, -210, -211, -212, -214, -250, -251, -401, 3, -77}) {
     const std::string m = failure_message(s, c);
     EXPECT_EQ(m.find('\n'), std::string::npos) << m;
