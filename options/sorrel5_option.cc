@@ -35,8 +35,13 @@ int CZelSorrel5Option::is_supported_device() {
   if (!request) return rc;
   // The address text must be of the protocol the caller named: a request
   // built from a mismatched pair would go nowhere sensible.
+  // A text that is no numeric address at all ("localhost", "", "[fd77::11]",
+  // "10.77.0.11:161") is as wrong an argument as one of another protocol:
+  // the resolver refuses it with kKalErrGeneral, the legacy service with
+  // kKalErrNoData, and the caller hears -2 for both.
   IKalNetworkAddress::EProtocol classified = IKalNetworkAddress::Unknown;
   rc = request->get_protocol(m_szAddress, &classified);
+  if (rc == kKalErrGeneral || rc == kKalErrNoData) return kKalErrInvalidArg;
   if (rc != kKalOk) return rc;
   if (classified != m_eProtocol) return kKalErrInvalidArg;
   rc = init_request(request.get());

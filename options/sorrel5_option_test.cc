@@ -83,7 +83,7 @@ TEST_F(Sorrel5, BadAddressesAndProtocolsFailBeforeAnyExchange) {
   EXPECT_EQ(script_.exchanges, 0);
   ASSERT_EQ(script_.requests.size(), 1u);
   EXPECT_FALSE(script_.requests[0].initialised);
-  EXPECT_EQ(init("printer.example", IKalNetworkAddress::IPv4), kKalErrGeneral);
+  EXPECT_EQ(init("printer.example", IKalNetworkAddress::IPv4), kKalErrInvalidArg);
   EXPECT_EQ(script_.exchanges, 0);
   EXPECT_STREQ(option_.model_identifier(), "");
   const int made = script_.creations;

@@ -84,8 +84,13 @@ int CZelPluginContext::open_device(const char* address, int protocol, int32_t mo
   constexpr uint32_t kDefaultMaxMessageSize = 0;
   const uint32_t timeout = timeoutMs > 0 ? static_cast<uint32_t>(timeoutMs) : 0;
   const uint32_t tries = retries > 0 ? static_cast<uint32_t>(retries) : 0;
-  int rc = option->Init(static_cast<IKalNetworkAddress::EProtocol>(protocol), address,
-                        m_pUSM.get(), timeout, tries, kDefaultMaxMessageSize);
+  // A text longer than the address fields hold is no address: cut to fit,
+  // it could name another host.
+  int rc = kKalErrInvalidArg;
+  if (strnlen(address, kZelDeviceAddressSize) < kZelDeviceAddressSize) {
+    rc = option->Init(static_cast<IKalNetworkAddress::EProtocol>(protocol), address,
+                      m_pUSM.get(), timeout, tries, kDefaultMaxMessageSize);
+  }
   if (rc != kKalOk) return rc;
   KalOwned<CZelDevice> device(zel_create_device(&rc));
   if (!device) return rc;

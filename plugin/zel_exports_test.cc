@@ -93,10 +93,10 @@ TEST(ZelExports, LongAddressTextsAreAccepted) {
   EXPECT_NE(0, ZelFindDeviceSNMPEx(handle.get(), huge.c_str(), 1, 2,
                                    settings.get(), 10, 0, &count));
   EXPECT_EQ(0, count);
-  // The address is cut to its field and is then no address: the model
-  // check refuses it before any request, and no device object is made.
-  EXPECT_NE(0, ZelInitDeviceEx(handle.get(), huge.c_str(), 1, 2,
-                               settings.get(), 10, 0));
+  // A text longer than the address field is no address: refused before
+  // any request, and no device object is made.
+  EXPECT_EQ(-2, ZelInitDeviceEx(handle.get(), huge.c_str(), 1, 2,
+                                settings.get(), 10, 0));
   EXPECT_EQ(-8, ZelGetNumberOfStorageInfo(handle.get(), &count));
 }
 

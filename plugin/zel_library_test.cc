@@ -60,6 +60,9 @@ struct ProtocolRow {
   const char* find_address;
   int32_t find_answer;
   int32_t open_answer;  // ZelInitDevice
+  // Device open of this text instead of the two numeric ones, discovery not
+  // asked: a text that is no numeric address is an invalid argument.
+  const char* open_text = nullptr;
 };
 
 TEST_F(ZelLibrary, ProtocolCodes) {
@@ -73,9 +76,21 @@ TEST_F(ZelLibrary, ProtocolCodes) {
       {5, "127.0.11.254", -2, -2},  {3, nullptr, -5, -2},
       {0, nullptr, -2, -2},       {4, nullptr, -2, -2},
       {6, nullptr, -2, -2},       {-1, nullptr, -2, -2},
+      {1, nullptr, 0, -2, "localhost"},
+      {1, nullptr, 0, -2, ""},
+      {5, nullptr, 0, -2, "[fd77::11]"},
+      {1, nullptr, 0, -2, "10.77.0.11:161"},
   };
   ZelSnmpV3Settings settings{};
   for (const ProtocolRow& row : rows) {
+    if (row.open_text) {
+      EXPECT_EQ(row.open_answer, ZelInitDevice(handle_, row.open_text, row.host_code, 10, 0))
+          << "'" << row.open_text << "'";
+      EXPECT_EQ(row.open_answer,
+                ZelInitDeviceEx(handle_, row.open_text, row.host_code, 0, &settings, 10, 0))
+          << "'" << row.open_text << "'";
+      continue;
+    }
     int32_t count = 42;
     EXPECT_EQ(row.find_answer,
               ZelFindDeviceSNMP(handle_, row.find_address, row.host_code, 10, 0,

@@ -11,16 +11,21 @@
 # with its first one, and the network namespaces go with their processes).
 #
 # Usage: scripts/lab.sh [options] -- COMMAND [ARGS...]
-#   --printers N        number of simulated printers (1..200, default 4)
+#   --printers N        number of simulated printers (1..200, default 4), or
+#                       "all": one printer per recording
 #   --recording SPEC    a recording to serve, repeatable; used in turn by the
 #                       printers. SPEC is PATH or PATH@supported (a copy whose
 #                       sysObjectID.0 is rewritten to the supported model's).
-#                       Default: options/testdata/supported-device.snmprec when
-#                       present, then the shared recordings printer-01..14,
-#                       every second one served as a supported device (not
-#                       printer-13, whose device table partly never answers).
+#                       Default: the project's own recordings in
+#                       options/testdata (the supported device, a mono one,
+#                       one printing jobs, one stopped with alerts, and a
+#                       sibling model that is not supported), then the shared
+#                       recordings printer-01..14, every second one served as
+#                       a supported device (not printer-13, whose device table
+#                       partly never answers).
 #   --shared DIR        folder of the shared recordings
 #                       (default: ../shared/testdata/printers beside the repo)
+#   --no-shared         serve the project's own recordings only
 #   --start-timeout S   bound on the wait for all agents (default 90)
 #   --mode MODE         userns (rootless; the default where the kernel allows
 #                       user namespaces) or root (plain namespaces, needs root)
@@ -49,8 +54,12 @@
 #                                     keeps its counters current, one line of
 #                                     JSON in IPV4.json and IPV4-v6.json
 # Every printer answers the communities "vorovo" (the plug-in's default) and
-# "public"; SNMPv3 with snmpsimd's built-in user "simulator" (MD5 "auctoritas",
-# DES "privatus").
+# "public" for reads, and "dazavud" (the plug-in's default write community)
+# for reads and for the set that cancels a job: the job operation cells of a
+# recording (1.3.6.1.4.1.61801.8.76.3.2.1.1.*) take INTEGER 1414 under that
+# community and read it back afterwards; any other value is a wrongValue.
+# SNMPv3 with snmpsimd's built-in user "simulator" (MD5 "auctoritas", DES
+# "privatus").
 #
 # Exit status: the command's; 2 for a usage error; 77 when this machine does
 # not permit network namespaces (a test can skip on it); 70 when the lab could
@@ -58,6 +67,14 @@
 set -euo pipefail
 
 readonly kSupportedOid=1.3.6.1.4.1.61802.1.11.93.1.37.22.4
+readonly kWriteCommunity=dazavud
+readonly kJobOperationColumn=1.3.6.1.4.1.61801.8.76.3.2.1.1
+# The project's own recordings, served by default (paths from the repo).
+readonly kOwnRecordings=(options/testdata/supported-device.snmprec@supported
+  options/testdata/supported-device-mono.snmprec
+  options/testdata/supported-device-busy.snmprec
+  options/testdata/supported-device-error.snmprec
+  options/testdata/foreign-device.snmprec)
 readonly kSkip=77 kLabFailed=70 kUsage=2
 readonly kNet4=10.77.0 kNet6=fd77:
 
@@ -86,6 +103,15 @@ write_recording() {
                              { print }
                              END { if (!done) print "1.3.6.1.2.1.1.2.0|6|" oid }' "$src" >"$dst"
   fi
+}
+
+# Copies data file $1 to $2 for the write community: every job operation
+# cell becomes writable (snmpsimd's writecache module) for the cancel value.
+write_community_recording() {
+  awk -v col="$kJobOperationColumn." -F'|' '
+    index($1, col) == 1 && $2 == "2" {
+      print $1 "|2:writecache|value=" $3 ",vlist=lt:1414:wrongvalue:gt:1414:wrongvalue"; next }
+    { print }' "$1" >"$2"
 }
 
 # Prints the sysObjectID.0 value of a recording, or "-".
@@ -186,6 +212,7 @@ inner_main() {
     mkdir -p "$dir/data" "$dir/cache"
     write_recording "$src" "$dir/data/vorovo.snmprec" "$oid"
     cp "$dir/data/vorovo.snmprec" "$dir/data/public.snmprec"
+    write_community_recording "$dir/data/vorovo.snmprec" "$dir/data/$kWriteCommunity.snmprec"
     local served_oid
     served_oid=$(recording_oid "$dir/data/vorovo.snmprec")
     [ "$served_oid" = "$kSupportedOid" ] || [[ "$served_oid" == "$kSupportedOid".* ]] &&
@@ -278,7 +305,7 @@ inner_main() {
 outer_main() {
   local count=4 quiet=0 timeout=90 shared
   shared=$(realpath -m "$root/../shared/testdata/printers")
-  local specs=() want_mode="" faults="" faults_seed=1 relay=""
+  local specs=() want_mode="" faults="" faults_seed=1 relay="" use_shared=1
   while [ $# -gt 0 ]; do
     case $1 in
       --printers) [ $# -ge 2 ] || usage_error "--printers needs a number"; count=$2; shift 2 ;;
@@ -287,6 +314,7 @@ outer_main() {
       --recording=*) specs+=("${1#*=}"); shift ;;
       --shared) [ $# -ge 2 ] || usage_error "--shared needs a folder"; shared=$2; shift 2 ;;
       --shared=*) shared=${1#*=}; shift ;;
+      --no-shared) use_shared=0; shift ;;
       --start-timeout) [ $# -ge 2 ] || usage_error "--start-timeout needs seconds"; timeout=$2; shift 2 ;;
       --start-timeout=*) timeout=${1#*=}; shift ;;
       --mode) [ $# -ge 2 ] || usage_error "--mode needs userns or root"; want_mode=$2; shift 2 ;;
@@ -304,15 +332,17 @@ outer_main() {
     esac
   done
   [ $# -gt 0 ] || usage_error "no command given after --"
-  [[ "$count" =~ ^[0-9]+$ ]] && [ "$count" -ge 1 ] && [ "$count" -le 200 ] ||
-    usage_error "--printers must be a number from 1 to 200"
+  [ "$count" = all ] || { [[ "$count" =~ ^[0-9]+$ ]] && [ "$count" -ge 1 ] && [ "$count" -le 200 ]; } ||
+    usage_error "--printers must be a number from 1 to 200, or all"
   [[ "$timeout" =~ ^[0-9]+$ ]] && [ "$timeout" -ge 1 ] ||
     usage_error "--start-timeout must be a positive number of seconds"
 
   if [ ${#specs[@]} -eq 0 ]; then
-    local own="$root/options/testdata/supported-device.snmprec" k=0 f
-    [ -f "$own" ] && specs+=("$own@supported")
-    if [ -d "$shared" ]; then
+    local own k=0 f
+    for own in "${kOwnRecordings[@]}"; do
+      [ -f "$root/${own%@supported}" ] && specs+=("$root/$own")
+    done
+    if [ "$use_shared" -eq 1 ] && [ -d "$shared" ]; then
       for f in "$shared"/printer-*.snmprec; do
         [ -f "$f" ] || continue
         # printer-13 holds values snmpsimd cannot encode, so part of its
@@ -324,7 +354,11 @@ outer_main() {
       done
     fi
     [ ${#specs[@]} -gt 0 ] ||
-      usage_error "no recordings: neither $own nor $shared/printer-*.snmprec exist"
+      usage_error "no recordings: neither options/testdata/*.snmprec nor $shared/printer-*.snmprec exist"
+  fi
+  if [ "$count" = all ]; then
+    count=${#specs[@]}
+    [ "$count" -le 200 ] || count=200
   fi
   [[ "$faults_seed" =~ ^[0-9]+$ ]] || usage_error "--faults-seed must be a number"
   if [ -n "$faults" ]; then

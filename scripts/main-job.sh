@@ -1,14 +1,18 @@
 #!/usr/bin/env bash
 # The main job: install what is needed, build the plug-in and zelctl, start
-# the printer lab with the default recordings (the project's supported device
-# and the shared real-printer recordings, half of them served as supported
-# devices), discover the printers by IPv4 broadcast and IPv6 multicast, read
-# the full status of every supported device found, print it all and clean up.
+# the printer lab with the default recordings (the project's own recordings
+# of the supported device and of a foreign model, and the shared real-printer
+# recordings, half of them served as supported devices), discover the
+# printers by IPv4 broadcast and IPv6 multicast, read the full status of every
+# supported device found, cancel one job on one of them, print it all and
+# clean up. Without the shared folder beside the clone (or with --no-shared)
+# the lab serves the project's own recordings only.
 #
 # Every step is reported with the meaning of its status. Any failing step, or
 # a discovery that misses or invents a device, fails the job.
 #
 # Usage: scripts/main-job.sh [--skip-install] [--build-dir DIR] [--printers N]
+#                            [--no-shared]
 # Exit status: 0 passed; 1 a step failed; 77 no network namespaces here.
 set -euo pipefail
 
@@ -101,6 +105,8 @@ in_lab() {
     esac
   fi
 
+  cancel_one_job "$zelctl" "$out" "$targets"
+
   printf '\n==== Summary\n'
   if [ ${#pending[@]} -gt 0 ]; then
     printf 'Not available in this build yet (the plug-in answered -5 "not supported" or -8 "no device opened"):\n'
@@ -113,7 +119,51 @@ in_lab() {
   if [ ${#pending[@]} -gt 0 ]; then
     printf 'RESULT: PASSED for what is built (%s step(s) not available yet)\n' "${#pending[@]}"
   else
-    printf 'RESULT: PASSED (discovery and every status read)\n'
+    printf 'RESULT: PASSED (discovery, every status read and one job cancel)\n'
+  fi
+}
+
+# Cancels one job that a status read listed, on a printer that serves one of
+# the project's own recordings when one has jobs, and checks that the printer
+# took the set (its job operation cell reads 1414 under the write community).
+cancel_one_job() {
+  local zelctl=$1 out=$2 targets=$3 a job="" addr="" own
+  for own in yes no; do
+    for a in $targets; do
+      [ -f "$out/status-$a.json" ] || continue
+      local recording
+      recording=$(awk -F'\t' -v a="$a" '$2 == a { print $6 }' "$ZEL_LAB_TABLE")
+      case $recording in "$root"/*) [ "$own" = yes ] || continue ;;
+                         *) [ "$own" = no ] || continue ;; esac
+      # A job still in progress (state value 17 marks the finished ones).
+      job=$(python3 -c 'import json,sys
+d = json.load(open(sys.argv[1]))
+jobs = [j for j in (d.get("jobs") or {}).get("records", []) if j["job_id"]]
+jobs.sort(key=lambda j: j["job_state"] == 17)
+print(jobs[0]["job_id"] if jobs else "")' "$out/status-$a.json" 2>/dev/null || true)
+      if [ -n "$job" ]; then addr=$a; break 2; fi
+    done
+  done
+  printf '\n==== zelctl cancel-job %s %s\n' "${addr:-(none)}" "${job:-(none)}"
+  if [ -z "$job" ]; then
+    fail "cancel-job: no status read listed a job to cancel"
+    return 0
+  fi
+  local rc=0
+  "$zelctl" -t 1000 -r 1 cancel-job "$addr" "$job" >"$out/cancel.txt" 2>"$out/cancel.err" || rc=$?
+  cat "$out/cancel.txt" "$out/cancel.err"
+  if [ "$rc" -ne 0 ]; then
+    fail "cancel-job $addr $job exited $rc: $(head -n 1 "$out/cancel.err")"
+    return 0
+  fi
+  local index cell
+  index=$(python3 -c 'import sys; t = sys.argv[1].encode(); print(".".join(map(str, [101, len(t), *t])))' "$job")
+  cell=$(snmpget -m '' -v2c -c dazavud -t 1 -r 1 -Oqv "$addr" \
+    "1.3.6.1.4.1.61801.8.76.3.2.1.1.$index" 2>&1 || true)
+  if [ "$cell" = 1414 ]; then
+    printf 'cancel-job %s %s: cancelled (the job operation cell now reads 1414)\n' "$addr" "$job"
+  else
+    fail "cancel-job $addr $job: zelctl reported success, but the printer's job operation cell reads '$cell'"
   fi
 }
 
@@ -135,12 +185,13 @@ PY
 # --- outside -----------------------------------------------------------------
 
 main() {
-  local skip_install=0 build="$root/build/main-job" printers=""
+  local skip_install=0 build="$root/build/main-job" printers=all no_shared=0
   while [ $# -gt 0 ]; do
     case $1 in
       --skip-install) skip_install=1; shift ;;
       --build-dir) build=$2; shift 2 ;;
       --printers) printers=$2; shift 2 ;;
+      --no-shared) no_shared=1; shift ;;
       -h | --help) sed -n '2,/^set -euo/p' "$0" | sed '$d; s/^# \{0,1\}//'; exit 0 ;;
       *) echo "main-job: unknown option '$1'" >&2; exit 2 ;;
     esac
@@ -158,12 +209,16 @@ main() {
   fi
   local zelctl="$build/tools/zelctl/zelctl"
 
-  # Every default recording gets a printer of its own.
-  if [ -z "$printers" ]; then
-    printers=0
-    [ -f options/testdata/supported-device.snmprec ] && printers=1
-    printers=$((printers + $(ls ../shared/testdata/printers/printer-*.snmprec 2>/dev/null | wc -l)))
-    [ "$printers" -gt 0 ] || { echo "main-job: no recordings found" >&2; exit 1; }
+  # Every default recording gets a printer of its own ("all").
+  local lab_args=(--printers "$printers")
+  local shared
+  shared=$(realpath -m "$root/../shared/testdata/printers")
+  if [ "$no_shared" -eq 1 ]; then
+    lab_args+=(--no-shared)
+    printf 'main-job: --no-shared: the lab serves the project'"'"'s own recordings only\n'
+  elif ! compgen -G "$shared/printer-*.snmprec" >/dev/null; then
+    lab_args+=(--no-shared)
+    printf 'main-job: no shared recordings in %s: the lab serves the project'"'"'s own recordings only\n' "$shared"
   fi
 
   local out
@@ -171,9 +226,13 @@ main() {
   main_job_out=$out
   trap 'rm -rf "$main_job_out"' EXIT
   chmod 755 "$out"
-  printf '==== Starting the lab (%s printers)\n' "$printers"
+  if [ "$printers" = all ]; then
+    printf '==== Starting the lab (one printer per recording)\n'
+  else
+    printf '==== Starting the lab (%s printers)\n' "$printers"
+  fi
   local rc=0
-  bash scripts/lab.sh --printers "$printers" -- \
+  bash scripts/lab.sh "${lab_args[@]}" -- \
     bash "$root/scripts/main-job.sh" __in-lab "$zelctl" "$out" || rc=$?
   if [ "$rc" -eq 77 ]; then
     echo "main-job: this machine permits no network namespaces; the lab cannot run" >&2

@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # The whole test suite: installs what it needs, then builds and tests the
-# plug-in with g++ (warnings are errors), with clang under AddressSanitizer and
+# plug-in with g++, with clang under AddressSanitizer and
 # UndefinedBehaviorSanitizer (the same build carries the fuzz targets), and the
 # threaded tests under ThreadSanitizer; then runs every fuzz target for a
-# bounded time. Exits non-zero on the first failure.
+# bounded time. Every build treats warnings as errors (ZEL_WERROR=ON; a plain
+# cmake build leaves it off). Exits non-zero on the first failure.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
@@ -14,13 +15,13 @@ fuzz_seconds=${ZEL_FUZZ_SECONDS:-30}
 stage() { printf '\n==== %s\n' "$*"; }
 
 stage "g++ build and tests (the benchmarks are built too, so that they keep building)"
-cmake -S . -B build/gcc -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZEL_BENCHMARKS=ON \
+cmake -S . -B build/gcc -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZEL_BENCHMARKS=ON -DZEL_WERROR=ON \
   -DCMAKE_C_COMPILER=gcc -DCMAKE_CXX_COMPILER=g++ >/dev/null
 cmake --build build/gcc -j "$jobs"
 (cd build/gcc && ctest -j "$jobs" --output-on-failure)
 
 stage "clang ASan+UBSan build and tests"
-cmake -S . -B build/asan -DCMAKE_BUILD_TYPE=Debug -DZEL_SANITIZE=ON -DZEL_FUZZ=ON \
+cmake -S . -B build/asan -DCMAKE_BUILD_TYPE=Debug -DZEL_SANITIZE=ON -DZEL_FUZZ=ON -DZEL_WERROR=ON \
   -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ >/dev/null
 cmake --build build/asan -j "$jobs"
 (cd build/asan && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
@@ -30,7 +31,7 @@ stage "clang ThreadSanitizer build and threaded tests"
 # The tests that run threads of their own: the trap facility, the fault
 # relay, and the first-use and many-thread cases of the shared services.
 threaded='^(ObserverInvoker|WorkerThread|TrapSession|FaultRelay)\.|FirstUseFromManyThreads|EightThreads|FourThreads'
-cmake -S . -B build/tsan -DCMAKE_BUILD_TYPE=Debug -DZEL_TSAN=ON \
+cmake -S . -B build/tsan -DCMAKE_BUILD_TYPE=Debug -DZEL_TSAN=ON -DZEL_WERROR=ON \
   -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ >/dev/null
 tsan_targets=(log_test network_address_test observer_invoker_test trap_session_test
   request_session_test session_dispatcher_test v3_request_session_agent_test

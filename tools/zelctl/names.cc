@@ -272,10 +272,21 @@ int percent_of(int32_t level, int32_t max) {
 
 std::string level_bar(int percent, int width) {
   if (width <= 0) return "";
-  if (percent < 0) return "[" + std::string(static_cast<size_t>(width), '?') + "]";
-  const int filled = (std::min(percent, 100) * width + 50) / 100;
-  return "[" + std::string(static_cast<size_t>(filled), '#') +
-         std::string(static_cast<size_t>(width - filled), '.') + "]";
+  // Appended in place: g++ 12 at -O3 reports a false overlap (-Wrestrict) in
+  // the inlined "[" + std::string(...) form.
+  const size_t cells = static_cast<size_t>(width);
+  std::string bar;
+  bar.reserve(cells + 2);
+  bar.push_back('[');
+  if (percent < 0) {
+    bar.append(cells, '?');
+  } else {
+    const size_t filled = static_cast<size_t>((std::min(percent, 100) * width + 50) / 100);
+    bar.append(filled, '#');
+    bar.append(cells - filled, '.');
+  }
+  bar.push_back(']');
+  return bar;
 }
 
 }  // namespace zelctl
