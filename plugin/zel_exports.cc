@@ -36,7 +36,8 @@ static_assert(ZEL_STATUS_OK == kKalOk && ZEL_STATUS_INIT_NO_CONTEXT == kZelInitN
               ZEL_STATUS_NOT_FOUND == kKalErrNotFound && ZEL_STATUS_NO_DATA == kKalErrNoData &&
               ZEL_STATUS_NOT_READY == kKalErrNotReady &&
               ZEL_STATUS_PLATFORM == kKalErrPlatform &&
-              ZEL_STATUS_INDEX_RANGE == kKalErrIndexRange);
+              ZEL_STATUS_INDEX_RANGE == kKalErrIndexRange &&
+              ZEL_STATUS_TOO_MUCH_DATA == kKalErrTooMuchData);
 static_assert(ZEL_STATUS_V3_UNMAPPED == kKasErrV3Unmapped &&
               ZEL_STATUS_SOCKET_OPEN == kKasErrSocketOpen && ZEL_STATUS_BIND == kKasErrBind &&
               ZEL_STATUS_TIMEOUT == kKasErrTimeout && ZEL_STATUS_RECEIVE == kKasErrReceive &&
