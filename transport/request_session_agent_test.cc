@@ -48,6 +48,7 @@ std::string text_value(const IKasPdu* pdu, size_t index) {
 TEST(RequestSessionAgent, GetAndGetNextRoundTrips) {
   zeltest::SnmpsimAgent agent;
   ASSERT_NO_FATAL_FAILURE(start_agent(&agent, "127.0.4.1"));
+  if (IsSkipped()) return;  // the skip in start_agent ends only start_agent
   KalOwned<RequestSession> session(kas_create_request_session());
   KalOwned<IKasSnmpTarget> target(make_target("127.0.4.1", 161, 2000, 1));
 
@@ -79,6 +80,7 @@ TEST(RequestSessionAgent, GetAndGetNextRoundTrips) {
 TEST(RequestSessionAgent, SetRoundTrip) {
   zeltest::SnmpsimAgent agent;
   ASSERT_NO_FATAL_FAILURE(start_agent(&agent, "127.0.4.2"));
+  if (IsSkipped()) return;  // the skip in start_agent ends only start_agent
   KalOwned<RequestSession> session(kas_create_request_session());
   KalOwned<IKasSnmpTarget> target(
       make_target("127.0.4.2", 161, 2000, 1, kKasVersion2c, "rw"));
