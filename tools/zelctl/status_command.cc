@@ -1,5 +1,4 @@
-// "status" and "cancel-job": open one device, then read everything from it or
-// cancel one job.
+// "status": open one device, then read everything from it.
 #include <cstdio>
 
 #include "common/status.h"
@@ -65,34 +64,6 @@ int run_status(const Options& o) {
   }
   if (failures.empty()) return kExitOk;
   return only_not_available ? kExitNotAvailable : kExitPartial;
-}
-
-int run_cancel_job(const Options& o) {
-  Session session;
-  if (const int rc = session.start(o); rc != kExitOk) return rc;
-  int32_t open_status = 0;
-  const int open_rc = open_device(session, o, &open_status);
-  int32_t cancel_status = 0;
-  if (open_rc == kExitOk)
-    cancel_status = session.api().ZelCancelJob(session.context(), o.job_id.c_str());
-  if (o.json) {
-    Json doc{{"command", "cancel-job"},
-             {"library", session.library_path()},
-             {"request", request_json(o)},
-             {"open", status_json(open_status)}};
-    doc["request"]["job_id"] = o.job_id;
-    doc["cancel"] = open_rc == kExitOk ? status_json(cancel_status) : Json(nullptr);
-    std::fputs(dump_json(doc).c_str(), stdout);
-  }
-  if (open_rc != kExitOk) return open_rc;
-  if (cancel_status != kKalOk) {
-    std::fprintf(stderr, "zelctl: %s\n",
-                 failure_message(cancel_status, call_context(o, "cancelling job " + o.job_id))
-                     .c_str());
-    return exit_code_for(cancel_status);
-  }
-  if (!o.json) std::printf("job %s cancelled on %s\n", o.job_id.c_str(), o.address.c_str());
-  return kExitOk;
 }
 
 }  // namespace zelctl

@@ -1,0 +1,66 @@
+// "cancel-job": open one device, then cancel one job on it.
+#include <cstdio>
+
+#include "common/status.h"
+#include "tools/zelctl/commands.h"
+#include "tools/zelctl/report_json.h"
+#include "tools/zelctl/session.h"
+#include "tools/zelctl/status_text.h"
+
+namespace zelctl {
+namespace {
+
+CallContext call_context(const Options& o, const std::string& operation) {
+  CallContext c;
+  c.operation = operation;
+  c.address = o.address;
+  c.protocol = o.protocol;
+  c.timeout_ms = o.timeout_ms;
+  c.retries = o.retries;
+  c.v3 = o.v3;
+  c.raw_protocol = o.raw_protocol;
+  return c;
+}
+
+// Opens the device; on failure prints the reason and answers the exit code.
+int open_device(const Session& s, const Options& o, int32_t* status) {
+  *status = s.api().ZelInitDeviceEx(s.context(), o.address.c_str(), o.protocol, snmp_mode(o),
+                                    &o.v3_settings, o.timeout_ms, o.retries);
+  if (*status == kKalOk) return kExitOk;
+  std::fprintf(stderr, "zelctl: %s\n",
+               failure_message(*status, call_context(o, "device open")).c_str());
+  if (*status == kKalErrInvalidArg) return o.raw_protocol ? kExitUsage : kExitUnsupported;
+  return exit_code_for(*status);
+}
+
+}  // namespace
+
+int run_cancel_job(const Options& o) {
+  Session session;
+  if (const int rc = session.start(o); rc != kExitOk) return rc;
+  int32_t open_status = 0;
+  const int open_rc = open_device(session, o, &open_status);
+  int32_t cancel_status = 0;
+  if (open_rc == kExitOk)
+    cancel_status = session.api().ZelCancelJob(session.context(), o.job_id.c_str());
+  if (o.json) {
+    Json doc{{"command", "cancel-job"},
+             {"library", session.library_path()},
+             {"request", request_json(o)},
+             {"open", status_json(open_status)}};
+    doc["request"]["job_id"] = o.job_id;
+    doc["cancel"] = open_rc == kExitOk ? status_json(cancel_status) : Json(nullptr);
+    std::fputs(dump_json(doc).c_str(), stdout);
+  }
+  if (open_rc != kExitOk) return open_rc;
+  if (cancel_status != kKalOk) {
+    std::fprintf(stderr, "zelctl: %s\n",
+                 failure_message(cancel_status, call_context(o, "cancelling job " + o.job_id))
+                     .c_str());
+    return exit_code_for(cancel_status);
+  }
+  if (!o.json) std::printf("job %s cancelled on %s\n", o.job_id.c_str(), o.address.c_str());
+  return kExitOk;
+}
+
+}  // namespace zelctl
