@@ -9,6 +9,8 @@
 #include <map>
 
 #include "log/log.h"
+#include "tools/zelctl/address.h"
+#include "tools/zelctl/status_text.h"
 
 namespace zelctl {
 namespace {
@@ -35,35 +37,46 @@ void add_global_options(CLI::App& app, Options* o) {
   app.add_option("-p,--protocol", o->protocol_text,
                  "ipv4, ipv6 or ipx, or a host protocol code passed on unchecked "
                  "(default: from the address)");
+  app.add_flag("-4", o->family4, "resolve a host name to an IPv4 address only");
+  app.add_flag("-6", o->family6,
+               "resolve a host name to an IPv6 address only (discover: IPv6 multicast)");
+  app.add_option("-v,--snmp-version", o->snmp_version,
+                 "1 or 2c: community mode (the default); 3: SNMPv3");
   app.add_flag("--v3", o->v3, "use SNMPv3 (any --v3-* option implies it)");
-  app.add_option("--v3-user", o->v3_options.user, "SNMPv3 security name (at most 32)");
-  app.add_option("--v3-level", o->v3_options.level, "noAuthNoPriv, authNoPriv or authPriv");
-  app.add_option("--v3-auth", o->v3_options.auth, "authentication protocol: md5 or sha");
-  app.add_option("--v3-auth-pass", o->v3_options.auth_pass,
+  app.add_option("-u,--v3-user", o->v3_options.user, "SNMPv3 security name (at most 32)");
+  app.add_option("-l,--v3-level", o->v3_options.level, "noAuthNoPriv, authNoPriv or authPriv");
+  app.add_option("-a,--v3-auth", o->v3_options.auth, "authentication protocol: MD5 or SHA");
+  app.add_option("-A,--v3-auth-pass", o->v3_options.auth_pass,
                  "authentication pass phrase (visible to ps: prefer the file or " +
                      std::string(kAuthPassEnv) + ")");
   app.add_option("--v3-auth-pass-file", o->v3_options.auth_pass_file,
                  "read the authentication pass phrase from the first line of this file");
-  app.add_option("--v3-priv", o->v3_options.priv, "privacy protocol: des or aes");
-  app.add_option("--v3-priv-pass", o->v3_options.priv_pass,
+  app.add_option("-x,--v3-priv", o->v3_options.priv, "privacy protocol: DES or AES");
+  app.add_option("-X,--v3-priv-pass", o->v3_options.priv_pass,
                  "privacy pass phrase (visible to ps: prefer the file or " +
                      std::string(kPrivPassEnv) + ")");
   app.add_option("--v3-priv-pass-file", o->v3_options.priv_pass_file,
                  "read the privacy pass phrase from the first line of this file");
-  app.add_option("--v3-context", o->v3_options.context, "SNMPv3 context name");
+  app.add_option("-n,--v3-context", o->v3_options.context, "SNMPv3 context name");
+  app.add_flag("--version", o->version, "print zelctl's version and the plug-in library's");
 }
 
 void add_commands(CLI::App& app, Options* o) {
   auto* discover = app.add_subcommand(
       "discover", "find supported devices by broadcast, multicast or at one address");
   discover->add_option("address", o->address,
-                       "ask only this address (default: 255.255.255.255, or ff02::1 with -6)");
+                       "ask only this address or host name (default: 255.255.255.255, or "
+                       "ff02::1 with -6)");
   discover->add_option("-f,--filter", o->filters, "keep devices whose sysObjectID starts so");
   discover->add_flag("-6,--ipv6", o->ipv6, "IPv6 multicast (ff02::1)");
+  discover->add_flag("--all", o->all,
+                     "also list the other agents that answered, with sysObjectID and sysDescr");
   discover->callback([o] { o->command = "discover"; });
 
   auto* status = app.add_subcommand("status", "read everything from one device");
-  status->add_option("address", o->address, "the device's IPv4 or IPv6 address")->required();
+  status->add_option("address", o->address,
+                     "the device: IPv4, IPv6 or [IPv6] address or host name, optionally :161")
+      ->required();
   status->add_option("--job-list", o->job_list,
                      "0 every job, 1 jobs whose state is not 17, 2 jobs in state 17")
       ->check(CLI::Range(0, 2))
@@ -72,17 +85,11 @@ void add_commands(CLI::App& app, Options* o) {
 
   auto* cancel = app.add_subcommand("cancel-job", "cancel one job on a device");
   cancel->add_option("address", o->address, "the device's address")->required();
-  cancel->add_option("id", o->job_id, "the job identifier (as status shows it)")->required();
+  cancel->add_option("id", o->job_id,
+                     "the job identifier (as status shows it, 1 to " +
+                         std::to_string(kMaxJobIdLength) + " characters)")
+      ->required();
   cancel->callback([o] { o->command = "cancel-job"; });
-}
-
-bool is_ipv4(const std::string& a) {
-  in_addr x;
-  return inet_pton(AF_INET, a.c_str(), &x) == 1;
-}
-bool is_ipv6(const std::string& a) {
-  in6_addr x;
-  return inet_pton(AF_INET6, a.c_str(), &x) == 1;
 }
 
 std::string lower(std::string s) {
@@ -104,15 +111,25 @@ bool pick(const std::string& text, const std::map<std::string, int32_t>& names,
 }
 
 std::string check_protocol(Options* o) {
+  if (o->family4 && o->family6) return "-4 and -6 exclude each other";
+  // discover's own -6 and the global one both mean IPv6.
+  if (o->command == "discover" && o->family6) o->ipv6 = true;
+  if (o->ipv6) o->family6 = true;
   const std::string p = lower(o->protocol_text);
+  Family family = o->family4 ? Family::kIPv4 : o->family6 ? Family::kIPv6 : Family::kAny;
   if (p.empty()) {
-    o->protocol = (o->ipv6 || (!o->address.empty() && is_ipv6(o->address))) ? 5 : 1;
+    o->protocol = family == Family::kIPv6 ? 5 : 1;
   } else if (p == "ipv4" || p == "udp") {
+    if (family == Family::kIPv6) return "-p " + o->protocol_text + " and -6 exclude each other";
     o->protocol = 1;
+    family = Family::kIPv4;
   } else if (p == "ipv6" || p == "udp6") {
+    if (family == Family::kIPv4) return "-p " + o->protocol_text + " and -4 exclude each other";
     o->protocol = 5;
+    family = Family::kIPv6;
   } else if (p == "ipx") {
     o->protocol = 2;
+    return "";  // an IPX address goes to the plug-in as it is
   } else if (!p.empty() && p.find_first_not_of("-0123456789") == std::string::npos &&
              p.size() < 10) {
     o->protocol = static_cast<int32_t>(std::stol(p));
@@ -122,10 +139,40 @@ std::string check_protocol(Options* o) {
     return "unknown protocol '" + o->protocol_text + "' (ipv4, ipv6, ipx or a number)";
   }
   if (o->address.empty()) return "";
-  if (o->protocol == 1 && !is_ipv4(o->address))
-    return "'" + o->address + "' is not an IPv4 address (numeric, like 192.0.2.7)";
-  if (o->protocol == 5 && !is_ipv6(o->address))
-    return "'" + o->address + "' is not an IPv6 address (numeric, like 2001:db8::7)";
+  DeviceAddress a;
+  if (std::string why = parse_device_address(o->address, family, &a); !why.empty()) return why;
+  o->address_text = o->address;
+  o->address = a.numeric;
+  o->protocol = a.ipv6 ? 5 : 1;
+  return "";
+}
+
+// The job ID goes out as the row index of one set: refused here when the
+// plug-in could not send it, so that nothing reaches the network.
+std::string check_job_id(Options* o) {
+  if (o->command != "cancel-job") return "";
+  if (o->job_id.empty()) return "the job ID is empty";
+  if (o->job_id.size() > kMaxJobIdLength)
+    return "the job ID has " + std::to_string(o->job_id.size()) + " characters; at most " +
+           std::to_string(kMaxJobIdLength) + " can be sent";
+  return "";
+}
+
+// -v 1 and -v 2c keep community mode; -v 3 is --v3.
+std::string check_version(Options* o) {
+  const std::string v = lower(o->snmp_version);
+  if (v.empty()) return "";
+  if (v == "3") {
+    o->v3 = true;
+    return "";
+  }
+  if (v != "1" && v != "2c" && v != "2")
+    return "-v must be 1, 2c or 3 (not '" + o->snmp_version + "')";
+  const V3Options& u = o->v3_options;
+  if (o->v3 || !u.user.empty() || !u.level.empty() || !u.auth.empty() ||
+      !u.auth_pass.empty() || !u.priv.empty() || !u.priv_pass.empty() ||
+      !u.context.empty() || !u.auth_pass_file.empty() || !u.priv_pass_file.empty())
+    return "-v " + o->snmp_version + " is community mode; SNMPv3 options need -v 3";
   return "";
 }
 
@@ -203,9 +250,9 @@ std::string check_v3(Options* o) {
                       {"1", 1}, {"2", 2}},
             &s.securityLevel))
     return "--v3-level must be noAuthNoPriv, authNoPriv or authPriv";
-  if (!pick(v.auth, {{"md5", 1}, {"sha", 2}, {"sha1", 2}}, &s.authProtocol))
+  if (!pick(v.auth, {{"md5", 1}, {"sha", 2}, {"sha1", 2}, {"sha-1", 2}}, &s.authProtocol))
     return "--v3-auth must be md5 or sha";
-  if (!pick(v.priv, {{"des", 1}, {"aes", 2}, {"aes128", 2}}, &s.privProtocol))
+  if (!pick(v.priv, {{"des", 1}, {"aes", 2}, {"aes128", 2}, {"aes-128", 2}}, &s.privProtocol))
     return "--v3-priv must be des or aes";
   std::memcpy(s.securityName, v.user.data(), v.user.size());
   std::memcpy(s.authPassphrase, v.auth_pass.data(), v.auth_pass.size());
@@ -239,10 +286,10 @@ int parse_command_line(int argc, const char* const* argv, Options* options,
   app.footer(std::string("SNMPv3 pass phrases: --v3-auth-pass and --v3-priv-pass win over the "
                          "first line of --v3-auth-pass-file and --v3-priv-pass-file, which win "
                          "over the environment variables ") +
-             kAuthPassEnv + " and " + kPrivPassEnv + ".");
+             kAuthPassEnv + " and " + kPrivPassEnv + ".\n\n" + exit_code_help());
   add_global_options(app, options);
   add_commands(app, options);
-  app.require_subcommand(1);
+  app.require_subcommand(0, 1);
   try {
     app.parse(argc, argv);
   } catch (const CLI::CallForHelp&) {
@@ -260,12 +307,24 @@ int parse_command_line(int argc, const char* const* argv, Options* options,
     *output = "zelctl: " + what + " (see zelctl --help)";
     return 2;
   }
+  if (options->command.empty() && !options->version) {
+    *output = "zelctl: A subcommand is required (see zelctl --help)";
+    return 2;
+  }
   if (!options->log_level.empty() && options->log_level != "debug") options->log = true;
   return -1;
 }
 
+bool wants_json(int argc, const char* const* argv) {
+  for (int i = 1; i < argc && argv[i]; ++i) {
+    if (std::strcmp(argv[i], "--") == 0) return false;
+    if (std::strcmp(argv[i], "--json") == 0) return true;
+  }
+  return false;
+}
+
 std::string check_options(Options* options) {
-  for (auto check : {check_protocol, check_v3, check_log}) {
+  for (auto check : {check_job_id, check_version, check_v3, check_log, check_protocol}) {
     std::string why = check(options);
     if (!why.empty()) return why;
   }

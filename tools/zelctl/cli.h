@@ -52,11 +52,16 @@ struct Options {
   std::string read_community, write_community;
   std::string protocol_text;  // ipv4, ipv6, ipx or a raw host code
   bool ipv6 = false;          // discover: IPv6 multicast instead of IPv4 broadcast
+  bool family4 = false, family6 = false;  // -4, -6: the family a host name resolves to
+  std::string snmp_version;   // -v: "1", "2c" or "3"; empty: from the other options
   bool v3 = false;
+  bool version = false;       // --version
   V3Options v3_options;
 
   std::string address;                // discover (optional), status, cancel-job
+  std::string address_text;           // the address as given, before resolving
   std::vector<std::string> filters;   // discover --filter
+  bool all = false;                   // discover --all: list the other agents too
   int32_t job_list = 0;               // status --job-list
   std::string job_id;                 // cancel-job
 
@@ -69,13 +74,23 @@ struct Options {
   ~Options() { kal_wipe(&v3_settings, sizeof v3_settings); }
 };
 
+// The longest job ID cancel-job sends: the plug-in writes the job's row index
+// as text of at most 1023 characters, "101.<length>" and ".<byte>" per byte,
+// so 254 bytes always fit, whatever they are.
+inline constexpr size_t kMaxJobIdLength = 254;
+
 // Parses argv into *options. Answers -1 to go on; otherwise the exit code to
 // leave with, with the text to print in *output (help: exit 0 on stdout;
 // errors: exit 2, one line for stderr).
 int parse_command_line(int argc, const char* const* argv, Options* options,
                        std::string* output);
 
-// Checks what CLI11 cannot: the protocol and the address, the SNMPv3 settings
+// True when argv asks for --json (before any "--"), also where parsing fails.
+bool wants_json(int argc, const char* const* argv);
+
+// Checks what CLI11 cannot: the job ID, the SNMP version, the protocol and
+// the address (a host name is resolved here; [v6] and ":161" are accepted,
+// any other port is refused), the SNMPv3 settings
 // (user at most 32 characters, pass phrases of 8 to 63, context at most 511)
 // and the log level; fills the derived fields. A pass phrase not on the
 // command line is read from the first line of its file option, else from its

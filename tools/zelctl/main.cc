@@ -6,22 +6,30 @@
 
 #include "tools/zelctl/cli.h"
 #include "tools/zelctl/commands.h"
+#include "tools/zelctl/outcome.h"
 #include "tools/zelctl/status_text.h"
 
 int main(int argc, char** argv) {
   zelctl::Options options;
   std::string output;
+  // --json is looked for in argv as well: a command line that does not parse
+  // still answers with one document.
+  const bool json = zelctl::wants_json(argc, argv);
   const int parsed = zelctl::parse_command_line(argc, argv, &options, &output);
-  if (parsed >= 0) {
-    std::fputs((output + (output.empty() || output.back() == '\n' ? "" : "\n")).c_str(),
-               parsed == 0 ? stdout : stderr);
-    return parsed;
+  if (parsed == 0) {
+    std::fputs((output + (output.empty() || output.back() == '\n' ? "" : "\n")).c_str(), stdout);
+    return 0;
   }
+  if (parsed > 0) {
+    const std::string prefix = "zelctl: ";
+    if (output.rfind(prefix, 0) == 0) output.erase(0, prefix.size());
+    return zelctl::report_failure(json, zelctl::kNoPluginStatus, parsed, output);
+  }
+  if (options.version) return zelctl::run_version(options);
   const std::string why = zelctl::check_options(&options);
   if (!why.empty()) {
-    std::fprintf(stderr, "zelctl: %s (see zelctl %s --help)\n", why.c_str(),
-                 options.command.c_str());
-    return zelctl::kExitUsage;
+    return zelctl::report_failure(options.json, zelctl::kNoPluginStatus, zelctl::kExitUsage,
+                                  why + " (see zelctl " + options.command + " --help)");
   }
   if (options.command == "discover") return zelctl::run_discover(options);
   if (options.command == "status") return zelctl::run_status(options);

@@ -1,6 +1,7 @@
 #include "tools/zelctl/plugin_library.h"
 
 #include <dlfcn.h>
+#include <link.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -42,6 +43,24 @@ PluginLibrary::~PluginLibrary() {
   // The library stays loaded until the process ends: a library that started
   // anything of its own must not lose its code under it.
   handle_ = nullptr;
+}
+
+std::string PluginLibrary::soname() const {
+  if (!handle_) return "";
+  link_map* map = nullptr;
+  if (dlinfo(handle_, RTLD_DI_LINKMAP, &map) != 0 || !map || !map->l_ld) return "";
+  const char* strings = nullptr;
+  const ElfW(Dyn)* name = nullptr;
+  // The dynamic section ends with DT_NULL; the bound only guards a broken one.
+  for (const ElfW(Dyn)* d = map->l_ld; d->d_tag != DT_NULL && d - map->l_ld < 4096; ++d) {
+    if (d->d_tag == DT_STRTAB) strings = reinterpret_cast<const char*>(d->d_un.d_ptr);
+    if (d->d_tag == DT_SONAME) name = d;
+  }
+  if (!strings || !name) return "";
+  // The loader relocates DT_STRTAB on most targets; where it does not, the
+  // value is still relative to the load address.
+  if (reinterpret_cast<ElfW(Addr)>(strings) < map->l_addr) strings += map->l_addr;
+  return std::string(strings + name->d_un.d_val);
 }
 
 bool PluginLibrary::open(const std::string& path, std::string* error,

@@ -45,6 +45,9 @@ class PluginLibrary {
             bool diagnostic = false);
   const ZelApi& api() const { return api_; }
   const std::string& path() const { return path_; }
+  // The loaded library's soname (DT_SONAME), or "" when it has none or
+  // nothing is loaded.
+  std::string soname() const;
 
  private:
   void* handle_ = nullptr;

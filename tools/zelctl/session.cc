@@ -14,6 +14,7 @@ int Session::start(const Options& o) {
   std::string error;
   // --log without --library loads the diagnostic build, which has the switch.
   if (!library_.open(o.library, &error, o.log)) {
+    failure_ = error;
     std::fprintf(stderr, "zelctl: %s\n", error.c_str());
     return kExitLibrary;
   }
@@ -34,7 +35,9 @@ int Session::start(const Options& o) {
     context_ = nullptr;
     CallContext c;
     c.operation = "ZelInit";
-    std::fprintf(stderr, "zelctl: %s\n", failure_message(rc, c).c_str());
+    failure_ = failure_message(rc, c);
+    failure_status_ = rc;
+    std::fprintf(stderr, "zelctl: %s\n", failure_.c_str());
     return kExitFailure;
   }
   struct {
@@ -51,7 +54,9 @@ int Session::start(const Options& o) {
     if (set != 0) {
       CallContext cc;
       cc.operation = std::string("setting the community (") + c.command + ")";
-      std::fprintf(stderr, "zelctl: %s\n", failure_message(set, cc).c_str());
+      failure_ = failure_message(set, cc);
+      failure_status_ = set;
+      std::fprintf(stderr, "zelctl: %s\n", failure_.c_str());
       return exit_code_for(set);
     }
   }

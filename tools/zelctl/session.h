@@ -25,6 +25,10 @@ class Session {
   const ZelApi& api() const { return library_.api(); }
   ZelContext* context() const { return context_; }
   const std::string& library_path() const { return library_.path(); }
+  // Why start() failed, as printed, and the plug-in status of it (-1 when
+  // the failure has none, such as a library that does not load).
+  const std::string& failure() const { return failure_; }
+  int32_t failure_status() const { return failure_status_; }
   // False when --log was given and the library exports no log switch.
   bool log_available() const { return log_available_; }
 
@@ -32,6 +36,8 @@ class Session {
   PluginLibrary library_;
   ZelContext* context_ = nullptr;
   bool log_available_ = true;
+  std::string failure_;
+  int32_t failure_status_ = -1;
 };
 
 }  // namespace zelctl

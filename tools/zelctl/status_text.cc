@@ -4,6 +4,33 @@
 
 namespace zelctl {
 
+std::string exit_code_help() {
+  static const struct {
+    int code;
+    const char* meaning;
+  } kCodes[] = {
+      {kExitOk, "success"},
+      {kExitFailure, "a failure without a code of its own"},
+      {kExitUsage, "bad command line (option, address, job ID, SNMPv3 setting)"},
+      {kExitLibrary, "the plug-in library could not be loaded or lacks a function"},
+      {kExitNoAnswer, "the device did not answer in any try"},
+      {kExitUnsupported, "the device is not a supported model"},
+      {kExitNotAvailable, "the plug-in does not serve this, or no device is open"},
+      {kExitSecurity, "SNMPv3 authentication or privacy failed"},
+      {kExitNetwork, "socket, bind, send or receive failure"},
+      {kExitDevice, "the device's answer was unusable or refused"},
+      {kExitNothingFound, "discover: no supported device answered or passed the filters"},
+      {kExitPartial, "status: the device opened but some tables failed"},
+      {kExitNoPrinterData, "status: a supported model that serves none of the printer tables"},
+  };
+  std::string out = "Exit codes:\n";
+  for (const auto& c : kCodes) {
+    std::string code = std::to_string(c.code);
+    out += "  " + code + std::string(4 - code.size(), ' ') + c.meaning + "\n";
+  }
+  return out;
+}
+
 std::string status_meaning(int32_t status) {
   switch (status) {
     case kKalOk: return "success";
@@ -28,7 +55,7 @@ std::string status_meaning(int32_t status) {
     case kKasErrTooBig: return "the device answered tooBig";
     case kKasErrTooLarge: return "the request is too large";
     case kKasErrCannotSplit: return "a single binding cannot be split further";
-    case kKasErrV3Security: return "SNMPv3 security failure";
+    case kKasErrV3Security: return "authentication failed (user, protocols or pass phrases)";
     case kKasErrUndecodable: return "undecodable answer";
     case kKasErrOtherRequest: return "answer to another request";
     case kKasErrBadIndex: return "malformed table index";
@@ -112,8 +139,7 @@ std::string failure_message(int32_t status, const CallContext& c) {
       return c.operation + ": no device opened (the plug-in has no device object)" + code;
     case kKasErrV3Security:
       return c.operation + " of " + target_text(c) +
-             ": SNMPv3 security failure (unknown user, wrong pass phrase, or a level the "
-             "device does not accept)" + code;
+             ": authentication failed (user, protocols or pass phrases)" + code;
     case kKalErrNoData:
       return c.operation + " of " + target_text(c) +
              ": the device answered without a usable value (missing object or refused)" + code;

@@ -22,7 +22,12 @@ enum ExitCode : int {
   kExitDevice = 9,          // the device's answer was unusable or refused
   kExitNothingFound = 10,   // discovery finished and found no supported device
   kExitPartial = 11,        // status: the device opened but some tables failed
+  kExitNoPrinterData = 12,  // status: a supported model that serves none of the printer tables
 };
+
+// "Exit codes:" and one line per code with what it means, for --help and the
+// manual.
+std::string exit_code_help();
 
 // The short meaning of a result code: "no answer", "invalid argument", ...
 // Unknown codes give "unknown status N".

@@ -28,7 +28,8 @@ TEST(StatusTextTest, EveryKnownCodeHasAMeaningAndAnExitCode) {
       {kKasErrTimeout, "no answer", kExitNoAnswer},
       {kKasErrSocketOpen, "the socket cannot be opened", kExitNetwork},
       {kKasErrSend, "sending failed", kExitNetwork},
-      {kKasErrV3Security, "SNMPv3 security failure", kExitSecurity},
+      {kKasErrV3Security, "authentication failed (user, protocols or pass phrases)",
+       kExitSecurity},
       {kKasErrUndecodable, "undecodable answer", kExitDevice},
       {kKasErrTooBig, "the device answered tooBig", kExitDevice},
   };
@@ -85,8 +86,13 @@ TEST(StatusTextTest, ExitCodesOfFailureKindsAreDistinct) {
   const std::set<int> codes = {kExitOk,          kExitFailure,   kExitUsage,
                                kExitLibrary,     kExitNoAnswer,  kExitUnsupported,
                                kExitNotAvailable, kExitSecurity, kExitNetwork,
-                               kExitDevice,      kExitNothingFound, kExitPartial};
-  EXPECT_EQ(codes.size(), 12u);
+                               kExitDevice,      kExitNothingFound, kExitPartial,
+                               kExitNoPrinterData};
+  EXPECT_EQ(codes.size(), 13u);
+  for (const int code : codes) {
+    EXPECT_NE(exit_code_help().find("\n  " + std::to_string(code) + " "), std::string::npos)
+        << "--help lists exit code " << code;
+  }
 }
 
 }  // namespace
