@@ -61,6 +61,13 @@ void add_global_options(CLI::App& app, Options* o) {
   app.add_flag("--version", o->version, "print zelctl's version and the plug-in library's");
 }
 
+// -4 and -6 on a command too: there CLI11 would otherwise take "-4" for a
+// negative number and so for the address.
+void add_family_flags(CLI::App* command, Options* o, bool six) {
+  command->add_flag("-4", o->family4, "resolve a host name to an IPv4 address only");
+  if (six) command->add_flag("-6", o->family6, "resolve a host name to an IPv6 address only");
+}
+
 void add_commands(CLI::App& app, Options* o) {
   auto* discover = app.add_subcommand(
       "discover", "find supported devices by broadcast, multicast or at one address");
@@ -71,6 +78,7 @@ void add_commands(CLI::App& app, Options* o) {
   discover->add_flag("-6,--ipv6", o->ipv6, "IPv6 multicast (ff02::1)");
   discover->add_flag("--all", o->all,
                      "also list the other agents that answered, with sysObjectID and sysDescr");
+  add_family_flags(discover, o, false);
   discover->callback([o] { o->command = "discover"; });
 
   auto* status = app.add_subcommand("status", "read everything from one device");
@@ -81,6 +89,7 @@ void add_commands(CLI::App& app, Options* o) {
                      "0 every job, 1 jobs whose state is not 17, 2 jobs in state 17")
       ->check(CLI::Range(0, 2))
       ->capture_default_str();
+  add_family_flags(status, o, true);
   status->callback([o] { o->command = "status"; });
 
   auto* cancel = app.add_subcommand("cancel-job", "cancel one job on a device");
@@ -89,6 +98,7 @@ void add_commands(CLI::App& app, Options* o) {
                      "the job identifier (as status shows it, 1 to " +
                          std::to_string(kMaxJobIdLength) + " characters)")
       ->required();
+  add_family_flags(cancel, o, true);
   cancel->callback([o] { o->command = "cancel-job"; });
 }
 

@@ -70,6 +70,11 @@ TEST(CliTest, ProtocolFollowsTheAddress) {
       {"named ipx", {"status", "-p", "ipx", "0000000a:00c0a8010101"}, 2, false},
       {"raw code 4 passes unchecked", {"status", "-p", "4", "192.0.2.1"}, 4, true},
       {"raw code 3", {"discover", "--protocol", "3"}, 3, true},
+      {"bracketed ipv6 with port", {"status", "[2001:db8::5]:161"}, 5, false},
+      {"ipv4 with port", {"status", "192.0.2.1:161"}, 1, false},
+      {"host name", {"status", "localhost"}, 1, false},
+      {"host name with port, -4", {"status", "-4", "localhost:161"}, 1, false},
+      {"global -6 is discover's multicast", {"-6", "discover"}, 5, false},
   };
   for (const auto& row : rows) {
     const Parsed p = parse(row.args);
@@ -95,7 +100,17 @@ TEST(CliTest, RejectsWhatTheCommandLineCanTell) {
       {"retries negative", {"discover", "-r", "-1"}, 2, "retries"},
       {"job list 3", {"status", "192.0.2.1", "--job-list", "3"}, 2, "job-list"},
       {"unknown option", {"discover", "--bogus"}, 2, "bogus"},
-      {"name for ipv4", {"status", "printer.example"}, -1, "not an IPv4 address"},
+      {"not a host name", {"status", "printer_1.example"}, -1, "nor a host name"},
+      {"other port", {"status", "192.0.2.1:1161"}, -1, "the device port is fixed at 161"},
+      {"other port, ipv6", {"status", "[2001:db8::5]:16100"}, -1, "fixed at 161"},
+      {"name in brackets", {"status", "[printer]"}, -1, "only an IPv6 address"},
+      {"ipv4 text with -6", {"status", "-6", "192.0.2.1"}, -1, "not an IPv6 address"},
+      {"-4 and -6", {"status", "-4", "-6", "192.0.2.1"}, -1, "exclude each other"},
+      {"empty job id", {"cancel-job", "192.0.2.1", ""}, -1, "the job ID is empty"},
+      {"job id too long", {"cancel-job", "192.0.2.1", std::string(255, '7')}, -1, "at most 254"},
+      {"snmp version 4", {"status", "192.0.2.1", "-v", "4"}, -1, "-v must be 1, 2c or 3"},
+      {"v2c with a user", {"status", "192.0.2.1", "-v", "2c", "-u", "me"}, -1, "need -v 3"},
+      {"no command with --json", {"--json"}, 2, "A subcommand is required"},
       {"ipv4 text for ipv6", {"status", "-p", "ipv6", "192.0.2.1"}, -1, "not an IPv6 address"},
       {"protocol word", {"discover", "-p", "appletalk"}, -1, "unknown protocol"},
       {"v3 user too long", {"discover", "--v3-user", std::string(33, 'u')}, -1, "32"},
@@ -115,6 +130,50 @@ TEST(CliTest, RejectsWhatTheCommandLineCanTell) {
     const std::string& why = row.rc == -1 ? p.check : p.output;
     EXPECT_NE(why.find(row.why), std::string::npos) << row.name << ": " << why;
     EXPECT_EQ(why.find('\n'), std::string::npos) << row.name << ": one line";
+  }
+}
+
+TEST(CliTest, NetSnmpStyleAliasesFillTheSameRecord) {
+  const Parsed p = parse({"status", "192.0.2.1", "-v", "3", "-u", "simulator", "-l", "AUTHPRIV",
+                          "-a", "Sha", "-A", "auctoritas", "-x", "Aes", "-X", "privatus", "-n",
+                          "ctx"});
+  ASSERT_EQ(p.rc, -1) << p.output;
+  ASSERT_EQ(p.check, "");
+  const ZelSnmpV3Settings& s = p.options.v3_settings;
+  EXPECT_EQ(snmp_mode(p.options), 2);
+  EXPECT_STREQ(s.securityName, "simulator");
+  EXPECT_EQ(s.securityLevel, 2);
+  EXPECT_EQ(s.authProtocol, 2);
+  EXPECT_EQ(s.privProtocol, 2);
+  EXPECT_STREQ(s.authPassphrase, "auctoritas");
+  EXPECT_STREQ(s.privPassphrase, "privatus");
+  EXPECT_STREQ(s.contextName, "ctx");
+  for (const char* v : {"1", "2c"}) {
+    const Parsed c = parse({"status", "192.0.2.1", "-v", v, "-c", "public"});
+    ASSERT_EQ(c.check, "") << v;
+    EXPECT_EQ(snmp_mode(c.options), 0) << v;
+  }
+  const Parsed m = parse({"status", "192.0.2.1", "-a", "MD5", "-x", "DES"});
+  ASSERT_EQ(m.check, "");
+  EXPECT_EQ(m.options.v3_settings.authProtocol, 1);
+  EXPECT_EQ(m.options.v3_settings.privProtocol, 1);
+}
+
+TEST(CliTest, TheResolvedAddressIsWhatThePluginGets) {
+  struct Row {
+    std::vector<std::string> args;
+    const char* address;
+  };
+  const Row rows[] = {
+      {{"status", "[2001:DB8::5]"}, "2001:DB8::5"},
+      {{"status", "192.0.2.1:161"}, "192.0.2.1"},
+      {{"status", "-4", "localhost"}, "127.0.0.1"},
+      {{"cancel-job", "localhost:161", std::string(254, '7')}, "127.0.0.1"},
+  };
+  for (const auto& row : rows) {
+    const Parsed p = parse(row.args);
+    ASSERT_EQ(p.check, "") << row.args[1];
+    EXPECT_EQ(p.options.address, row.address) << row.args[1];
   }
 }
 
@@ -208,6 +267,8 @@ TEST(CliTest, HelpOfEveryCommandExitsZero) {
   }
   EXPECT_NE(parse({"status", "--help"}).output.find("--job-list"), std::string::npos);
   EXPECT_NE(parse({"discover", "--help"}).output.find("--filter"), std::string::npos);
+  EXPECT_NE(parse({"--help"}).output.find("\n  12  status: a supported model"), std::string::npos);
+  EXPECT_TRUE(parse({"--version"}).options.version);
 }
 
 TEST(CliTest, LogLevelGivesTheMask) {
