@@ -93,7 +93,9 @@ void add_commands(CLI::App& app, Options* o) {
   status->callback([o] { o->command = "status"; });
 
   auto* cancel = app.add_subcommand("cancel-job", "cancel one job on a device");
-  cancel->add_option("address", o->address, "the device's address")->required();
+  cancel->add_option("address", o->address,
+                     "the device: IPv4, IPv6 or [IPv6] address or host name, optionally :161")
+      ->required();
   cancel->add_option("id", o->job_id,
                      "the job identifier (as status shows it, 1 to " +
                          std::to_string(kMaxJobIdLength) + " characters)")
@@ -293,6 +295,7 @@ int parse_command_line(int argc, const char* const* argv, Options* options,
                "through the plug-in library",
                "zelctl");
   app.fallthrough();
+  app.set_help_all_flag("--help-all", "print the help of every command");
   app.footer(std::string("SNMPv3 pass phrases: --v3-auth-pass and --v3-priv-pass win over the "
                          "first line of --v3-auth-pass-file and --v3-priv-pass-file, which win "
                          "over the environment variables ") +
