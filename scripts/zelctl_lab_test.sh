@@ -76,14 +76,18 @@ ZELCTL=$zelctl ROWS=$rows CHECK=$check "$root/scripts/lab.sh" --quiet --printers
     n=$((n + 1))
     name=$(echo $name) code=$(echo $code) fragment=$(echo "$fragment" | sed "s/^ *//; s/ *$//")
     eval "argv=($words)"
-    got=0
-    timeout 20 "$ZELCTL" --no-progress "${argv[@]}" >"$out" 2>"$err" || got=$?
+    # The plain run and the --json run go side by side.
+    timeout 20 "$ZELCTL" --no-progress "${argv[@]}" >"$out" 2>"$err" &
+    plain=$!
+    timeout 20 "$ZELCTL" --no-progress --json "${argv[@]}" >"$docs/$n.json" 2>/dev/null &
+    json=$!
+    got=0 got_json=0
+    wait "$plain" || got=$?
+    wait "$json" || got_json=$?
     problem=""
     [ "$got" -eq "$code" ] || problem="exit code $got, not $code"
     cat "$out" "$err" | grep -qF -- "$fragment" || problem="$problem; no \"$fragment\""
-    got=0
-    timeout 20 "$ZELCTL" --no-progress --json "${argv[@]}" >"$docs/$n.json" 2>"$err" || got=$?
-    [ "$got" -eq "$code" ] || problem="$problem; --json: exit code $got"
+    [ "$got_json" -eq "$code" ] || problem="$problem; --json: exit code $got_json"
     printf "%s\t%s\t%s\t%s\n" "$name" "$code" "$fragment" "$docs/$n.json" >>"$docs/list"
     if [ -n "$problem" ]; then
       echo "FAIL $name: ${problem#; }"; cat "$err"; failed=1
