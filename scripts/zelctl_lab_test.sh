@@ -4,6 +4,8 @@
 # and checks the exit code, a fragment of what it says, and that the JSON run
 # writes exactly one document with the outcome keys. Exits 77 (skip) where
 # the machine permits no network namespaces or snmpsimd is missing.
+# A situation is one line in `rows`; a printer it needs is one more line in
+# `recordings` (PATH, or PATH@supported to serve it as the supported model).
 #
 # Usage: scripts/zelctl_lab_test.sh ZELCTL
 set -euo pipefail
