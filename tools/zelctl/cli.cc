@@ -68,6 +68,7 @@ void add_commands(CLI::App& app, Options* o) {
                      "0 every job, 1 jobs whose state is not 17, 2 jobs in state 17")
       ->check(CLI::Range(0, 2))
       ->capture_default_str();
+  add_report_options(status, &o->report);
   status->callback([o] { o->command = "status"; });
 
   auto* cancel = app.add_subcommand("cancel-job", "cancel one job on a device");

@@ -11,6 +11,7 @@
 
 #include "common/secret.h"
 #include "plugin/zel_api.h"
+#include "tools/zelctl/report_sections.h"
 
 namespace zelctl {
 
@@ -58,6 +59,7 @@ struct Options {
   std::string address;                // discover (optional), status, cancel-job
   std::vector<std::string> filters;   // discover --filter
   int32_t job_list = 0;               // status --job-list
+  ReportSelection report;             // status --options, --section
   std::string job_id;                 // cancel-job
 
   // Filled by check_options.

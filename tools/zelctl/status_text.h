@@ -22,6 +22,7 @@ enum ExitCode : int {
   kExitDevice = 9,          // the device's answer was unusable or refused
   kExitNothingFound = 10,   // discovery finished and found no supported device
   kExitPartial = 11,        // status: the device opened but some tables failed
+  kExitNoPrinterData = 12,  // status: a supported model that serves none of the printer tables
 };
 
 // The short meaning of a result code: "no answer", "invalid argument", ...

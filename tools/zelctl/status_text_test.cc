@@ -6,6 +6,7 @@
 #include <set>
 
 #include "common/status.h"
+#include "tools/zelctl/status_outcome.h"
 
 namespace zelctl {
 namespace {
@@ -85,8 +86,44 @@ TEST(StatusTextTest, ExitCodesOfFailureKindsAreDistinct) {
   const std::set<int> codes = {kExitOk,          kExitFailure,   kExitUsage,
                                kExitLibrary,     kExitNoAnswer,  kExitUnsupported,
                                kExitNotAvailable, kExitSecurity, kExitNetwork,
-                               kExitDevice,      kExitNothingFound, kExitPartial};
-  EXPECT_EQ(codes.size(), 12u);
+                               kExitDevice,      kExitNothingFound, kExitPartial,
+                               kExitNoPrinterData};
+  EXPECT_EQ(codes.size(), 13u);
+}
+
+TEST(StatusTextTest, StatusOutcomeOfEachKindOfRead) {
+  DeviceReport empty;        // opened, every printer table read and empty
+  empty.input_trays.status = -1;
+  DeviceReport printer = empty;  // a tray and a printer status
+  printer.printer.printerStatus = 3;
+  printer.input_trays.status = 0;
+  printer.input_trays.count = 1;
+  DeviceReport failed = printer;
+  failed.toner.status = kKasErrTimeout;
+  DeviceReport refused = empty;
+  refused.open_status = kKasErrTimeout;
+  struct Row {
+    const char* name;
+    const DeviceReport& report;
+    int exit_code;
+    int32_t status;
+    const char* message;
+  };
+  const Row rows[] = {
+      {"printer", printer, kExitOk, 0, "ok"},
+      {"no printer tables", empty, kExitNoPrinterData, -1, "serves none of the printer tables"},
+      {"toner failed", failed, kExitPartial, kKasErrTimeout, "no answer from 192.0.2.1"},
+      {"open failed", refused, kExitNoAnswer, kKasErrTimeout, "no answer from 192.0.2.1"},
+  };
+  Options o;
+  o.address = "192.0.2.1";
+  for (const auto& row : rows) {
+    const StatusOutcome out = status_outcome(o, row.report, kExitNoAnswer);
+    EXPECT_EQ(out.exit_code, row.exit_code) << row.name;
+    EXPECT_EQ(out.status, row.status) << row.name;
+    EXPECT_NE(out.message.find(row.message), std::string::npos) << row.name << ": " << out.message;
+    EXPECT_EQ(out.message.find('\n'), std::string::npos) << row.name;
+  }
 }
 
 }  // namespace
