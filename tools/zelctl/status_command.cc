@@ -46,28 +46,28 @@ int run_status(const Options& o) {
   Session session;
   if (const int rc = session.start(o); rc != kExitOk) return rc;
   DeviceReport report;
-  int open_rc = kExitOk;
   {
+    // Erased before anything else is printed.
     ReadingProgress progress(o.progress);
     progress.update("the device's model", 0, 0);
-    open_rc = open_device(session, o, &report.open_status);
-    if (open_rc == kExitOk) {
+    report.open_status =
+        session.api().ZelInitDeviceEx(session.context(), o.address.c_str(), o.protocol,
+                                      snmp_mode(o), &o.v3_settings, o.timeout_ms, o.retries);
+    if (report.open_status == kKalOk) {
       read_device_report(session.api(), session.context(), static_cast<uint32_t>(o.job_list),
                          &report, [&progress](const char* what, int done, int total) {
                            progress.update(what, done, total);
                          });
     }
   }
-  const StatusOutcome outcome = status_outcome(o, report, open_rc);
+  const StatusOutcome outcome = status_outcome(o, report);
   if (o.json) {
     std::fputs(
         dump_json(status_report_json(o, session.library_path(), report, outcome)).c_str(),
         stdout);
-  } else if (open_rc == kExitOk) {
+  } else if (report.open_status == kKalOk) {
     std::fputs(status_report_text(o, report).c_str(), stdout);
   }
-  // open_device has printed why the open failed.
-  if (open_rc != kExitOk) return open_rc;
   for (const auto& line : outcome.errors) std::fprintf(stderr, "zelctl: %s\n", line.c_str());
   for (const auto& line : outcome.warnings) std::fprintf(stderr, "zelctl: %s\n", line.c_str());
   return outcome.exit_code;

@@ -19,10 +19,14 @@ CallContext context_for(const Options& o, const std::string& operation) {
 
 }  // namespace
 
-StatusOutcome status_outcome(const Options& o, const DeviceReport& r, int open_exit_code) {
+StatusOutcome status_outcome(const Options& o, const DeviceReport& r) {
   StatusOutcome out;
   if (r.open_status != kKalOk) {
-    out.exit_code = open_exit_code;
+    // The address was checked against the protocol, so an invalid argument
+    // is the model check, unless the protocol was passed on unchecked.
+    out.exit_code = r.open_status != kKalErrInvalidArg ? exit_code_for(r.open_status)
+                    : o.raw_protocol                   ? kExitUsage
+                                                       : kExitUnsupported;
     out.status = r.open_status;
     out.message = failure_message(r.open_status, context_for(o, "device open"));
     out.errors.push_back(out.message);

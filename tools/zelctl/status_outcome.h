@@ -27,10 +27,7 @@ struct StatusOutcome {
   std::vector<std::string> warnings;  // likewise
 };
 
-// `open_exit_code` is the exit code the failed open was given (ignored when
-// the open succeeded).
-StatusOutcome status_outcome(const Options& options, const DeviceReport& report,
-                             int open_exit_code);
+StatusOutcome status_outcome(const Options& options, const DeviceReport& report);
 
 }  // namespace zelctl
 

@@ -118,7 +118,7 @@ TEST(StatusTextTest, StatusOutcomeOfEachKindOfRead) {
   Options o;
   o.address = "192.0.2.1";
   for (const auto& row : rows) {
-    const StatusOutcome out = status_outcome(o, row.report, kExitNoAnswer);
+    const StatusOutcome out = status_outcome(o, row.report);
     EXPECT_EQ(out.exit_code, row.exit_code) << row.name;
     EXPECT_EQ(out.status, row.status) << row.name;
     EXPECT_NE(out.message.find(row.message), std::string::npos) << row.name << ": " << out.message;
