@@ -269,6 +269,10 @@ Json status_report_json(const Options& o, const std::string& library, const Devi
   return doc;
 }
 
+Json status_report_json(const Options& o, const std::string& library, const DeviceReport& r) {
+  return status_report_json(o, library, r, status_outcome(o, r));
+}
+
 std::string dump_json(const Json& doc) {
   return doc.dump(2, ' ', false, Json::error_handler_t::replace) + "\n";
 }

@@ -42,6 +42,9 @@ Json discovery_json(const Options& options, const std::string& library,
 // sections that --section picks (all of them, options included, without it).
 Json status_report_json(const Options& options, const std::string& library,
                         const DeviceReport& report, const StatusOutcome& outcome);
+// The same with the outcome that status_outcome() gives.
+Json status_report_json(const Options& options, const std::string& library,
+                        const DeviceReport& report);
 
 // The document as text; bytes that are not UTF-8 become U+FFFD instead of
 // failing the dump.
