@@ -168,6 +168,10 @@ bool serves_no_printer_data(const DeviceReport& r) {
   const bool no_inputs = r.input_trays.status == -1 ||
                          (r.input_trays.status == 0 && r.input_trays.count == 0);
   auto empty = [](int32_t status, int32_t count) { return status == 0 && count == 0; };
+  if (r.devices.status != 0 || r.devices.record_status != 0) return false;
+  for (const auto& d : r.devices.rows) {
+    if (d.type == 5) return false;  // hrDeviceTypePrinter
+  }
   return r.printer.printerStatus == 0 && r.printer.detectedErrorState == 0 && no_inputs &&
          empty(r.output_trays.status, r.output_trays.count) &&
          empty(r.toner.status, r.toner.count) && empty(r.alerts.status, r.alerts.count);

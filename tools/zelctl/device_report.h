@@ -77,8 +77,10 @@ std::string supported_model_name(const ZelApi& api, ZelContext* context);
 std::string report_sys_name(const DeviceReport& report);
 
 // True when every printer table was read without failure and none of them
-// holds anything: no hrPrinterTable row, no input or output tray, no toner,
-// no alert. An agent that merely claims the supported model answers so.
+// holds anything (no hrPrinterTable row, no input or output tray, no toner,
+// no alert) and the device table lists no printer either. An agent that
+// merely claims the supported model answers so; a real printer whose
+// supplies carry no type still lists itself as a printer device.
 bool serves_no_printer_data(const DeviceReport& report);
 
 // The sections whose read failed, as (section name, status); the input tray

@@ -49,7 +49,8 @@ StatusOutcome status_outcome(const Options& o, const DeviceReport& r) {
     const std::string model = r.model.empty() ? "the supported model" : r.model;
     out.warnings.push_back("warning: " + o.address + " opens as " + model +
                            " but serves none of the printer tables (no printer status, "
-                           "trays, toner or alerts): not a printer, or a restricted view");
+                           "trays, toner or alerts, and no printer device): not a printer, "
+                           "or a restricted view");
     out.exit_code = kExitNoPrinterData;
     out.status = -1;  // every plug-in call succeeded
     out.message = out.warnings.front();

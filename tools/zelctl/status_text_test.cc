@@ -100,6 +100,9 @@ TEST(StatusTextTest, StatusOutcomeOfEachKindOfRead) {
   printer.input_trays.count = 1;
   DeviceReport failed = printer;
   failed.toner.status = kKasErrTimeout;
+  DeviceReport listed = empty;  // a printer device, supplies without a type
+  listed.devices.count = 1;
+  listed.devices.rows.push_back(ZelDeviceInfo{5, 2, "printer"});
   DeviceReport refused = empty;
   refused.open_status = kKasErrTimeout;
   struct Row {
@@ -112,6 +115,7 @@ TEST(StatusTextTest, StatusOutcomeOfEachKindOfRead) {
   const Row rows[] = {
       {"printer", printer, kExitOk, 0, "ok"},
       {"no printer tables", empty, kExitNoPrinterData, -1, "serves none of the printer tables"},
+      {"printer device only", listed, kExitOk, 0, "ok"},
       {"toner failed", failed, kExitPartial, kKasErrTimeout, "no answer from 192.0.2.1"},
       {"open failed", refused, kExitNoAnswer, kKasErrTimeout, "no answer from 192.0.2.1"},
   };
