@@ -90,6 +90,7 @@ void add_commands(CLI::App& app, Options* o) {
       ->check(CLI::Range(0, 2))
       ->capture_default_str();
   add_family_flags(status, o, true);
+  add_report_options(status, &o->report);
   status->callback([o] { o->command = "status"; });
 
   auto* cancel = app.add_subcommand("cancel-job", "cancel one job on a device");

@@ -11,6 +11,7 @@
 
 #include "common/secret.h"
 #include "plugin/zel_api.h"
+#include "tools/zelctl/report_sections.h"
 
 namespace zelctl {
 
@@ -63,6 +64,7 @@ struct Options {
   std::vector<std::string> filters;   // discover --filter
   bool all = false;                   // discover --all: list the other agents too
   int32_t job_list = 0;               // status --job-list
+  ReportSelection report;             // status --options, --section
   std::string job_id;                 // cancel-job
 
   // Filled by check_options.

@@ -5,14 +5,21 @@
 namespace zelctl {
 namespace {
 
+void tell(const ReadProgress& progress, const char* what, int done, int total) {
+  if (progress) progress(what, done, total);
+}
+
 template <class Record, class Count, class Get>
-TableRead<Record> read_table(Count count, Get get) {
+TableRead<Record> read_table(const ReadProgress& progress, const char* what, Count count,
+                             Get get) {
   TableRead<Record> t;
   int32_t n = 0;
+  tell(progress, what, 0, 0);
   t.status = count(&n);
   if (t.status != 0) return t;
   t.count = n;
   for (int32_t i = 0; i < n; ++i) {
+    tell(progress, what, i + 1, n);
     Record r;
     std::memset(&r, 0, sizeof r);
     const int32_t rc = get(static_cast<uint32_t>(i), &r);
@@ -65,7 +72,9 @@ int64_t option_number(const std::vector<OptionValue>& values, const std::string&
   return 0;
 }
 
-void read_options(const ZelApi& api, ZelContext* ctx, DeviceReport* r) {
+void read_options(const ZelApi& api, ZelContext* ctx, DeviceReport* r,
+                  const ReadProgress& progress) {
+  tell(progress, "options", 0, 0);
   r->refresh_status = api.ZelRefreshOptions(ctx);
   for (const auto& k : boolean_option_keys())
     r->options.push_back(read_option(api, ctx, OptionValue::kBoolean, k, -1));
@@ -127,32 +136,76 @@ const std::vector<std::string>& text_option_keys() {
   return keys;
 }
 
+namespace {
+
+// The plug-in's model table: sysObjectID prefix and model name.
+constexpr struct {
+  const char* prefix;
+  const char* name;
+} kModels[] = {{"1.3.6.1.4.1.61802.1.11.93.1.37.22.4", "Ferrowyn M870"}};
+
+}  // namespace
+
+std::string supported_model_name(const ZelApi& api, ZelContext* ctx) {
+  // The open succeeded only for an identifier of the model table, so the
+  // prefix that the open device's identifier begins with names the model.
+  for (const auto& m : kModels) {
+    if (api.ZelIsSupportedOID(ctx, m.prefix) == 1) return m.name;
+  }
+  return "";
+}
+
+std::string report_sys_name(const DeviceReport& r) {
+  for (const auto& v : r.options) {
+    if (v.key == "SysName" && v.index < 0 && v.status == 0) return v.text;
+  }
+  return "";
+}
+
+bool serves_no_printer_data(const DeviceReport& r) {
+  if (r.open_status != 0 || r.printer_status != 0) return false;
+  // -1 from the Ex count call means the device has no input trays.
+  const bool no_inputs = r.input_trays.status == -1 ||
+                         (r.input_trays.status == 0 && r.input_trays.count == 0);
+  auto empty = [](int32_t status, int32_t count) { return status == 0 && count == 0; };
+  if (r.devices.status != 0 || r.devices.record_status != 0) return false;
+  for (const auto& d : r.devices.rows) {
+    if (d.type == 5) return false;  // hrDeviceTypePrinter
+  }
+  return r.printer.printerStatus == 0 && r.printer.detectedErrorState == 0 && no_inputs &&
+         empty(r.output_trays.status, r.output_trays.count) &&
+         empty(r.toner.status, r.toner.count) && empty(r.alerts.status, r.alerts.count);
+}
+
 void read_device_report(const ZelApi& api, ZelContext* ctx, uint32_t job_list,
-                        DeviceReport* r) {
-  read_options(api, ctx, r);
-  r->storage = read_table<ZelStorageInfo>(
+                        DeviceReport* r, const ReadProgress& progress) {
+  r->model = supported_model_name(api, ctx);
+  read_options(api, ctx, r, progress);
+  r->storage = read_table<ZelStorageInfo>(progress, "storage",
       [&](int32_t* n) { return api.ZelGetNumberOfStorageInfo(ctx, n); },
       [&](uint32_t i, ZelStorageInfo* p) { return api.ZelGetStorageInfo(ctx, i, p); });
-  r->devices = read_table<ZelDeviceInfo>(
+  r->devices = read_table<ZelDeviceInfo>(progress, "devices",
       [&](int32_t* n) { return api.ZelGetNumberOfDeviceInfo(ctx, n); },
       [&](uint32_t i, ZelDeviceInfo* p) { return api.ZelGetDeviceInfo(ctx, i, p); });
+  tell(progress, "printer status", 0, 0);
   r->printer_status = api.ZelGetPrinterInfo(ctx, &r->printer);
-  r->input_trays = read_table<ZelInputTrayInfoEx>(
+  r->input_trays = read_table<ZelInputTrayInfoEx>(progress, "input trays",
       [&](int32_t* n) { return api.ZelGetNumberOfInputTrayInfoEx(ctx, n); },
       [&](uint32_t i, ZelInputTrayInfoEx* p) { return api.ZelGetInputTrayInfoEx(ctx, i, p); });
-  r->output_trays = read_table<ZelOutputTrayInfo>(
+  r->output_trays = read_table<ZelOutputTrayInfo>(progress, "output trays",
       [&](int32_t* n) { return api.ZelGetNumberOfOutputTrayInfo(ctx, n); },
       [&](uint32_t i, ZelOutputTrayInfo* p) { return api.ZelGetOutputTrayInfo(ctx, i, p); });
-  r->toner = read_table<ZelTonerInfo>(
+  r->toner = read_table<ZelTonerInfo>(progress, "toner",
       [&](int32_t* n) { return api.ZelGetNumberOfTonerInfo(ctx, n); },
       [&](uint32_t i, ZelTonerInfo* p) { return api.ZelGetTonerInfo(ctx, i, p); });
-  r->alerts = read_table<ZelAlertInfo>(
+  r->alerts = read_table<ZelAlertInfo>(progress, "alerts",
       [&](int32_t* n) { return api.ZelGetNumberOfAlertInfo(ctx, n); },
       [&](uint32_t i, ZelAlertInfo* p) { return api.ZelGetAlertInfo(ctx, i, p); });
   r->job_list = job_list;
-  r->jobs = read_table<ZelJobInfo>(
+  r->jobs = read_table<ZelJobInfo>(progress, "jobs",
       [&](int32_t* n) { return api.ZelGetNumberOfJobInfo(ctx, job_list, n); },
       [&](uint32_t i, ZelJobInfo* p) { return api.ZelGetJobInfo(ctx, i, p); });
+  tell(progress, "character sets", 0, 0);
   r->standard_charset.status = api.ZelGetCharSet(ctx, 0, &r->standard_charset.value);
   r->vendor_charset.status = api.ZelGetCharSet(ctx, 1, &r->vendor_charset.value);
 }

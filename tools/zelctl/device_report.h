@@ -6,6 +6,7 @@
 #define TOOLS_ZELCTL_DEVICE_REPORT_H_
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -39,6 +40,7 @@ struct CharSetRead {
 
 struct DeviceReport {
   int32_t open_status = 0;
+  std::string model;  // the supported model's name, "" when not known
   int32_t refresh_status = 0;
   std::vector<OptionValue> options;  // device-wide keys, then per input and output tray
   TableRead<ZelStorageInfo> storage;
@@ -59,10 +61,27 @@ const std::vector<std::string>& boolean_option_keys();
 const std::vector<std::string>& integer_option_keys();
 const std::vector<std::string>& text_option_keys();
 
-// Reads the tables, printer, character sets and options of the device that
-// is open in `context` (the open's status is the caller's to store).
+// Told what is being read: a section name ("input trays") and, while its
+// records are copied, how many of how many (0 and 0 before that).
+using ReadProgress = std::function<void(const char* what, int done, int total)>;
+
+// Reads the model, tables, printer, character sets and options of the device
+// that is open in `context` (the open's status is the caller's to store).
 void read_device_report(const ZelApi& api, ZelContext* context, uint32_t job_list,
-                        DeviceReport* report);
+                        DeviceReport* report, const ReadProgress& progress = nullptr);
+
+// The name of the model whose sysObjectID the open device proved, or "".
+std::string supported_model_name(const ZelApi& api, ZelContext* context);
+
+// The device's sysName as the option object holds it, or "".
+std::string report_sys_name(const DeviceReport& report);
+
+// True when every printer table was read without failure and none of them
+// holds anything (no hrPrinterTable row, no input or output tray, no toner,
+// no alert) and the device table lists no printer either. An agent that
+// merely claims the supported model answers so; a real printer whose
+// supplies carry no type still lists itself as a printer device.
+bool serves_no_printer_data(const DeviceReport& report);
 
 // The sections whose read failed, as (section name, status); the input tray
 // count's -1 (no input trays) is not a failure.

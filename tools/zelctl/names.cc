@@ -1,6 +1,7 @@
 #include "tools/zelctl/names.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <map>
 
@@ -42,8 +43,9 @@ std::string device_status_name(int32_t status) {
 }
 
 std::string printer_status_name(int32_t status) {
-  static const NameMap names = {{1, "other"}, {2, "unknown"}, {3, "idle"},
-                                {4, "printing"}, {5, "warmup"}};
+  // No hrPrinterTable row leaves the plug-in's record at 0.
+  static const NameMap names = {{0, kNotReported}, {1, "other"}, {2, "unknown"},
+                                {3, "idle"}, {4, "printing"}, {5, "warmup"}};
   return lookup(names, status);
 }
 
@@ -184,6 +186,40 @@ std::string alert_code_name(int32_t code) {
   return lookup(names, code);
 }
 
+std::string job_type_name(int32_t type) {
+  static const NameMap names = {{0, "unknown"}, {1, "scan"}, {2, "copy"},
+                                {4, "print"}, {12, "fax"}};
+  return lookup(names, type);
+}
+
+std::string job_state_name(int32_t state) {
+  // 17 is the state of the finished jobs, the second job list.
+  static const NameMap names = {{3, "waiting"}, {5, "processing"}, {17, "completed"}};
+  return lookup(names, state);
+}
+
+std::string amount_word(int32_t amount) {
+  if (amount >= 0) return "";
+  static const NameMap names = {{-1, "other"}, {-2, "unknown"}, {-3, "some remaining"}};
+  const auto it = names.find(amount);
+  return it != names.end() ? it->second : "invalid";
+}
+
+std::string iso_date_time(const ZelDateTimeFields& t) {
+  if (t.year == 0 && t.month == 0 && t.day == 0 && t.hour == 0 && t.minute == 0 &&
+      t.second == 0)
+    return "";
+  // DateAndTime allows a leap second (60).
+  if (t.year < 0 || t.year > 9999 || t.month < 1 || t.month > 12 || t.day < 1 || t.day > 31 ||
+      t.hour < 0 || t.hour > 23 || t.minute < 0 || t.minute > 59 || t.second < 0 ||
+      t.second > 60)
+    return "";
+  char buf[32];
+  std::snprintf(buf, sizeof buf, "%04d-%02d-%02dT%02d:%02d:%02d", t.year, t.month, t.day,
+                t.hour, t.minute, t.second);
+  return buf;
+}
+
 std::string charset_name(int32_t mib_enum) {
   static const NameMap names = {
       {0, "none"}, {1, "other"}, {2, "unknown"}, {3, "US-ASCII"},
@@ -271,20 +307,16 @@ int percent_of(int32_t level, int32_t max) {
 }
 
 std::string level_bar(int percent, int width) {
-  if (width <= 0) return "";
+  if (width <= 0 || percent < 0) return "";
   // Appended in place: g++ 12 at -O3 reports a false overlap (-Wrestrict) in
   // the inlined "[" + std::string(...) form.
   const size_t cells = static_cast<size_t>(width);
   std::string bar;
   bar.reserve(cells + 2);
   bar.push_back('[');
-  if (percent < 0) {
-    bar.append(cells, '?');
-  } else {
-    const size_t filled = static_cast<size_t>((std::min(percent, 100) * width + 50) / 100);
-    bar.append(filled, '#');
-    bar.append(cells - filled, '.');
-  }
+  const size_t filled = static_cast<size_t>((std::min(percent, 100) * width + 50) / 100);
+  bar.append(filled, '#');
+  bar.append(cells - filled, '.');
   bar.push_back(']');
   return bar;
 }

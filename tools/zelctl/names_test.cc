@@ -70,7 +70,30 @@ TEST(NamesTest, PercentAndBar) {
   EXPECT_EQ(level_bar(50, 10), "[#####.....]");
   EXPECT_EQ(level_bar(0, 4), "[....]");
   EXPECT_EQ(level_bar(100, 4), "[####]");
-  EXPECT_EQ(level_bar(-1, 4), "[????]");
+  EXPECT_EQ(level_bar(-1, 4), "");  // no bar for a level that is not an amount
+}
+
+TEST(NamesTest, SpecialValuesAreWordsNotNumbers) {
+  struct Row {
+    const char* name;
+    std::string got, want;
+  };
+  const Row rows[] = {
+      {"other", amount_word(-1), "other"},
+      {"unknown", amount_word(-2), "unknown"},
+      {"at least one", amount_word(-3), "some remaining"},
+      {"other negative", amount_word(-9), "invalid"},
+      {"real amount", amount_word(0), ""},
+      {"no hrPrinterTable row", printer_status_name(0), "not reported"},
+      {"time", iso_date_time({2021, 6, 1, 0, 31, 5}), "2021-06-01T00:31:05"},
+      {"no time", iso_date_time({0, 0, 0, 0, 0, 0}), ""},
+      {"month 13", iso_date_time({2021, 13, 1, 0, 0, 0}), ""},
+      {"job type none", job_type_name(0), "unknown"},
+      {"job type", job_type_name(4), "print"},
+      {"job type unnamed", job_type_name(7), "7"},
+      {"job state finished", job_state_name(17), "completed"},
+  };
+  for (const auto& row : rows) EXPECT_EQ(row.got, row.want) << row.name;
 }
 
 TEST(NamesTest, CodesWithoutANameGiveTheirNumber) {
@@ -115,6 +138,8 @@ TEST(ProgressTest, FrameShowsBarAndSecondsLeft) {
             "d [#####.....] 1.0 s left");
   EXPECT_EQ(countdown_frame("d", milliseconds(5000), milliseconds(2000), 4),
             "d [####] 0.0 s left");
+  EXPECT_EQ(reading_frame("input trays", 3, 9), "reading input trays... 3/9");
+  EXPECT_EQ(reading_frame("options", 0, 0), "reading options...");
 }
 
 }  // namespace

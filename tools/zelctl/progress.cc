@@ -1,5 +1,6 @@
 #include "tools/zelctl/progress.h"
 
+#include <signal.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -8,6 +9,51 @@
 #include "tools/zelctl/names.h"
 
 namespace zelctl {
+namespace {
+
+// Erases the current terminal line ("\r" and erase-to-end), then ends with
+// 130 (128 + SIGINT). Only async-signal-safe calls.
+void erase_line_and_exit(int) {
+  static const char kErase[] = "\r\033[K";
+  ssize_t ignored = write(STDERR_FILENO, kErase, sizeof kErase - 1);
+  (void)ignored;
+  _exit(130);
+}
+
+// The SIGINT handler is in place while any progress line may be drawn.
+std::mutex g_sigint_mutex;
+int g_sigint_holders = 0;
+struct sigaction g_old_sigint;
+
+void hold_sigint() {
+  std::lock_guard<std::mutex> lock(g_sigint_mutex);
+  if (g_sigint_holders++ > 0) return;
+  struct sigaction sa {};
+  sa.sa_handler = erase_line_and_exit;
+  sigemptyset(&sa.sa_mask);
+  sigaction(SIGINT, &sa, &g_old_sigint);
+}
+
+void release_sigint() {
+  std::lock_guard<std::mutex> lock(g_sigint_mutex);
+  if (--g_sigint_holders == 0) sigaction(SIGINT, &g_old_sigint, nullptr);
+}
+
+// Draws `text` over the line drawn before; answers the widest drawn so far.
+size_t draw(const std::string& text, size_t drawn) {
+  const size_t width = std::max(drawn, text.size());
+  std::fprintf(stderr, "\r%s%s", text.c_str(), std::string(width - text.size(), ' ').c_str());
+  std::fflush(stderr);
+  return width;
+}
+
+void erase(size_t drawn) {
+  if (drawn == 0) return;
+  std::fprintf(stderr, "\r%s\r", std::string(drawn, ' ').c_str());
+  std::fflush(stderr);
+}
+
+}  // namespace
 
 std::string countdown_frame(const std::string& label, std::chrono::milliseconds elapsed,
                             std::chrono::milliseconds budget, int width) {
@@ -20,9 +66,18 @@ std::string countdown_frame(const std::string& label, std::chrono::milliseconds 
   return label + " " + level_bar(percent, width) + tail;
 }
 
+std::string reading_frame(const std::string& what, int done, int total) {
+  std::string frame = "reading " + what + "...";
+  if (total > 0) frame += " " + std::to_string(done) + "/" + std::to_string(total);
+  return frame;
+}
+
 Countdown::Countdown(std::string label, std::chrono::milliseconds budget, bool enabled)
     : label_(std::move(label)), budget_(budget) {
-  if (enabled && isatty(STDERR_FILENO)) thread_ = std::thread([this] { run(); });
+  if (enabled && isatty(STDERR_FILENO)) {
+    hold_sigint();
+    thread_ = std::thread([this] { run(); });
+  }
 }
 
 void Countdown::stop() {
@@ -31,7 +86,10 @@ void Countdown::stop() {
     stopping_ = true;
   }
   wake_.notify_all();
-  if (thread_.joinable()) thread_.join();
+  if (thread_.joinable()) {
+    thread_.join();
+    release_sigint();
+  }
 }
 
 void Countdown::run() {
@@ -41,14 +99,52 @@ void Countdown::run() {
   while (!stopping_) {
     const auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(
         std::chrono::steady_clock::now() - start);
-    const std::string frame = countdown_frame(label_, elapsed, budget_, 30);
-    drawn = std::max(drawn, frame.size());
-    std::fprintf(stderr, "\r%s", frame.c_str());
-    std::fflush(stderr);
+    drawn = draw(countdown_frame(label_, elapsed, budget_, 30), drawn);
     wake_.wait_for(lock, std::chrono::milliseconds(100));
   }
-  std::fprintf(stderr, "\r%s\r", std::string(drawn, ' ').c_str());
-  std::fflush(stderr);
+  erase(drawn);
+}
+
+ReadingProgress::ReadingProgress(bool enabled, std::chrono::milliseconds delay)
+    : delay_(delay) {
+  if (enabled && isatty(STDERR_FILENO)) {
+    hold_sigint();
+    thread_ = std::thread([this] { run(); });
+  }
+}
+
+void ReadingProgress::update(const char* what, int done, int total) {
+  if (!thread_.joinable()) return;
+  std::lock_guard<std::mutex> lock(mutex_);
+  text_ = reading_frame(what, done, total);
+}
+
+void ReadingProgress::stop() {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    stopping_ = true;
+  }
+  wake_.notify_all();
+  if (thread_.joinable()) {
+    thread_.join();
+    release_sigint();
+  }
+}
+
+void ReadingProgress::run() {
+  size_t drawn = 0;
+  std::string shown;
+  std::unique_lock<std::mutex> lock(mutex_);
+  // Nothing for a short wait.
+  if (wake_.wait_for(lock, delay_, [this] { return stopping_; })) return;
+  while (!stopping_) {
+    if (text_ != shown) {
+      shown = text_;
+      drawn = draw(shown, drawn);
+    }
+    wake_.wait_for(lock, std::chrono::milliseconds(100));
+  }
+  erase(drawn);
 }
 
 }  // namespace zelctl

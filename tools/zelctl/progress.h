@@ -1,7 +1,10 @@
-// A countdown on standard error while a blocking call waits out its time
-// budget (a discovery always waits the whole budget): a bar and the seconds
-// left, redrawn by a thread of its own about ten times a second and erased
-// when the call returns. Silent when standard error is not a terminal.
+// Progress lines on standard error while zelctl waits on the plug-in: a
+// countdown for a call that waits out its whole budget (discovery), and a
+// "reading input trays... 3/9" line for a status read that takes longer than
+// half a second. Each draws from a thread of its own about ten times a second
+// and erases its line when done; both are silent when standard error is not a
+// terminal. While a line may be on screen, Ctrl-C (SIGINT) erases it and
+// ends the program with exit code 130, as a shell expects.
 #ifndef TOOLS_ZELCTL_PROGRESS_H_
 #define TOOLS_ZELCTL_PROGRESS_H_
 
@@ -33,9 +36,35 @@ class Countdown {
   std::thread thread_;
 };
 
+// What is being read, shown once the wait is longer than `delay`.
+class ReadingProgress {
+ public:
+  explicit ReadingProgress(bool enabled,
+                           std::chrono::milliseconds delay = std::chrono::milliseconds(500));
+  ~ReadingProgress() { stop(); }
+  ReadingProgress(const ReadingProgress&) = delete;
+  ReadingProgress& operator=(const ReadingProgress&) = delete;
+  // May be called from any thread; cheap when the progress is silent.
+  void update(const char* what, int done, int total);
+  void stop();
+
+ private:
+  void run();
+  std::chrono::milliseconds delay_;
+  std::mutex mutex_;
+  std::condition_variable wake_;
+  bool stopping_ = false;
+  std::string text_;
+  std::thread thread_;
+};
+
 // One frame of the countdown: "LABEL [#####.....] 1.2 s left", for tests.
 std::string countdown_frame(const std::string& label, std::chrono::milliseconds elapsed,
                             std::chrono::milliseconds budget, int width);
+
+// One frame of the reading progress: "reading input trays... 3/9", or
+// "reading input trays..." before the count is known.
+std::string reading_frame(const std::string& what, int done, int total);
 
 }  // namespace zelctl
 

@@ -11,6 +11,7 @@
 #include "tools/zelctl/cli.h"
 #include "tools/zelctl/device_report.h"
 #include "tools/zelctl/discovery.h"
+#include "tools/zelctl/status_outcome.h"
 
 namespace zelctl {
 
@@ -24,7 +25,9 @@ Json record_json(const ZelOutputTrayInfo& r);
 Json record_json(const ZelTonerInfo& r);
 Json record_json(const ZelAlertInfo& r);
 Json record_json(const ZelJobInfo& r);
+// A time as an ISO 8601 text, or null when the device sent none.
 Json record_json(const ZelDateTime& r);
+std::string date_time_text(const ZelDateTime& r);  // "" when none
 
 // {"status": N, "meaning": "..."}
 Json status_json(int32_t status);
@@ -34,6 +37,12 @@ Json request_json(const Options& options);
 
 Json discovery_json(const Options& options, const std::string& library,
                     const DiscoveryResult& result);
+// The status document: schema_version, status, exit_code and message of the
+// outcome first, then the request, the open, warnings, a summary and the
+// sections that --section picks (all of them, options included, without it).
+Json status_report_json(const Options& options, const std::string& library,
+                        const DeviceReport& report, const StatusOutcome& outcome);
+// The same with the outcome that status_outcome() gives.
 Json status_report_json(const Options& options, const std::string& library,
                         const DeviceReport& report);
 

@@ -56,7 +56,9 @@ TEST(ReportJsonTest, JobFieldsKeepTheirPlaces) {
   r.time3 = {1999, 12, 31, 23, 59, 58};
   const Json j = record_json(r);
   EXPECT_EQ(j["job_type"], 2);
+  EXPECT_EQ(j["job_type_name"], "copy");
   EXPECT_EQ(j["job_state"], 17);
+  EXPECT_EQ(j["job_state_name"], "completed");
   EXPECT_EQ(j["job_integer2"], -5);
   EXPECT_EQ(j["job_counter1"], 4000000000u);  // unsigned, not wrapped
   EXPECT_EQ(j["job_counter2"], 9);
@@ -65,10 +67,9 @@ TEST(ReportJsonTest, JobFieldsKeepTheirPlaces) {
   EXPECT_EQ(j["job_text3"], "t3");
   EXPECT_EQ(j["job_id"], "JOB00001");
   EXPECT_EQ(j["job_text_direct"], "direct");
-  EXPECT_EQ(j["time1"]["year"], 2021);
-  EXPECT_EQ(j["time1"]["second"], 15);
-  EXPECT_EQ(j["time2"]["year"], 0);
-  EXPECT_EQ(j["time3"]["minute"], 59);
+  EXPECT_EQ(j["time1"], "2021-06-01T00:30:15");
+  EXPECT_EQ(j["time2"], nullptr);  // all zero: the device sent no time
+  EXPECT_EQ(j["time3"], "1999-12-31T23:59:58");
 }
 
 TEST(ReportJsonTest, SmallRecordsKeepTheirPlaces) {
@@ -80,8 +81,9 @@ TEST(ReportJsonTest, SmallRecordsKeepTheirPlaces) {
   const Json tj = record_json(t);
   EXPECT_EQ(tj["supply_unit"], 19);
   EXPECT_EQ(tj["max_capacity"], 100);
-  EXPECT_EQ(tj["level"], -3);
-  EXPECT_EQ(tj["level_percent"], -1);
+  EXPECT_EQ(tj["level"], nullptr);
+  EXPECT_EQ(tj["level_raw"], -3);
+  EXPECT_EQ(tj["level_percent"], nullptr);
   ZelAlertInfo a{3, 8, 2, 5, 808, "tray empty"};
   const Json aj = record_json(a);
   EXPECT_EQ(aj["severity_level"], 3);
@@ -92,6 +94,44 @@ TEST(ReportJsonTest, SmallRecordsKeepTheirPlaces) {
   EXPECT_EQ(aj["code_name"], "inputMediaSupplyEmpty");
   ZelPrinterInfo p{3, 0x20};
   EXPECT_EQ(record_json(p)["detected_error_state_names"], Json::array({"lowToner"}));
+}
+
+TEST(ReportJsonTest, UnknownsAreNullWithTheirRawValue) {
+  // The Printer MIB's -1 other, -2 unknown, -3 some remaining, and what the
+  // plug-in leaves for a value the device does not report.
+  ZelInputTrayInfoEx ex{};
+  ex.tray.dimensionUnit = 4;
+  ex.tray.mediaDimFeedChosen = -1;
+  ex.tray.mediaDimXFeedChosen = -2;
+  ex.tray.maxCapacity = -2;
+  ex.tray.currentLevel = -3;
+  ex.vendorTrayNumber = -1;
+  const Json tray = record_json(ex);
+  const Json toner = record_json(ZelTonerInfo{19, -1, 40, "black"});
+  const Json printer = record_json(ZelPrinterInfo{0, 0});
+  struct Row {
+    const char* name;
+    Json value, raw;
+    Json want_raw;
+  };
+  const Row rows[] = {
+      {"tray level some remaining", tray["current_level"], tray["current_level_raw"], -3},
+      {"tray maximum unknown", tray["max_capacity"], tray["max_capacity_raw"], -2},
+      {"feed dimension other", tray["media_dim_feed_chosen"], tray["media_dim_feed_chosen_raw"],
+       -1},
+      {"vendor tray number", tray["vendor_tray_number"], tray["vendor_tray_number_raw"], -1},
+      {"toner maximum other", toner["max_capacity"], toner["max_capacity_raw"], -1},
+      {"no hrPrinterStatus", printer["printer_status"], printer["printer_status_raw"], 0},
+  };
+  for (const auto& row : rows) {
+    EXPECT_EQ(row.value, nullptr) << row.name;
+    EXPECT_EQ(row.raw, row.want_raw) << row.name;
+  }
+  EXPECT_EQ(tray["level_percent"], nullptr);
+  EXPECT_EQ(tray["media_size_name"], nullptr);  // never "-1x-2"
+  EXPECT_EQ(toner["level"], 40);
+  EXPECT_EQ(toner["level_percent"], nullptr);
+  EXPECT_EQ(printer["printer_status_name"], nullptr);
 }
 
 TEST(ReportJsonTest, UnterminatedAndNonUtf8TextsAreSafe) {

@@ -3,6 +3,7 @@
 #include "tools/zelctl/names.h"
 #include "tools/zelctl/report_json.h"
 #include "tools/zelctl/status_text.h"
+#include "tools/zelctl/report_sections.h"
 #include "tools/zelctl/table.h"
 
 namespace zelctl {
@@ -48,16 +49,51 @@ std::string devices_text(const TableRead<ZelDeviceInfo>& t) {
   return heading("Devices", t) + (table.empty() ? "" : table.render());
 }
 
-std::string printer_text(const DeviceReport& r) {
+// "250/500 sheets (50%)", "some remaining of 550 sheets", "250 sheets
+// (maximum unknown)": the special values as words, never as numbers.
+std::string level_text(int32_t level, int32_t max, const std::string& unit) {
+  const std::string u = unit.empty() ? "" : " " + unit;
+  if (!is_amount(level) && !is_amount(max))
+    return amount_word(level) + " (maximum " + amount_word(max) + ")";
+  if (!is_amount(level)) return amount_word(level) + " of " + num(max) + u;
+  if (!is_amount(max)) return num(level) + u + " (maximum " + amount_word(max) + ")";
+  const int pct = percent_of(level, max);
+  return num(level) + "/" + num(max) + u + (pct >= 0 ? " (" + num(pct) + "%)" : "");
+}
+
+// The chosen medium size: its name, else "WxH unit", else the word for an
+// unknown dimension.
+std::string size_text(const ZelInputTrayInfo& r) {
+  const std::string name = media_size_from_dimensions(r.dimensionUnit, r.mediaDimFeedChosen,
+                                                      r.mediaDimXFeedChosen);
+  if (!name.empty()) return name;
+  if (!is_amount(r.mediaDimFeedChosen)) return amount_word(r.mediaDimFeedChosen);
+  if (!is_amount(r.mediaDimXFeedChosen)) return amount_word(r.mediaDimXFeedChosen);
+  return num(r.mediaDimFeedChosen) + "x" + num(r.mediaDimXFeedChosen) + " " +
+         media_unit_name(r.dimensionUnit);
+}
+
+// The printer's state: "idle; noPaper, doorOpen".
+std::string state_text(const DeviceReport& r) {
   if (r.printer_status != 0)
-    return "Printer: not read: " + status_meaning(r.printer_status) + " (status " +
-           num(r.printer_status) + ")\n";
+    return "printer status not read: " + status_meaning(r.printer_status) + " (status " +
+           num(r.printer_status) + ")";
   const auto errors = error_state_names(r.printer.detectedErrorState);
-  char hex[16];
-  std::snprintf(hex, sizeof hex, "0x%08x", static_cast<unsigned>(r.printer.detectedErrorState));
-  return "Printer\n  status          " + printer_status_name(r.printer.printerStatus) + " (" +
-         num(r.printer.printerStatus) + ")\n  detected errors " +
-         (errors.empty() ? std::string("none") : join(errors, ", ")) + " (" + hex + ")\n";
+  std::string state = r.printer.printerStatus == 0
+                          ? std::string("printer status ") + kNotReported
+                          : printer_status_name(r.printer.printerStatus);
+  if (!errors.empty()) state += "; " + join(errors, ", ");
+  return state;
+}
+
+// "Ferrowyn M870 OFFICE-3 at 192.0.2.7 (IPv4): idle; lowToner"
+std::string summary_text(const Options& o, const DeviceReport& r) {
+  const std::string sys_name = report_sys_name(r);
+  return (r.model.empty() ? std::string("unknown model") : r.model) + " " +
+         (sys_name.empty() ? std::string("(sysName ") + kNotReported + ")"
+                           : printable_cell(sys_name, 64)) +
+         " at " + o.address + " (" + protocol_name(o.protocol) + (o.v3 ? ", SNMPv3" : "") +
+         "): " + state_text(r) + "\n";
 }
 
 std::string input_trays_text(const TableRead<ZelInputTrayInfoEx>& t) {
@@ -65,16 +101,11 @@ std::string input_trays_text(const TableRead<ZelInputTrayInfoEx>& t) {
                {"status"}, {"vendor#", true}});
   for (const auto& ex : t.rows) {
     const ZelInputTrayInfo& r = ex.tray;
-    std::string size = media_size_from_dimensions(r.dimensionUnit, r.mediaDimFeedChosen,
-                                                  r.mediaDimXFeedChosen);
-    if (size.empty()) size = num(r.mediaDimFeedChosen) + "x" + num(r.mediaDimXFeedChosen);
-    const int pct = percent_of(r.currentLevel, r.maxCapacity);
-    std::string level = num(r.currentLevel) + "/" + num(r.maxCapacity) + " " +
-                        capacity_unit_name(r.capacityUnit);
-    if (pct >= 0) level += " (" + num(pct) + "%)";
     table.add_row({num(&ex - t.rows.data() + 1), field_text(r.name), input_type_name(r.type),
-                   field_text(r.mediaName), size, level, subunit_status_name(r.status),
-                   num(ex.vendorTrayNumber)});
+                   field_text(r.mediaName), size_text(r),
+                   level_text(r.currentLevel, r.maxCapacity, capacity_unit_name(r.capacityUnit)),
+                   subunit_status_name(r.status),
+                   ex.vendorTrayNumber < 0 ? kNotReported : num(ex.vendorTrayNumber)});
   }
   return heading("Input trays", t) + (table.empty() ? "" : table.render());
 }
@@ -88,13 +119,11 @@ std::string output_trays_text(const TableRead<ZelOutputTrayInfo>& t) {
 }
 
 std::string toner_text(const TableRead<ZelTonerInfo>& t) {
-  Table table({{"description"}, {"level", true}, {"bar"}, {"percent", true}});
+  Table table({{"description"}, {"level"}, {"bar"}});
   for (const auto& r : t.rows) {
-    const int pct = percent_of(r.level, r.maxCapacity);
-    std::string level = num(r.level) + "/" + num(r.maxCapacity);
-    if (r.level == -3) level = "some left";
-    table.add_row({field_text(r.description), level, level_bar(pct, 20),
-                   pct < 0 ? "?" : num(pct) + "%"});
+    table.add_row({field_text(r.description),
+                   level_text(r.level, r.maxCapacity, supply_unit_name(r.supplyUnit)),
+                   level_bar(percent_of(r.level, r.maxCapacity), 20)});
   }
   return heading("Toner", t) + (table.empty() ? "" : table.render());
 }
@@ -110,17 +139,15 @@ std::string alerts_text(const TableRead<ZelAlertInfo>& t) {
 }
 
 std::string date_text(const ZelDateTime& d) {
-  char buf[64];
-  std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d", d.year, d.month, d.day,
-                d.hour, d.minute, d.second);
-  return buf;
+  const std::string text = date_time_text(d);
+  return text.empty() ? kNotReported : text;
 }
 
 std::string jobs_text(const TableRead<ZelJobInfo>& t) {
-  Table table({{"id"}, {"type", true}, {"state", true}, {"counters"}, {"text"},
-               {"texts"}, {"times"}});
+  Table table({{"id"}, {"type"}, {"state"}, {"counters"}, {"text"}, {"texts"},
+               {"times", false, 80}});
   for (const auto& r : t.rows)
-    table.add_row({field_text(r.jobId), num(r.jobType), num(r.jobState),
+    table.add_row({field_text(r.jobId), job_type_name(r.jobType), job_state_name(r.jobState),
                    num(r.jobInteger2) + " " + num(r.jobCounter1) + " " + num(r.jobCounter2),
                    field_text(r.jobTextDirect),
                    join({field_text(r.jobText1), field_text(r.jobText2), field_text(r.jobText3)},
@@ -133,6 +160,7 @@ std::string charset_text(const char* which, const CharSetRead& c) {
   if (c.status != 0)
     return std::string("  ") + which + ": not read: " + status_meaning(c.status) +
            " (status " + num(c.status) + ")\n";
+  if (c.value == 0) return std::string("  ") + which + ": " + kNotReported + "\n";
   return std::string("  ") + which + ": " + charset_name(c.value) + " (" + num(c.value) + ")\n";
 }
 
@@ -168,19 +196,27 @@ std::string discovery_text(const Options& o, const DiscoveryResult& r) {
 }
 
 std::string status_report_text(const Options& o, const DeviceReport& r) {
-  std::string out = "Device " + o.address + " (" + protocol_name(o.protocol) +
-                    (o.v3 ? ", SNMPv3" : "") + ")\n";
-  out += printer_text(r);
-  out += options_text(r);
-  out += storage_text(r.storage);
-  out += devices_text(r.devices);
-  out += input_trays_text(r.input_trays);
-  out += output_trays_text(r.output_trays);
-  out += toner_text(r.toner);
-  out += alerts_text(r.alerts);
-  out += jobs_text(r.jobs);
-  out += "Character sets\n" + charset_text("standard", r.standard_charset) +
-         charset_text("vendor", r.vendor_charset);
+  const ReportSelection& pick = o.report;
+  std::string out = summary_text(o, r);
+  if (section_selected(pick, "alerts")) out += alerts_text(r.alerts);
+  if (section_selected(pick, "supplies")) out += toner_text(r.toner);
+  if (section_selected(pick, "trays"))
+    out += input_trays_text(r.input_trays) + output_trays_text(r.output_trays);
+  if (section_selected(pick, "jobs")) out += jobs_text(r.jobs);
+  if (section_selected(pick, "storage")) out += storage_text(r.storage);
+  if (section_selected(pick, "devices")) out += devices_text(r.devices);
+  if (section_selected(pick, "charsets")) {
+    out += "Character sets\n" + charset_text("standard", r.standard_charset) +
+           charset_text("vendor", r.vendor_charset);
+  }
+  if (section_selected(pick, "options")) {
+    out += options_text(r);
+  } else if (r.refresh_status != 0) {
+    out += options_text(r);  // says why they could not be read
+  } else if (pick.sections.empty()) {
+    out += "Options: " + num(static_cast<int64_t>(r.options.size())) +
+           " values not shown (add --options to see them)\n";
+  }
   return out;
 }
 

@@ -6,6 +6,7 @@
 #include <set>
 
 #include "common/status.h"
+#include "tools/zelctl/status_outcome.h"
 
 namespace zelctl {
 namespace {
@@ -92,6 +93,45 @@ TEST(StatusTextTest, ExitCodesOfFailureKindsAreDistinct) {
   for (const int code : codes) {
     EXPECT_NE(exit_code_help().find("\n  " + std::to_string(code) + " "), std::string::npos)
         << "--help lists exit code " << code;
+  }
+}
+
+TEST(StatusTextTest, StatusOutcomeOfEachKindOfRead) {
+  DeviceReport empty;        // opened, every printer table read and empty
+  empty.input_trays.status = -1;
+  DeviceReport printer = empty;  // a tray and a printer status
+  printer.printer.printerStatus = 3;
+  printer.input_trays.status = 0;
+  printer.input_trays.count = 1;
+  DeviceReport failed = printer;
+  failed.toner.status = kKasErrTimeout;
+  DeviceReport listed = empty;  // a printer device, supplies without a type
+  listed.devices.count = 1;
+  listed.devices.rows.push_back(ZelDeviceInfo{5, 2, "printer"});
+  DeviceReport refused = empty;
+  refused.open_status = kKasErrTimeout;
+  struct Row {
+    const char* name;
+    const DeviceReport& report;
+    int exit_code;
+    int32_t status;
+    const char* message;
+  };
+  const Row rows[] = {
+      {"printer", printer, kExitOk, 0, "ok"},
+      {"no printer tables", empty, kExitNoPrinterData, -1, "serves none of the printer tables"},
+      {"printer device only", listed, kExitOk, 0, "ok"},
+      {"toner failed", failed, kExitPartial, kKasErrTimeout, "no answer from 192.0.2.1"},
+      {"open failed", refused, kExitNoAnswer, kKasErrTimeout, "no answer from 192.0.2.1"},
+  };
+  Options o;
+  o.address = "192.0.2.1";
+  for (const auto& row : rows) {
+    const StatusOutcome out = status_outcome(o, row.report);
+    EXPECT_EQ(out.exit_code, row.exit_code) << row.name;
+    EXPECT_EQ(out.status, row.status) << row.name;
+    EXPECT_NE(out.message.find(row.message), std::string::npos) << row.name << ": " << out.message;
+    EXPECT_EQ(out.message.find('\n'), std::string::npos) << row.name;
   }
 }
 

@@ -171,6 +171,28 @@ TEST(ZelctlRunTest, UnsupportedModelIsNamed) {
   EXPECT_EQ(r.exit_code, kExitUnsupported);
 }
 
+TEST(ZelctlRunTest, StatusTextMatchesTheGoldenFile) {
+  // The whole text report of our supported-device recording; only the
+  // address varies from run to run. ZELCTL_UPDATE_GOLDEN=1 rewrites the file.
+  if (!zeltest::have_snmpsimd()) GTEST_SKIP() << "snmpsimd is not installed";
+  const std::string dir = zeltest::make_temp_dir("zelctl-golden");
+  ASSERT_TRUE(zeltest::write_recording(
+      zeltest::repo_file("options/testdata/supported-device.snmprec"), dir, "vorovo"));
+  zeltest::SnmpsimAgent agent;
+  std::string error;
+  const std::string address = "127.0.31.10";
+  ASSERT_TRUE(agent.start(address, dir, "vorovo", &error)) << error;
+  const Result r = run_zelctl({"status", address, "-t", "1000", "-r", "1", "--no-progress"});
+  EXPECT_EQ(r.exit_code, kExitOk);
+  EXPECT_EQ(r.err, "");
+  std::string text = r.out;
+  for (size_t at; (at = text.find(address)) != std::string::npos;)
+    text.replace(at, address.size(), "ADDRESS");
+  const std::string golden = zeltest::repo_file("tools/zelctl/testdata/status.golden");
+  if (getenv("ZELCTL_UPDATE_GOLDEN")) std::ofstream(golden) << text;
+  EXPECT_EQ(text, slurp(golden));
+}
+
 // Reads one table straight through the exported functions.
 template <class Record, class Count, class Get>
 Json direct_records(Count count, Get get, int32_t* status) {
