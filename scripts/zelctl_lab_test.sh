@@ -17,12 +17,15 @@ command -v snmpsimd >/dev/null || { echo "skip: snmpsimd is not installed"; exit
 recordings=(
   "$root/options/testdata/supported-device.snmprec@supported"  # .11
   "$root/options/testdata/foreign-device.snmprec"              # .12
+  "$root/options/testdata/non-printer-agent.snmprec@supported" # .13
+  "$root/options/testdata/supported-device-no-printer-status.snmprec@supported"  # .14
 )
 
-# name | exit code | fragment of stdout or stderr | zelctl's arguments (shell words)
+# name | exit code | fragment of stdout or stderr [ // fragment of the JSON,
+# when it differs] | zelctl's arguments (shell words)
 rows=$(cat <<'ROWS'
-wrong community          | 4  | no answer from 10.77.0.11                   | cancel-job 10.77.0.11 1 -c wrong -t 300 -r 0
-wrong SNMPv3 pass phrase | 7  | authentication failed (user, protocols or pass phrases) | cancel-job 10.77.0.11 1 -v 3 -u simulator -l authPriv -a MD5 -A wrong-phrase -x DES -X privatus -t 1000 -r 0
+wrong community          | 4  | no answer from 10.77.0.11                   | status 10.77.0.11 -c wrong -t 300 -r 0
+wrong SNMPv3 pass phrase | 7  | authentication failed (user, protocols or pass phrases) | status 10.77.0.11 -v 3 -u simulator -l authPriv -a MD5 -A wrong-phrase -x DES -X privatus -t 1000 -r 0
 refused cancel           | 4  | --write-community                           | cancel-job 10.77.0.11 1 --write-community wrong -t 300 -r 0
 empty job ID             | 2  | the job ID is empty                         | cancel-job 10.77.0.11 ''
 host name                | 0  | 10.77.0.11                                  | discover printer-one.lab:161 -t 300 -r 0
@@ -30,6 +33,8 @@ bracketed IPv6           | 0  | fd77::11                                    | di
 other port               | 2  | the device port is fixed at 161             | status printer-one.lab:1161
 usage error              | 2  | --bogus                                     | status 10.77.0.11 --bogus
 other agents             | 0  | 10.77.0.12                                  | discover --all -t 300 -r 0
+non-printer agent        | 12 | serves none of the printer tables           | status 10.77.0.13 -t 300 -r 0
+missing printer status   | 0  | printer status not reported // "printer_status_raw": 0 | status 10.77.0.14 -t 300 -r 0
 ROWS
 )
 
@@ -42,6 +47,7 @@ import json, sys
 failed = 0
 for line in sys.stdin:
     name, want_exit, fragment, path = line.rstrip("\n").split("\t")
+    fragment = fragment.split(" // ")[-1]
     want_exit = int(want_exit)
     text = open(path, encoding="utf-8").read()
     problems = []
@@ -77,6 +83,7 @@ ZELCTL=$zelctl ROWS=$rows CHECK=$check "$root/scripts/lab.sh" --quiet --printers
   while IFS="|" read -r name code fragment words; do
     n=$((n + 1))
     name=$(echo $name) code=$(echo $code) fragment=$(echo "$fragment" | sed "s/^ *//; s/ *$//")
+    text_fragment=${fragment%% // *}
     eval "argv=($words)"
     # The plain run and the --json run go side by side.
     timeout 20 "$ZELCTL" --no-progress "${argv[@]}" >"$out" 2>"$err" &
@@ -88,7 +95,7 @@ ZELCTL=$zelctl ROWS=$rows CHECK=$check "$root/scripts/lab.sh" --quiet --printers
     wait "$json" || got_json=$?
     problem=""
     [ "$got" -eq "$code" ] || problem="exit code $got, not $code"
-    cat "$out" "$err" | grep -qF -- "$fragment" || problem="$problem; no \"$fragment\""
+    cat "$out" "$err" | grep -qF -- "$text_fragment" || problem="$problem; no \"$text_fragment\""
     [ "$got_json" -eq "$code" ] || problem="$problem; --json: exit code $got_json"
     printf "%s\t%s\t%s\t%s\n" "$name" "$code" "$fragment" "$docs/$n.json" >>"$docs/list"
     if [ -n "$problem" ]; then

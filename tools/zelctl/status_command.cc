@@ -12,35 +12,6 @@
 #include "tools/zelctl/status_text.h"
 
 namespace zelctl {
-namespace {
-
-CallContext call_context(const Options& o, const std::string& operation) {
-  CallContext c;
-  c.operation = operation;
-  c.address = o.address;
-  c.protocol = o.protocol;
-  c.timeout_ms = o.timeout_ms;
-  c.retries = o.retries;
-  c.v3 = o.v3;
-  c.raw_protocol = o.raw_protocol;
-  return c;
-}
-
-// Opens the device; on failure prints the reason and answers the exit code.
-int open_device(const Session& s, const Options& o, int32_t* status) {
-  *status = s.api().ZelInitDeviceEx(s.context(), o.address.c_str(), o.protocol, snmp_mode(o),
-                                    &o.v3_settings, o.timeout_ms, o.retries);
-  if (*status == kKalOk) return kExitOk;
-  std::fprintf(stderr, "zelctl: %s\n",
-               failure_message(*status, call_context(o, "device open")).c_str());
-  // The address was checked against the protocol, so an invalid argument here
-  // is the model check, unless the protocol was passed on unchecked.
-  if (*status == kKalErrInvalidArg) return o.raw_protocol ? kExitUsage : kExitUnsupported;
-  return exit_code_for(*status);
-}
-
-}  // namespace
-
 int run_status(const Options& o) {
   Session session;
   if (const int rc = session.start(o); rc != kExitOk) return rc;
