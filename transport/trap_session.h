@@ -12,6 +12,7 @@
 #ifndef TRANSPORT_TRAP_SESSION_H_
 #define TRANSPORT_TRAP_SESSION_H_
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 
@@ -55,6 +56,11 @@ class TrapSession : public WorkerThread {
   // The socket's bound address (the actual port when 0 was asked). Lent:
   // good while the session lives.
   const IKalNetworkAddress* local_address() const;
+  // Also deliver SNMPv2c traps (SNMPv2-Trap PDUs, decoded as
+  // kas_decode_trap_v2 describes); off by default, when only SNMPv1 traps
+  // are delivered. Call it before start().
+  void set_accept_v2c(bool accept) { accept_v2c_ = accept; }
+
   // The invoker, lent for its counters (queued(), waiting_posts()).
   const ObserverInvoker* invoker() const { return invoker_; }
 
@@ -77,6 +83,7 @@ class TrapSession : public WorkerThread {
 
   DataGramSocket* socket_ = nullptr;
   ObserverInvoker* invoker_ = nullptr;
+  std::atomic<bool> accept_v2c_{false};
   uint8_t buffer_[kReceiveBufferSize];
 };
 

@@ -9,6 +9,7 @@
 #include <map>
 
 #include "log/log.h"
+#include "tools/zelctl/fleet_cli.h"
 
 namespace zelctl {
 namespace {
@@ -74,6 +75,7 @@ void add_commands(CLI::App& app, Options* o) {
   cancel->add_option("address", o->address, "the device's address")->required();
   cancel->add_option("id", o->job_id, "the job identifier (as status shows it)")->required();
   cancel->callback([o] { o->command = "cancel-job"; });
+  add_fleet_commands(app, o);
 }
 
 bool is_ipv4(const std::string& a) {

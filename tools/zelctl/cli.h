@@ -11,6 +11,7 @@
 
 #include "common/secret.h"
 #include "plugin/zel_api.h"
+#include "tools/zelctl/fleet_options.h"
 
 namespace zelctl {
 
@@ -59,6 +60,7 @@ struct Options {
   std::vector<std::string> filters;   // discover --filter
   int32_t job_list = 0;               // status --job-list
   std::string job_id;                 // cancel-job
+  FleetOptions fleet;                 // capture, traps, poll
 
   // Filled by check_options.
   int32_t protocol = 1;      // host protocol code
