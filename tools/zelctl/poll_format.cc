@@ -62,7 +62,8 @@ std::string poll_line(const PollResult& r) {
     return pad(r.address, 39) + pad(r.model.empty() ? "-" : r.model, 28) + pad("-", 20) +
            "FAILED " + failure_text(r) + "  " + time + "\n";
   const int low = r.lowest_supply();
-  return pad(r.address, 39) + pad(r.model, 28) + pad(r.sys_name, 20) + pad(state_text(r), 28) +
+  return pad(r.address, 39) + pad(r.model.empty() ? "-" : r.model, 28) +
+         pad(r.sys_name.empty() ? "-" : r.sys_name, 20) + pad(state_text(r), 28) +
          pad(low < 0 ? "-" : std::to_string(low) + "%", 7) + pad(alerts_text(r), 22) + time +
          "\n";
 }
