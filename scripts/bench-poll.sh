@@ -40,7 +40,7 @@ measure() {
       -r "$retries" poll --threads "$t" --json-lines $ADDRESSES >"$out/lines-$t" \
       2>"$out/err-$t" || true
     after=$(agent_cpu)
-    read -r wall user sys <"$out/time-$t"
+    read -r wall user sys < <(tail -n 1 "$out/time-$t")
     python3 - "$out/lines-$t" "$t" "$wall" "$user" "$sys" "${slowest:-}" \
       "$before" "$after" <<'PY' >"$out/row-$t"
 import json, sys
