@@ -1,5 +1,6 @@
-// TrapSession: listens on a datagram socket for SNMPv1 trap messages on a
-// thread of its own, decodes each one into a packet (its target carries the
+// TrapSession: listens on a datagram socket for SNMPv1 trap messages (and,
+// when set_accept_v2c is on, SNMPv2c ones) on a thread of its own, decodes
+// each one into a packet (its target carries the
 // version, the community and the sender's address) and hands it to its
 // ObserverInvoker, whose thread calls every attached observer. The bounded
 // queue between the two threads keeps a slow observer from stopping the
