@@ -10,6 +10,7 @@
 #include "snmp/codec_service.h"
 #include "snmp/target.h"
 #include "transport/datagram_socket.h"
+#include "transport/trap_v2_decode.h"
 
 namespace {
 
@@ -95,16 +96,23 @@ int TrapSession::receive_trap(IKasSnmpPacket** ppPacket) {
   if (!packet) return rc;
   rc = kas_codec_service()->decode_packet(&raw, packet.get(),
                                           kKasTargetCommunity);
+  if (rc == kKalErrNotSupported && accept_v2c_) {
+    // Perhaps an SNMPv2-Trap, which the codec leaves to us.
+    packet.reset(kas_create_packet(&rc));
+    if (!packet) return rc;
+    rc = kas_decode_trap_v2(buffer_, received, packet.get());
+  }
   if (rc != kKalOk) {
     kal_log(kKalModuleSnmp, kKalLogDebug,
             "[TrapSession]: drop undecodable datagram, error=%d.", rc);
     return rc;
   }
-  // The decoder accepts every SNMPv1 and SNMPv2c message; only SNMPv1 traps
-  // are ours (an SNMPv2-Trap already fails to decode).
+  // The decoder accepts every SNMPv1 and SNMPv2c message; only traps are
+  // ours, SNMPv1 ones and, when asked for, SNMPv2c ones.
   IKasSnmpTarget* target = packet->get_target();
   if (packet->get_pdu()->get_type() != kKasPduTrap ||
-      target->get_version() != kKasVersion1) {
+      (target->get_version() != kKasVersion1 &&
+       !(accept_v2c_ && target->get_version() == kKasVersion2c))) {
     kal_log(kKalModuleSnmp, kKalLogDebug,
             "[TrapSession]: drop pdu type %d, version %d.",
             packet->get_pdu()->get_type(), target->get_version());

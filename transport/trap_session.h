@@ -1,5 +1,6 @@
-// TrapSession: listens on a datagram socket for SNMPv1 trap messages on a
-// thread of its own, decodes each one into a packet (its target carries the
+// TrapSession: listens on a datagram socket for SNMPv1 trap messages (and,
+// when set_accept_v2c is on, SNMPv2c ones) on a thread of its own, decodes
+// each one into a packet (its target carries the
 // version, the community and the sender's address) and hands it to its
 // ObserverInvoker, whose thread calls every attached observer. The bounded
 // queue between the two threads keeps a slow observer from stopping the
@@ -12,6 +13,7 @@
 #ifndef TRANSPORT_TRAP_SESSION_H_
 #define TRANSPORT_TRAP_SESSION_H_
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 
@@ -55,6 +57,11 @@ class TrapSession : public WorkerThread {
   // The socket's bound address (the actual port when 0 was asked). Lent:
   // good while the session lives.
   const IKalNetworkAddress* local_address() const;
+  // Also deliver SNMPv2c traps (SNMPv2-Trap PDUs, decoded as
+  // kas_decode_trap_v2 describes); off by default, when only SNMPv1 traps
+  // are delivered. Call it before start().
+  void set_accept_v2c(bool accept) { accept_v2c_ = accept; }
+
   // The invoker, lent for its counters (queued(), waiting_posts()).
   const ObserverInvoker* invoker() const { return invoker_; }
 
@@ -77,6 +84,7 @@ class TrapSession : public WorkerThread {
 
   DataGramSocket* socket_ = nullptr;
   ObserverInvoker* invoker_ = nullptr;
+  std::atomic<bool> accept_v2c_{false};
   uint8_t buffer_[kReceiveBufferSize];
 };
 

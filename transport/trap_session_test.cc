@@ -346,6 +346,59 @@ TEST(TrapSession, WhatIsNoSnmpV1TrapIsDroppedAndReceivingGoesOn) {
   EXPECT_EQ(observer.sequence(), (std::vector<int32_t>{9, 10}));
 }
 
+// BER type-length-value with a short length (every part here is short).
+Bytes tlv(uint8_t tag, const Bytes& content) {
+  Bytes out{tag, static_cast<uint8_t>(content.size())};
+  out.insert(out.end(), content.begin(), content.end());
+  return out;
+}
+Bytes cat(std::initializer_list<Bytes> parts) {
+  Bytes out;
+  for (const Bytes& p : parts) out.insert(out.end(), p.begin(), p.end());
+  return out;
+}
+
+// An SNMPv2c message with PDU tag `pdu` around `bindings`.
+Bytes v2_message(uint8_t pdu, const Bytes& bindings, uint8_t version = 1) {
+  const Bytes fields = cat({tlv(0x02, {7}), tlv(0x02, {0}), tlv(0x02, {0})});
+  return tlv(0x30, cat({tlv(0x02, {version}), tlv(0x04, {'p', 'u', 'b'}),
+                        tlv(pdu, cat({fields, tlv(0x30, bindings)}))}));
+}
+
+TEST(TrapSession, SnmpV2cTrapsWhenAskedAndOnlyWellFormedOnes) {
+  const Bytes uptime = tlv(0x30, cat({tlv(0x06, {0x2b, 6, 1, 2, 1, 1, 3, 0}), tlv(0x43, {42})}));
+  const Bytes trap_oid = tlv(0x30, cat({tlv(0x06, {0x2b, 6, 1, 6, 3, 1, 1, 4, 1, 0}),
+                                        tlv(0x06, {0x2b, 6, 1, 6, 3, 1, 1, 5, 1})}));
+  const Bytes name = tlv(0x30, cat({tlv(0x06, {0x2b, 6, 1, 2, 1, 1, 5, 0}), tlv(0x04, {'p', '9'})}));
+  Session session = open_session(P::IPv4, false);
+  ASSERT_TRUE(session);
+  session->set_accept_v2c(true);
+  RecordingObserver observer;
+  ASSERT_EQ(session->attach_observer(&observer), kKalOk);
+  ASSERT_EQ(session->start(), kKalOk);
+  Sender sender(port_of(session), P::IPv4, "127.0.33.1");
+
+  sender.send(v2_message(0xa7, cat({trap_oid, name})));          // no sysUpTime.0 first
+  sender.send(v2_message(0xa7, cat({uptime, name})));            // no snmpTrapOID.0
+  sender.send(v2_message(0xa7, cat({uptime, trap_oid}), 0));     // 0xA7 in SNMPv1
+  sender.send(v2_message(0xa0, cat({uptime, trap_oid, name})));  // a GetRequest
+  sender.send(v2_message(0xa7, cat({uptime, trap_oid, name})));
+  sender.send_trap(9);
+
+  ASSERT_TRUE(observer.wait_for(2));
+  EXPECT_EQ(observer.sequence(), (std::vector<int32_t>{-1, 9}));
+  const IKasSnmpPacket* packet = observer.at(0);
+  ASSERT_NE(packet, nullptr);
+  EXPECT_EQ(packet->get_target()->get_version(), kKasVersion2c);
+  const IKasPdu* pdu = packet->get_pdu();
+  EXPECT_EQ(pdu->get_type(), kKasPduTrap);
+  EXPECT_EQ(oid_text(pdu->get_trap_oid()), "1.3.6.1.6.3.1.1.5.1");
+  ASSERT_NE(pdu->get_trap_timestamp(), nullptr);
+  EXPECT_EQ(pdu->get_trap_timestamp()->get_uint(), 42u);
+  ASSERT_EQ(pdu->get_bindings()->count(), 1u);
+  EXPECT_EQ(oid_text(pdu->get_bindings()->at(0)->get_name()), "1.3.6.1.2.1.1.5.0");
+}
+
 TEST(TrapSession, Ipv6SessionReceivesFromLoopback) {
   int rc = 1;
   Session session(kas_create_trap_session(P::IPv6, 0, &rc));

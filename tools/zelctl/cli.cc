@@ -11,6 +11,7 @@
 #include "log/log.h"
 #include "tools/zelctl/address.h"
 #include "tools/zelctl/status_text.h"
+#include "tools/zelctl/fleet_cli.h"
 
 namespace zelctl {
 namespace {
@@ -103,6 +104,7 @@ void add_commands(CLI::App& app, Options* o) {
       ->required();
   add_family_flags(cancel, o, true);
   cancel->callback([o] { o->command = "cancel-job"; });
+  add_fleet_commands(app, o);
 }
 
 std::string lower(std::string s) {

@@ -12,6 +12,7 @@
 #include "common/secret.h"
 #include "plugin/zel_api.h"
 #include "tools/zelctl/report_sections.h"
+#include "tools/zelctl/fleet_options.h"
 
 namespace zelctl {
 
@@ -66,6 +67,7 @@ struct Options {
   int32_t job_list = 0;               // status --job-list
   ReportSelection report;             // status --options, --section
   std::string job_id;                 // cancel-job
+  FleetOptions fleet;                 // capture, traps, poll
 
   // Filled by check_options.
   int32_t protocol = 1;      // host protocol code

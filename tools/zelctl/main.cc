@@ -7,6 +7,7 @@
 #include "tools/zelctl/cli.h"
 #include "tools/zelctl/commands.h"
 #include "tools/zelctl/outcome.h"
+#include "tools/zelctl/fleet_commands.h"
 #include "tools/zelctl/status_text.h"
 
 int main(int argc, char** argv) {
@@ -33,5 +34,8 @@ int main(int argc, char** argv) {
   }
   if (options.command == "discover") return zelctl::run_discover(options);
   if (options.command == "status") return zelctl::run_status(options);
+  if (options.command == "capture") return zelctl::run_capture(options);
+  if (options.command == "traps") return zelctl::run_traps(options);
+  if (options.command == "poll") return zelctl::run_poll(options);
   return zelctl::run_cancel_job(options);
 }
