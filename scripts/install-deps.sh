@@ -5,6 +5,7 @@ if [ "$(id -u)" -ne 0 ]; then SUDO=sudo; else SUDO=; fi
 pkgs=(build-essential cmake g++ clang libclang-rt-14-dev pkg-config binutils
       libgtest-dev libgmock-dev libbenchmark-dev libsnmp-dev snmp snmpd snmpsim
       nlohmann-json3-dev libcli11-dev iproute2 python3 procps)
+pkgs+=(lintian dpkg-dev fakeroot file)
 missing=()
 for p in "${pkgs[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
