@@ -17,6 +17,8 @@
 # none.
 #
 # Usage: scripts/package-install-check.sh [--skip-install] [--dist DIR] [--refresh]
+#   --skip-install  install neither debootstrap nor the build dependencies
+#   --dist          where the .deb files are (default dist)
 # Exit status: 0 passed; 1 a check failed.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -28,7 +30,7 @@ while [ $# -gt 0 ]; do
     --skip-install) skip_install=1 ;;
     --dist) dist=${2:?--dist needs a directory}; shift ;;
     --refresh) refresh=1 ;;
-    -h|--help) sed -n '2,20p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    -h|--help) sed -n '2,22p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
     *) printf 'install check: unknown argument %s\n' "$1" >&2; exit 2 ;;
   esac
   shift
@@ -38,9 +40,10 @@ step() { printf '\n==== %s\n' "$*"; }
 [ "$(id -u)" -eq 0 ] || fail "needs root (debootstrap, chroot, mount)"
 
 if ! command -v debootstrap >/dev/null; then
-  [ "$skip_install" = 1 ] || {
-    DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends debootstrap
-  }
+  if [ "$skip_install" = 0 ]; then
+    export DEBIAN_FRONTEND=noninteractive
+    apt-get update -qq && apt-get install -y -qq --no-install-recommends debootstrap
+  fi
   command -v debootstrap >/dev/null || fail "debootstrap is not installed"
 fi
 if ! compgen -G "$dist/*.deb" >/dev/null; then
@@ -69,6 +72,7 @@ cleanup() {
   if ! grep -q " $work" /proc/mounts; then rm -rf "$work"; fi
 }
 trap cleanup EXIT
+trap 'exit 130' INT TERM
 mkdir -p "$chroot_dir" "$cache"
 
 if [ "$refresh" = 1 ] || [ ! -s "$tarball" ]; then
@@ -136,6 +140,7 @@ echo "$got"
 [ "$got" = "${version%%-*}" ] || fail "pkg-config says $got, the packages are $version"
 
 step "the host guide's C example against the installed package"
+# shellcheck disable=SC2016  # expanded inside the chroot
 in_chroot sh -c 'cd /tmp/zel && gcc -std=c11 -Wall -Wextra -Werror -pedantic host.c \
     -o host $(pkg-config --cflags --libs zelprinter) && ./host' ||
   fail "the C example does not build or run"
