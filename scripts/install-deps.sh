@@ -7,6 +7,7 @@ pkgs=(build-essential cmake g++ clang libclang-rt-14-dev pkg-config binutils
       nlohmann-json3-dev libcli11-dev iproute2 python3 procps)
 pkgs+=(help2man bash-completion)
 pkgs+=(prometheus time)  # zelctl poll's test (promtool) and scripts/bench-poll.sh
+pkgs+=(lintian dpkg-dev fakeroot file)
 missing=()
 for p in "${pkgs[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")

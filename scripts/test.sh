@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # The whole test suite: installs what it needs, then builds and tests the
-# plug-in with g++, with clang under AddressSanitizer and
-# UndefinedBehaviorSanitizer (the same build carries the fuzz targets), and the
-# threaded tests under ThreadSanitizer; then runs every fuzz target for a
-# bounded time. Every build treats warnings as errors (ZEL_WERROR=ON; a plain
-# cmake build leaves it off). Exits non-zero on the first failure.
+# plug-in with g++ and builds its Debian packages (checked with lintian),
+# with clang under AddressSanitizer and UndefinedBehaviorSanitizer (the same
+# build carries the fuzz targets), and the threaded tests under
+# ThreadSanitizer; then runs every fuzz target for a bounded time. Every test
+# build treats warnings as errors (ZEL_WERROR=ON; a plain cmake build and the
+# package build leave it off). Exits non-zero on the first failure.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
@@ -19,6 +20,11 @@ cmake -S . -B build/gcc -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZEL_BENCHMARKS=ON -D
   -DCMAKE_C_COMPILER=gcc -DCMAKE_CXX_COMPILER=g++ >/dev/null
 cmake --build build/gcc -j "$jobs"
 (cd build/gcc && ctest -j "$jobs" --output-on-failure)
+
+stage "Debian packages (scripts/package.sh) and lintian"
+# Fails on lintian errors; docs/packaging.md lists the warnings kept.
+bash scripts/package.sh --skip-install
+lintian --fail-on error dist/*.deb
 
 stage "clang ASan+UBSan build and tests"
 cmake -S . -B build/asan -DCMAKE_BUILD_TYPE=Debug -DZEL_SANITIZE=ON -DZEL_FUZZ=ON -DZEL_WERROR=ON \

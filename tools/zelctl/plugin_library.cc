@@ -89,8 +89,17 @@ bool PluginLibrary::open(const std::string& path, std::string* error,
     *error = "cannot load the plug-in " + chosen + ": " + (why ? why : "unknown reason");
     return false;
   }
+  // A bare soname is found by the dynamic loader (an installed package keeps
+  // the library in the system's library folder, not beside the program): ask
+  // the loader which file it opened.
+  std::string loaded = chosen;
+  struct link_map* map = nullptr;
+  if (dlinfo(handle_, RTLD_DI_LINKMAP, &map) == 0 && map && map->l_name &&
+      map->l_name[0] == '/') {
+    loaded = map->l_name;
+  }
   char resolved[4096];
-  path_ = realpath(chosen.c_str(), resolved) ? std::string(resolved) : chosen;
+  path_ = realpath(loaded.c_str(), resolved) ? std::string(resolved) : loaded;
   bool ok = true;
   std::string missing;
 #define ZELCTL_API_FUNCTION(name)                                             \
