@@ -11,16 +11,6 @@
 
 namespace zelctl {
 
-Json outcome_json(int32_t status, int exit_code, const std::string& message) {
-  std::string line = message;
-  for (auto& c : line)
-    if (c == '\n' || c == '\r') c = ' ';
-  return Json{{"schema_version", 1},
-              {"status", status},
-              {"exit_code", exit_code},
-              {"message", line}};
-}
-
 std::string write_file_atomically(const std::string& path, const std::string& text) {
   std::string temp = path + ".tmp.XXXXXX";
   const int fd = mkstemp(temp.data());

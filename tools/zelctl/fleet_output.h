@@ -1,18 +1,15 @@
-// What the fleet commands share for their output: the four keys every JSON
-// document of zelctl starts with, and a file written whole or not at all.
+// What the fleet commands share for their output: the outcome keys
+// (outcome.h), a file written whole or not at all, and the time of day.
 #ifndef TOOLS_ZELCTL_FLEET_OUTPUT_H_
 #define TOOLS_ZELCTL_FLEET_OUTPUT_H_
 
 #include <cstdint>
 #include <string>
 
+#include "tools/zelctl/outcome.h"
 #include "tools/zelctl/report_json.h"
 
 namespace zelctl {
-
-// {"schema_version": 1, "status": S, "exit_code": E, "message": M}; S is the
-// plug-in status of the outcome (0 on success, -1 without one), M one line.
-Json outcome_json(int32_t status, int exit_code, const std::string& message);
 
 // Writes `text` to a temporary file beside `path` and renames it over `path`,
 // so that a reader sees the old file or the new one, never a part. Answers ""

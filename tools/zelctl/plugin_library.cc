@@ -35,8 +35,11 @@ std::vector<std::string> default_library_paths(const std::string& exe_dir,
                                                bool diagnostic) {
   const std::string so =
       diagnostic ? kDiagnosticLibraryName : ZELCTL_LIBRARY_SONAME;
+  // The build tree, beside the program, the install's library folder (also a
+  // multiarch one such as lib/x86_64-linux-gnu), then the loader's search.
   return {exe_dir + "/../../plugin/" + so, exe_dir + "/../plugin/" + so,
-          exe_dir + "/" + so, exe_dir + "/../lib/" + so, so};
+          exe_dir + "/" + so, exe_dir + "/../" ZELCTL_INSTALL_LIBDIR "/" + so,
+          exe_dir + "/../lib/" + so, so};
 }
 
 PluginLibrary::~PluginLibrary() {
