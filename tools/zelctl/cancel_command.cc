@@ -11,18 +11,6 @@
 namespace zelctl {
 namespace {
 
-CallContext call_context(const Options& o, const std::string& operation) {
-  CallContext c;
-  c.operation = operation;
-  c.address = o.address;
-  c.protocol = o.protocol;
-  c.timeout_ms = o.timeout_ms;
-  c.retries = o.retries;
-  c.v3 = o.v3;
-  c.raw_protocol = o.raw_protocol;
-  return c;
-}
-
 // The one line for a failed open, and its exit code.
 int open_failure(const Options& o, int32_t status, std::string* message) {
   *message = failure_message(status, call_context(o, "device open"));
@@ -51,13 +39,7 @@ std::string cancel_failure(const Options& o, int32_t status) {
 
 int run_cancel_job(const Options& o) {
   Session session;
-  if (const int rc = session.start(o); rc != kExitOk) {
-    if (o.json) {
-      std::fputs(dump_json(outcome_json(session.failure_status(), rc, session.failure())).c_str(),
-                 stdout);
-    }
-    return rc;
-  }
+  if (const int rc = session.start(o); rc != kExitOk) return rc;
   int32_t open_status = session.api().ZelInitDeviceEx(
       session.context(), o.address.c_str(), o.protocol, snmp_mode(o), &o.v3_settings,
       o.timeout_ms, o.retries);

@@ -8,6 +8,7 @@
 
 #include "common/owned.h"
 #include "common/status.h"
+#include "tools/zelctl/outcome.h"
 #include "facade/get_data.h"
 #include "snmp/packet.h"
 #include "snmp/value.h"
@@ -119,17 +120,6 @@ class Capture {
   const Options& o_;
   std::vector<SnmprecRecord> records_;
 };
-
-CallContext call_context(const Options& o, const std::string& operation) {
-  CallContext c;
-  c.operation = operation;
-  c.address = o.address;
-  c.protocol = o.protocol;
-  c.timeout_ms = o.timeout_ms;
-  c.retries = o.retries;
-  c.v3 = o.v3;
-  return c;
-}
 
 int finish(const Options& o, int32_t status, int exit_code, const std::string& message,
            size_t objects, const std::vector<std::string>& warnings) {

@@ -24,14 +24,7 @@ std::string filters_text(const Options& o) {
 
 // The exit code and one-line message of the outcome.
 int outcome(const Options& o, const DiscoveryResult& r, int32_t* status, std::string* message) {
-  CallContext c;
-  c.operation = "discovery";
-  c.address = o.address;
-  c.protocol = o.protocol;
-  c.timeout_ms = o.timeout_ms;
-  c.retries = o.retries;
-  c.v3 = o.v3;
-  c.raw_protocol = o.raw_protocol;
+  CallContext c = call_context(o, "discovery");
   *status = r.filter_status != 0 ? r.filter_status : r.status;
   if (r.filter_status != 0) {
     c.operation = "adding a filter";
@@ -94,13 +87,7 @@ std::string others_text(const Options& o, const DiscoveryResult& r) {
 
 int run_discover(const Options& o) {
   Session session;
-  if (const int rc = session.start(o); rc != kExitOk) {
-    if (o.json) {
-      std::fputs(dump_json(outcome_json(session.failure_status(), rc, session.failure())).c_str(),
-                 stdout);
-    }
-    return rc;
-  }
+  if (const int rc = session.start(o); rc != kExitOk) return rc;
   const DiscoveryResult r = run_discovery(session.api(), session.context(), o);
   int32_t status = 0;
   std::string message;

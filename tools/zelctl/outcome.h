@@ -7,7 +7,9 @@
 #include <cstdint>
 #include <string>
 
+#include "tools/zelctl/cli.h"
 #include "tools/zelctl/report_json.h"
+#include "tools/zelctl/status_text.h"
 
 namespace zelctl {
 
@@ -18,6 +20,10 @@ inline constexpr int32_t kNoPluginStatus = -1;
 // {"schema_version": 1, "status": S, "exit_code": E, "message": M}; the
 // message is "ok" on success and one line otherwise.
 Json outcome_json(int32_t status, int exit_code, const std::string& message);
+
+// What a call to the device named on the command line was doing, for
+// failure_message.
+CallContext call_context(const Options& o, const std::string& operation);
 
 // Prints "zelctl: MESSAGE" on standard error and, when `json`, the outcome
 // document on standard output. Answers `exit_code`.

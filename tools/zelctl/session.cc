@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "tools/zelctl/outcome.h"
 #include "tools/zelctl/status_text.h"
 
 namespace zelctl {
@@ -15,8 +16,7 @@ int Session::start(const Options& o) {
   // --log without --library loads the diagnostic build, which has the switch.
   if (!library_.open(o.library, &error, o.log)) {
     failure_ = error;
-    std::fprintf(stderr, "zelctl: %s\n", error.c_str());
-    return kExitLibrary;
+    return report_failure(o.json, failure_status_, kExitLibrary, failure_);
   }
   const ZelApi& api = library_.api();
   if (o.log) {
@@ -37,8 +37,7 @@ int Session::start(const Options& o) {
     c.operation = "ZelInit";
     failure_ = failure_message(rc, c);
     failure_status_ = rc;
-    std::fprintf(stderr, "zelctl: %s\n", failure_.c_str());
-    return kExitFailure;
+    return report_failure(o.json, rc, kExitFailure, failure_);
   }
   struct {
     const char* command;
@@ -56,8 +55,7 @@ int Session::start(const Options& o) {
       cc.operation = std::string("setting the community (") + c.command + ")";
       failure_ = failure_message(set, cc);
       failure_status_ = set;
-      std::fprintf(stderr, "zelctl: %s\n", failure_.c_str());
-      return exit_code_for(set);
+      return report_failure(o.json, set, exit_code_for(set), failure_);
     }
   }
   return kExitOk;

@@ -19,7 +19,8 @@ class Session {
   Session& operator=(const Session&) = delete;
 
   // Loads the library and makes a context. Answers an exit code (0 on
-  // success) and prints the reason of a failure on standard error.
+  // success) and prints the reason of a failure on standard error and, with
+  // --json, the outcome document on standard output.
   int start(const Options& options);
 
   const ZelApi& api() const { return library_.api(); }

@@ -1,24 +1,9 @@
 #include "tools/zelctl/status_outcome.h"
 
 #include "common/status.h"
+#include "tools/zelctl/outcome.h"
 
 namespace zelctl {
-namespace {
-
-CallContext context_for(const Options& o, const std::string& operation) {
-  CallContext c;
-  c.operation = operation;
-  c.address = o.address;
-  c.protocol = o.protocol;
-  c.timeout_ms = o.timeout_ms;
-  c.retries = o.retries;
-  c.v3 = o.v3;
-  c.raw_protocol = o.raw_protocol;
-  return c;
-}
-
-}  // namespace
-
 StatusOutcome status_outcome(const Options& o, const DeviceReport& r) {
   StatusOutcome out;
   if (r.open_status != kKalOk) {
@@ -28,14 +13,14 @@ StatusOutcome status_outcome(const Options& o, const DeviceReport& r) {
                     : o.raw_protocol                   ? kExitUsage
                                                        : kExitUnsupported;
     out.status = r.open_status;
-    out.message = failure_message(r.open_status, context_for(o, "device open"));
+    out.message = failure_message(r.open_status, call_context(o, "device open"));
     out.errors.push_back(out.message);
     return out;
   }
   const auto failures = failed_sections(r);
   bool only_not_available = true;
   for (const auto& [section, status] : failures) {
-    out.errors.push_back(failure_message(status, context_for(o, section)));
+    out.errors.push_back(failure_message(status, call_context(o, section)));
     if (status != kKalErrNotSupported && status != kKalErrNotReady) only_not_available = false;
   }
   if (!failures.empty()) {
