@@ -107,6 +107,17 @@ class CKalNetworkAddress final : public IKalNetworkAddress {
   // Stores a lower-cased copy ('A'..'F' only) and swaps it in, so that a
   // failure leaves the old text in place.
   int store_bytes(const char* bytes, size_t length) {
+    // A text no longer than the one held (an address object written again
+    // for every datagram, mostly by the same agent) is written in place: it
+    // needs no room, so it cannot fail half-way.
+    char lowered[64];
+    if (text_ && length <= text_->length() && length <= sizeof lowered) {
+      for (size_t i = 0; i < length; ++i) {
+        const char c = bytes[i];
+        lowered[i] = (c >= 'A' && c <= 'F') ? static_cast<char>(c - 'A' + 'a') : c;
+      }
+      return text_->assign(lowered, length);
+    }
     int rc = kKalOk;
     KalOwned<IKalText> fresh(kal_create_text(&rc));
     if (!fresh) return rc;

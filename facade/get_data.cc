@@ -65,6 +65,7 @@ class CKalGetData : public IKalGetData {
   }
 
   int get_data(IKasPduList* list, const char* root) override;
+  int walk_rows(const char* root, IKalWalkRowSink* sink) override;
 
   int get_data(char* out, size_t size) override {
     if (!out || size == 0) return kKalErrInvalidArg;
@@ -169,7 +170,41 @@ class CKalGetData : public IKalGetData {
     return kKalOk;
   }
 
+  // Makes the request PDU ask for the identifiers of `answer`, values
+  // NULL, as keep_row does, reusing the request's bindings, identifiers and
+  // NULL values.
+  int ask_for_next(const IKasPdu* answer) {
+    IKasPdu* pdu = core_.pdu();
+    const IKasVarBindList* got = answer->get_bindings();
+    const size_t n = got ? got->count() : 0;
+    IKasVarBindList* asked = pdu->get_bindings();
+    if (asked && asked->count() > n) asked->truncate(n);
+    int rc = kKalOk;
+    for (size_t i = 0; i < n; ++i) {
+      const IKasOid* oid = got->at(i)->get_oid();
+      if (!oid) return kKalErrNoData;
+      asked = pdu->get_bindings();
+      IKasVarBind* binding = asked ? asked->at(i) : nullptr;
+      IKasSnmpValue* name = binding ? binding->get_name() : nullptr;
+      const IKasSnmpValue* value = binding ? binding->get_value() : nullptr;
+      if (name && value && value->tag() == kKasTagNull && name->as_oid() &&
+          name->assign(got->at(i)->get_name()) == kKalOk) {
+        continue;
+      }
+      // No binding of ours to reuse at this place: a new one, as keep_row
+      // makes them.
+      if (binding) asked->truncate(i);
+      IKasSnmpValue* copy = oid->clone(&rc);
+      if (!copy) return rc;
+      rc = pdu->append_pair(copy, nullptr);
+      if (rc != kKalOk) return rc;
+    }
+    return kKalOk;
+  }
+
   KalRequestCore core_;
+  // The answers of walk_rows, decoded into the same objects every time.
+  KalOwned<IKasPdu> answer_;
   KalWalkLimits limits_;
   KasSessionFactories factories_{};
   bool own_factories_ = false;
@@ -220,6 +255,52 @@ int CKalGetData::get_data(IKasPduList* list, const char* root) {
   }
 }
 
+int CKalGetData::walk_rows(const char* root, IKalWalkRowSink* sink) {
+  if (!sink || !root || !core_.pdu()) return kKalErrInvalidArg;
+  int rc = kKalOk;
+  KalOwned<IKasSnmpValue> root_oid(kas_create_oid_from_text(root, &rc));
+  if (!root_oid) return rc;
+  IKasPdu* pdu = core_.pdu();
+  const IKasVarBindList* bindings = pdu->get_bindings();
+  const IKasOid* first =
+      bindings ? (bindings->at(0) ? bindings->at(0)->get_oid() : nullptr)
+               : nullptr;
+  if (!first) return kKalErrNoData;
+  if (!answer_) {
+    answer_.reset(kas_create_pdu(&rc));
+    if (!answer_) return rc;
+  }
+  KalOwned<SessionDispatcher> dispatcher(make_dispatcher(&rc));
+  if (!dispatcher) return rc;
+  size_t rows = 0;
+  size_t octets = 0;
+  for (;;) {
+    pdu->set_type(kKasPduGetNext);
+    rc = dispatcher->send_sync_into(pdu, core_.target(), answer_.get());
+    if (rc != kKalOk) return rc;
+    // The request still holds what it asked for: its first identifier is
+    // the one the answer must pass.
+    const IKasOid* previous = pdu->get_bindings()->at(0)->get_oid();
+    switch (kal_walk_step(root_oid->as_oid(), previous, answer_.get())) {
+      case KalWalkStep::kNoBinding:
+        return kKalErrNoData;
+      case KalWalkStep::kEnd:
+        return kKalOk;
+      case KalWalkStep::kRow:
+        break;
+    }
+    // The limits count what get_data would keep, so that both walks end
+    // alike; this walk keeps nothing, but its caller may.
+    octets += kal_walk_row_octets(answer_.get());
+    if (++rows > limits_.max_rows || octets > limits_.max_octets)
+      return kKalErrTooMuchData;
+    rc = sink->row(answer_.get());
+    if (rc != kKalOk) return rc;
+    rc = ask_for_next(answer_.get());
+    if (rc != kKalOk) return rc;
+  }
+}
+
 IKalGetData* create(const KasSessionFactories* factories,
                     const KalWalkLimits& limits, int* pStatus) {
   CKalGetData* obj = kal_new<CKalGetData>(factories, limits);
@@ -229,6 +310,20 @@ IKalGetData* create(const KasSessionFactories* factories,
 }
 
 }  // namespace
+
+int IKalGetData::walk_rows(const char* root, IKalWalkRowSink* sink) {
+  if (!sink) return kKalErrInvalidArg;
+  int rc = kKalOk;
+  KalOwned<IKasPduList> list(kas_create_pdu_list(&rc));
+  if (!list) return rc;
+  rc = get_data(list.get(), root);
+  if (rc != kKalOk) return rc;
+  while (KalOwned<IKasPdu> row{list->take_front()}) {
+    rc = sink->row(row.get());
+    if (rc != kKalOk) return rc;
+  }
+  return kKalOk;
+}
 
 IKalGetData* kal_create_get_data(int* pStatus) {
   return create(nullptr, KalWalkLimits{}, pStatus);

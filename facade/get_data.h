@@ -14,6 +14,7 @@
 
 #include "common/network_address.h"
 
+class IKasPdu;
 class IKasPduList;
 
 // The SNMPv3 user-based security settings, in the order the USM provider
@@ -34,6 +35,18 @@ struct KalUsmParams {
 inline constexpr char kKalDefaultReadCommunity[] = "vorovo";
 // Room for a community in the request object, NUL included.
 inline constexpr size_t kKalCommunitySize = 256;
+
+// Takes the rows of a walk one at a time (IKalGetData::walk_rows).
+class IKalWalkRowSink {
+ public:
+  // One answer of the walk, lent until the call returns: its bindings are
+  // the columns in the order they were added. 0 goes on; any other status
+  // ends the walk, and walk_rows answers it.
+  virtual int row(const IKasPdu* answer) = 0;
+
+ protected:
+  ~IKalWalkRowSink() = default;
+};
 
 // Status results: 0 success, negative failure (common/status.h).
 class IKalGetData {
@@ -120,6 +133,17 @@ class IKalGetData {
 
   // Slot 11.
   virtual ~IKalGetData() = default;
+
+  // Slot 12. The walk of get_data(list, root), with each answer that
+  // get_data would append handed to `sink` instead of kept: the same
+  // requests, stop rule, limits and statuses (an answer that passes a limit
+  // is not handed), plus the sink's own status, which ends the walk. Rows
+  // handed before a failure stay handed: a caller that must not keep half
+  // a table undoes what it made of them. kKalErrInvalidArg for a null sink.
+  // The request object's own walk keeps no answer and reuses the objects of
+  // one answer for the next; this form walks into a list and hands its rows
+  // when the walk has succeeded.
+  virtual int walk_rows(const char* root, IKalWalkRowSink* sink);
 };
 
 // A new request object (community "vorovo", no target, no PDU); the caller

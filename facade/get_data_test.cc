@@ -487,6 +487,27 @@ TEST(GetDataWalk, EndsOnEveryStopRuleKeepingTheRowsCollected) {
     KalOwned<IKasPduList> list(kas_create_pdu_list());
     EXPECT_EQ(request->get_data(list.get(), row.root), row.status);
     EXPECT_EQ(list->count(), static_cast<size_t>(row.rows));
+    // The walk that hands its rows over ends alike, having handed the rows
+    // the list kept, in order.
+    FakeAgent again;
+    for (const auto& [oid, v] : row.table) again.set_int(oid, v);
+    if (row.answer) again.set_answer(row.answer);
+    KalOwned<IKalGetData> walker(kal_create_get_data_with(FakeAgent::factories(), row.limits));
+    ASSERT_EQ(walker->init("127.0.7.9", IKalNetworkAddress::IPv4, 161, 0, nullptr, 500, 2, 0),
+              kKalOk);
+    ASSERT_EQ(walker->add_oid_string(row.column, false), kKalOk);
+    struct Names final : IKalWalkRowSink {
+      int row(const IKasPdu* answer) override {
+        seen.push_back(answer->get_bindings()->at(0)->get_oid()->text());
+        return kKalOk;
+      }
+      std::vector<std::string> seen;
+    } names;
+    EXPECT_EQ(walker->walk_rows(row.root, &names), row.status);
+    std::vector<std::string> kept;
+    while (KalOwned<IKasPdu> pdu{list->take_front()})
+      kept.push_back(pdu->get_bindings()->at(0)->get_oid()->text());
+    EXPECT_EQ(names.seen, kept);
   }
 }
 

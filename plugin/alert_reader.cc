@@ -26,9 +26,9 @@ void zel_alert_record(const ZelDeviceRow& row, ZelAlertInfo* record) noexcept {
 }
 
 int zel_read_alerts(CZelDevice& device) noexcept {
-  return zel_for_each_row(device, kAlertColumns, 6, [&](const ZelDeviceRow& row) {
-    ZelAlertInfo record;
-    zel_alert_record(row, &record);
-    return zel_append_row(&device.alerts, record);
-  });
+  return zel_collect_rows(device, kAlertColumns, 6, &device.alerts,
+                          [](const ZelDeviceRow& row, ZelAlertInfo* record) {
+                            zel_alert_record(row, record);
+                            return true;
+                          });
 }

@@ -58,9 +58,9 @@ void zel_device_record(const ZelDeviceRow& row, ZelDeviceInfo* record) noexcept 
 }
 
 int zel_read_devices(CZelDevice& device) noexcept {
-  return zel_for_each_row(device, kDeviceColumns, 3, [&](const ZelDeviceRow& row) {
-    ZelDeviceInfo record;
-    zel_device_record(row, &record);
-    return zel_append_row(&device.devices, record);
-  });
+  return zel_collect_rows(device, kDeviceColumns, 3, &device.devices,
+                          [](const ZelDeviceRow& row, ZelDeviceInfo* record) {
+                            zel_device_record(row, record);
+                            return true;
+                          });
 }

@@ -42,6 +42,19 @@ void ZelDeviceRow::get_text(size_t column, char* out, size_t size) const noexcep
   out[0] = '\0';
   const IKasSnmpValue* v = value(column);
   if (!v) return;
+  // The text of an OCTET STRING is its octets and that of an identifier its
+  // dotted text, both lent by get_bytes: no text object to make.
+  const int tag = v->tag();
+  if (tag == kKasTagOctetString || tag == kKasTagOid) {
+    size_t length = 0;
+    int rc = kKalOk;
+    const uint8_t* bytes = v->get_bytes(&length, &rc);
+    if (rc == kKalOk) {
+      if (bytes && length != 0)
+        kal_copy_text(out, size, std::string_view(reinterpret_cast<const char*>(bytes), length));
+      return;
+    }
+  }
   KalOwned<IKalText> text(v->to_text());
   if (!text || !text->data()) return;
   kal_copy_text(out, size, std::string_view(text->data(), text->length()));
@@ -78,19 +91,27 @@ bool zel_first_arc(std::string_view index, uint32_t* out) noexcept {
   return true;
 }
 
-int zel_walk_columns(const CZelDevice& device, const char* const* columns, size_t count,
-                     KalOwned<IKasPduList>* rows) noexcept {
-  if (!columns || count == 0 || !rows) return kKalErrInvalidArg;
-  KalOwned<IKalGetData> request;
-  int rc = device.prepare_request(&request);
+int zel_prepare_columns(const CZelDevice& device, const char* const* columns, size_t count,
+                        KalOwned<IKalGetData>* request) noexcept {
+  if (!columns || count == 0 || !request) return kKalErrInvalidArg;
+  int rc = device.prepare_request(request);
   if (rc != kKalOk) return rc;
   for (size_t i = 0; i < count; ++i) {
-    rc = request->add_oid_string(columns[i], false);
+    rc = (*request)->add_oid_string(columns[i], false);
     if (rc != kKalOk) {
       zel_log(kKalLogError, "%s: %d", "pGetData->add_oid_string()", rc);
       return rc;
     }
   }
+  return kKalOk;
+}
+
+int zel_walk_columns(const CZelDevice& device, const char* const* columns, size_t count,
+                     KalOwned<IKasPduList>* rows) noexcept {
+  if (!columns || count == 0 || !rows) return kKalErrInvalidArg;
+  KalOwned<IKalGetData> request;
+  int rc = zel_prepare_columns(device, columns, count, &request);
+  if (rc != kKalOk) return rc;
   KalOwned<IKasPduList> list(kas_create_pdu_list(&rc));
   if (!list) return rc;
   rc = request->get_data(list.get(), columns[0]);

@@ -10,8 +10,10 @@
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
+#include <vector>
 
 #include "common/owned.h"
+#include "log/log.h"
 #include "plugin/device_object.h"
 #include "snmp/packet.h"
 #include "snmp/pdu.h"
@@ -79,6 +81,55 @@ int zel_for_each_row(const CZelDevice& device, const char* const* columns, size_
     if (rc != kKalOk) return rc;
   }
   return kKalOk;
+}
+
+// Prepares a request for `device` and adds the `count` columns (no instance
+// suffix), logging a failing add as zel_walk_columns does. 0 or the failing
+// status.
+int zel_prepare_columns(const CZelDevice& device, const char* const* columns, size_t count,
+                        KalOwned<IKalGetData>* request) noexcept;
+
+// A table reader whose rows become records and nothing else: walks `root`
+// with the request's columns and turns each row into a record as it arrives, with
+// convert(const ZelDeviceRow&, Record*) -> bool (false: the row makes no
+// record). The answers are not kept. On success the records follow what
+// *out held, in order; when the walk fails (logged as zel_walk_columns logs
+// it) *out is left as it was, as if no row had arrived; a record that
+// cannot be appended ends it with kKalErrNoMemory and the records before.
+template <class Record, class Convert>
+int zel_collect_rows(IKalGetData* request, const char* root, std::vector<Record>* out,
+                     Convert&& convert) {
+  struct Sink final : IKalWalkRowSink {
+    Sink(std::vector<Record>* o, Convert& c) : out(o), convert(c) {}
+    int row(const IKasPdu* answer) override {
+      Record record;
+      if (!convert(ZelDeviceRow(answer), &record)) return kKalOk;
+      failed = zel_append_row(out, record) != kKalOk;
+      return failed ? static_cast<int>(kKalErrNoMemory) : static_cast<int>(kKalOk);
+    }
+    std::vector<Record>* out;
+    Convert& convert;
+    bool failed = false;
+  } sink(out, convert);
+  const size_t kept = out->size();
+  const int rc = request->walk_rows(root, &sink);
+  // A record that could not be kept ends the walk with what was kept so far.
+  if (rc != kKalOk && !sink.failed) {
+    out->resize(kept);
+    zel_log(kKalLogError, "%s: %d", "pGetData->get_data()", rc);
+  }
+  return rc;
+}
+
+// The same with a request of its own, prepared for `device` with the
+// `count` columns (zel_prepare_columns), walked from the first.
+template <class Record, class Convert>
+int zel_collect_rows(const CZelDevice& device, const char* const* columns, size_t count,
+                     std::vector<Record>* out, Convert&& convert) {
+  KalOwned<IKalGetData> request;
+  const int rc = zel_prepare_columns(device, columns, count, &request);
+  if (rc != kKalOk) return rc;
+  return zel_collect_rows(request.get(), columns[0], out, convert);
 }
 
 // Single gets with a fresh request object: one identifier (no instance

@@ -75,40 +75,26 @@ void zel_input_tray_record(const ZelDeviceRow& row, ZelInputTrayInfo* record) no
 }
 
 int zel_read_input_trays(CZelDevice& device) noexcept {
-  return zel_for_each_row(device, kInputTrayColumns, kInputTrayColumnCount,
-                          [&](const ZelDeviceRow& row) {
-                            ZelInputTrayInfo record;
-                            zel_input_tray_record(row, &record);
-                            return zel_append_row(&device.input_trays, record);
+  return zel_collect_rows(device, kInputTrayColumns, kInputTrayColumnCount,
+                          &device.input_trays,
+                          [](const ZelDeviceRow& row, ZelInputTrayInfo* record) {
+                            zel_input_tray_record(row, record);
+                            return true;
                           });
 }
 
 int zel_read_input_trays_ex(CZelDevice& device) noexcept {
   KalOwned<IKalGetData> request;
-  int rc = device.prepare_request(&request);
+  int rc = zel_prepare_columns(device, kInputTrayColumns, kInputTrayColumnCount, &request);
   if (rc != kKalOk) return rc;
-  for (const char* column : kInputTrayColumns) {
-    rc = request->add_oid_string(column, false);
-    if (rc != kKalOk) {
-      zel_log(kKalLogError, "%s: %d", "pGetData->add_oid_string()", rc);
-      return rc;
-    }
-  }
-  KalOwned<IKasPduList> rows(kas_create_pdu_list(&rc));
-  if (!rows) return rc;
-  rc = request->get_data(rows.get(), kInputTrayColumns[0]);
-  if (rc != kKalOk) {
-    zel_log(kKalLogError, "%s: %d", "pGetData->get_data()", rc);
-    return rc;
-  }
-  while (KalOwned<IKasPdu> row{rows->take_front()}) {
-    ZelInputTrayInfoEx record;
-    std::memset(&record, 0, sizeof(record));
-    zel_input_tray_record(ZelDeviceRow(row.get()), &record.tray);
-    record.vendorTrayNumber = kUnknownTrayNumber;
-    rc = zel_append_row(&device.input_trays_ex, record);
-    if (rc != kKalOk) return rc;
-  }
+  rc = zel_collect_rows(request.get(), kInputTrayColumns[0], &device.input_trays_ex,
+                        [](const ZelDeviceRow& row, ZelInputTrayInfoEx* record) {
+                          std::memset(record, 0, sizeof(*record));
+                          zel_input_tray_record(row, &record->tray);
+                          record->vendorTrayNumber = kUnknownTrayNumber;
+                          return true;
+                        });
+  if (rc != kKalOk) return rc;
   rc = number_trays(device, request.get(), &device.input_trays_ex);
   if (rc != kKalOk) return rc;
   return device.input_trays_ex.empty() ? kKalErrGeneral : kKalOk;

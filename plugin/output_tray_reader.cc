@@ -22,9 +22,9 @@ void zel_output_tray_record(const ZelDeviceRow& row, ZelOutputTrayInfo* record) 
 }
 
 int zel_read_output_trays(CZelDevice& device) noexcept {
-  return zel_for_each_row(device, kOutputTrayColumns, 4, [&](const ZelDeviceRow& row) {
-    ZelOutputTrayInfo record;
-    zel_output_tray_record(row, &record);
-    return zel_append_row(&device.output_trays, record);
-  });
+  return zel_collect_rows(device, kOutputTrayColumns, 4, &device.output_trays,
+                          [](const ZelDeviceRow& row, ZelOutputTrayInfo* record) {
+                            zel_output_tray_record(row, record);
+                            return true;
+                          });
 }

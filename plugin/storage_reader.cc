@@ -37,9 +37,9 @@ void zel_storage_record(const ZelDeviceRow& row, ZelStorageInfo* record) noexcep
 }
 
 int zel_read_storage(CZelDevice& device) noexcept {
-  return zel_for_each_row(device, kStorageColumns, 4, [&](const ZelDeviceRow& row) {
-    ZelStorageInfo record;
-    zel_storage_record(row, &record);
-    return zel_append_row(&device.storage, record);
-  });
+  return zel_collect_rows(device, kStorageColumns, 4, &device.storage,
+                          [](const ZelDeviceRow& row, ZelStorageInfo* record) {
+                            zel_storage_record(row, record);
+                            return true;
+                          });
 }

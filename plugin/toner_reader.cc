@@ -25,9 +25,8 @@ bool zel_toner_record(const ZelDeviceRow& row, ZelTonerInfo* record) noexcept {
 }
 
 int zel_read_toners(CZelDevice& device) noexcept {
-  return zel_for_each_row(device, kTonerColumns, 5, [&](const ZelDeviceRow& row) {
-    ZelTonerInfo record;
-    if (!zel_toner_record(row, &record)) return static_cast<int>(kKalOk);
-    return zel_append_row(&device.toners, record);
-  });
+  return zel_collect_rows(device, kTonerColumns, 5, &device.toners,
+                          [](const ZelDeviceRow& row, ZelTonerInfo* record) {
+                            return zel_toner_record(row, record);
+                          });
 }

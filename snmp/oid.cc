@@ -43,8 +43,24 @@ class CKasOid final : public CKasValueBase, public IKasOid {
     if (!other || other->tag() != kKasTagOid) return kKalErrInvalidArg;
     const IKasOid* o = other->as_oid();
     if (o == this) return kKalOk;
-    if (int rc = set_text_bytes(o->text(), o->text_length())) return rc;
     const void* p = nullptr;
+    if (other->query(kOidBerQuery, &p) == kKalOk && p) {
+      const CKasOid* same = static_cast<const CKasOid*>(p);
+      if (same->pending_) {
+        // A received identifier whose text was never asked for: its checked
+        // octets are copied, and the text is written here too only when
+        // asked for (a walk asks for the identifiers just received without
+        // reading most of them).
+        if (int rc = buf_.reserve(BerReader::oid_text_bound(same->ber_.length))) return rc;
+        buf_.clear();
+        count_ = same->count_;
+        copy_ber_from(*same);
+        pending_ = true;
+        return kKalOk;
+      }
+    }
+    if (int rc = set_text_bytes(o->text(), o->text_length())) return rc;
+    p = nullptr;
     if (other->query(kOidBerQuery, &p) == kKalOk && p) {
       const CKasOid* same = static_cast<const CKasOid*>(p);
       count_ = same->count_;
@@ -248,7 +264,9 @@ class CKasOid final : public CKasValueBase, public IKasOid {
     return value->set_oid_to_index(this, implied);
   }
   const char* text() const override { return text_buf().c_str(); }
-  size_t text_length() const override { return text_buf().size(); }
+  size_t text_length() const override {
+    return pending_ ? pending_text_length() : text_buf().size();
+  }
   size_t count() const override {
     if (count_ < 0) count_ = static_cast<long>(kas_oid_text_count(text_buf().c_str(), text_buf().size()));
     return static_cast<size_t>(count_);
@@ -359,6 +377,38 @@ class CKasOid final : public CKasValueBase, public IKasOid {
     text_buf().erase(0, length + 1);
     set_count(-1);
     return kKalOk;
+  }
+
+  // The length of the text settle() would write, counted from the kept
+  // octets without writing it (the walk limits count every received name).
+  // The octets were checked when received: minimal, every arc below 2^32.
+  size_t pending_text_length() const {
+    size_t length = 0;
+    uint32_t v = 0;
+    bool first = true;
+    for (size_t i = 0; i < ber_.length; ++i) {
+      const uint8_t octet = ber_.octets[i];
+      v = (v << 7) | (octet & 0x7Fu);
+      if (octet & 0x80u) continue;
+      if (first) {
+        // X.690 8.19.4: x * 40 + y, x at most 2 (one digit).
+        const uint32_t x = v < 80 ? v / 40 : 2;
+        length += 2 + decimal_digits(v - 40 * x);
+        first = false;
+      } else {
+        length += 1 + decimal_digits(v);
+      }
+      v = 0;
+    }
+    return length;
+  }
+  static size_t decimal_digits(uint32_t v) {
+    size_t n = 1;
+    while (v >= 10) {
+      v /= 10;
+      ++n;
+    }
+    return n;
   }
 
   KalBuffer& text_buf() const {

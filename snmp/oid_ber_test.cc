@@ -164,6 +164,25 @@ TEST(OidBerTest, AReceivedIdentifierReadsAsItsText) {
     ASSERT_EQ(codectest::decode(msg, pdu.get(), target.get()), kKalOk);
     read(first_value(pdu.get()));
   }
+  // The text length and a copy of identifiers never read, for arcs of one
+  // to five octets and first octets of each kind.
+  for (const char* text : {"0.39", "1.0.127.128", "2.40.16383.16384",
+                           "2.999.4294967295.2097151.2097152.268435456"}) {
+    SCOPED_TRACE(text);
+    const Bytes m = fresh_message(text, &rc);
+    ASSERT_EQ(rc, kKalOk);
+    KalOwned<IKasPdu> pdu(kas_create_pdu());
+    KalOwned<IKasSnmpTarget> target(kas_create_target(kKasTargetCommunity));
+    ASSERT_EQ(codectest::decode(m, pdu.get(), target.get()), kKalOk);
+    KalOwned<IKasSnmpValue> copy(kas_create_oid());
+    ASSERT_EQ(copy->assign(first_value(pdu.get())), kKalOk);
+    EXPECT_EQ(copy->as_oid()->text_length(), std::strlen(text));
+    EXPECT_EQ(first_value(pdu.get())->as_oid()->text_length(), std::strlen(text));
+    EXPECT_STREQ(copy->as_oid()->text(), text);
+    KalOwned<IKasSnmpTarget> sender(codectest::make_target(1, "public"));
+    KalOwned<IKasPdu> again(codectest::make_pdu(kKasPduResponse, 7, {{kName, copy.detach()}}));
+    EXPECT_EQ(codectest::encode(again.get(), sender.get(), &rc), m);
+  }
 }
 
 // Copies of a decoded identifier carry text, count and octets.

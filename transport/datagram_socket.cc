@@ -180,11 +180,8 @@ int DataGramSocket::send(const void* buffer, size_t length,
   return kKalOk;
 }
 
-int DataGramSocket::receive(void* buffer, size_t capacity, int timeout_ms, size_t* pReceived,
-                            IKalNetworkAddress** ppFrom) {
-  if (!buffer || !pReceived || !ppFrom) return kKalErrInvalidArg;
-  *ppFrom = nullptr;
-  if (timeout_ms < -1) return kKalErrInvalidArg;
+int DataGramSocket::wait_and_read(void* buffer, size_t capacity, int timeout_ms,
+                                  size_t* pReceived, KalSockAddr* from) {
   const NKalSocketAPI::FunctionTable& t = NKalSocketAPI::table();
   const int ready = t.select(socket_, timeout_ms);
   if (ready < 0) {
@@ -195,10 +192,9 @@ int DataGramSocket::receive(void* buffer, size_t capacity, int timeout_ms, size_
     kal_log(kKalModuleSocket, kKalLogTrace, "select API timeout.");
     return kKasErrTimeout;
   }
-  KalSockAddr from{};
-  from.length = sizeof from.bytes;
-  const long got =
-      t.recvfrom(socket_, buffer, capacity, 0, reinterpret_cast<sockaddr*>(from.bytes), &from.length);
+  from->length = sizeof from->bytes;
+  const long got = t.recvfrom(socket_, buffer, capacity, 0,
+                              reinterpret_cast<sockaddr*>(from->bytes), &from->length);
   if (got < 0) {
     kal_log(kKalModuleSocket, kKalLogError, "fail recvfrom(). WSAGetLastError()=%d",
             last_error());
@@ -206,6 +202,24 @@ int DataGramSocket::receive(void* buffer, size_t capacity, int timeout_ms, size_
   }
   // A replaced recvfrom must not make us claim more than the buffer holds.
   *pReceived = static_cast<size_t>(got) < capacity ? static_cast<size_t>(got) : capacity;
+  return kKalOk;
+}
+
+void DataGramSocket::log_received(const IKalNetworkAddress* source) const {
+  const uint16_t local_port = local_->get_port();
+  kal_log(kKalModuleSocket, kKalLogDebug,
+          "[DataGramSocket::receive] receive packet port:%d(0x%x) <- %s:%d(0x%x).", local_port,
+          local_port, printable(source->text()), source->get_port(), source->get_port());
+}
+
+int DataGramSocket::receive(void* buffer, size_t capacity, int timeout_ms, size_t* pReceived,
+                            IKalNetworkAddress** ppFrom) {
+  if (!buffer || !pReceived || !ppFrom) return kKalErrInvalidArg;
+  *ppFrom = nullptr;
+  if (timeout_ms < -1) return kKalErrInvalidArg;
+  KalSockAddr from{};
+  const int rc = wait_and_read(buffer, capacity, timeout_ms, pReceived, &from);
+  if (rc != kKalOk) return rc;
   KalOwned<IKalNetworkAddress> source(kal_create_network_address());
   if (!source) return kKalErrNoMemory;
   if (from_platform(from, source.get()) != kKalOk) {
@@ -213,11 +227,26 @@ int DataGramSocket::receive(void* buffer, size_t capacity, int timeout_ms, size_
             "[DataGramSocket::receive] fail create CKalNetworkAddress ( success recvfrom() ).");
     return kKalErrGeneral;
   }
-  const uint16_t local_port = local_->get_port();
-  kal_log(kKalModuleSocket, kKalLogDebug,
-          "[DataGramSocket::receive] receive packet port:%d(0x%x) <- %s:%d(0x%x).", local_port,
-          local_port, printable(source->text()), source->get_port(), source->get_port());
+  log_received(source.get());
   *ppFrom = source.detach();
+  return kKalOk;
+}
+
+int DataGramSocket::receive_into(void* buffer, size_t capacity, int timeout_ms,
+                                 size_t* pReceived, IKalNetworkAddress* source) {
+  if (!buffer || !pReceived || !source) return kKalErrInvalidArg;
+  if (timeout_ms < -1) return kKalErrInvalidArg;
+  KalSockAddr from{};
+  const int rc = wait_and_read(buffer, capacity, timeout_ms, pReceived, &from);
+  if (rc != kKalOk) return rc;
+  // As a new address would be: a source port 0 must not keep the last one.
+  source->set_port(0);
+  if (from_platform(from, source) != kKalOk) {
+    kal_log(kKalModuleSocket, kKalLogError,
+            "[DataGramSocket::receive] fail create CKalNetworkAddress ( success recvfrom() ).");
+    return kKalErrGeneral;
+  }
+  log_received(source);
   return kKalOk;
 }
 

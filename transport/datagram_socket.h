@@ -41,6 +41,12 @@ class DataGramSocket {
   // converted).
   virtual int receive(void* buffer, size_t capacity, int timeout_ms, size_t* pReceived,
                       IKalNetworkAddress** ppFrom);
+  // receive with the source written into `source` (lent, kept by the caller
+  // from one datagram to the next, so that receiving makes no object).
+  // The same statuses, without kKalErrNoMemory for the source; `source` may
+  // hold anything after a failure.
+  int receive_into(void* buffer, size_t capacity, int timeout_ms, size_t* pReceived,
+                   IKalNetworkAddress* source);
   // The bound local address (protocol, address text, the actual port). Lent:
   // good while the socket lives.
   virtual const IKalNetworkAddress* local_address() const;
@@ -79,6 +85,12 @@ class DataGramSocket {
   bool started_ = false;
 
  private:
+  // The wait and recvfrom of receive: 0 with *pReceived and the platform's
+  // source address, or the failure (logged).
+  int wait_and_read(void* buffer, size_t capacity, int timeout_ms, size_t* pReceived,
+                    KalSockAddr* from);
+  // The log line of a received datagram.
+  void log_received(const IKalNetworkAddress* source) const;
   int open(uint16_t port);
 };
 

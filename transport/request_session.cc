@@ -77,6 +77,8 @@ RequestSession::~RequestSession() {
   if (socket_) socket_->release();
   if (request_buffer_) request_buffer_->release();
   if (answer_target_) answer_target_->release();
+  if (answer_scratch_) answer_scratch_->release();
+  if (source_) source_->release();
   // Answers echo the community: none may outlive the session in freed memory.
   kal_wipe(receive_buffer_, sizeof receive_buffer_);
 }
@@ -99,6 +101,28 @@ int RequestSession::send_sync(IKasPdu* pdu, IKasSnmpTarget* target) {
   if (fragments != 0) rc = fragment_process(pdu, target, fragments);
   // After a failure the next request starts on a fresh socket: nothing a
   // silent or broken exchange left behind can reach it.
+  if (rc != kKalOk) reusable_ = false;
+  return rc;
+}
+
+int RequestSession::send_sync_into(IKasPdu* request, IKasSnmpTarget* target,
+                                   IKasPdu* answer) {
+  if (!request || !answer || request == answer || !target ||
+      !target->get_address()) {
+    return kKalErrInvalidArg;
+  }
+  int rc = reuse_or_open_socket(target);
+  if (rc != kKalOk) return rc;
+  int fragments = 0;
+  answer_into_ = answer;
+  rc = _send_and_receive(request, target, &fragments);
+  answer_into_ = nullptr;
+  if (fragments != 0) {
+    // The split and merge work on one PDU, as send_sync's do: the request
+    // as it was sent, copied into `answer`.
+    rc = answer->assign(request);
+    if (rc == kKalOk) rc = fragment_process(answer, target, fragments);
+  }
   if (rc != kKalOk) reusable_ = false;
   return rc;
 }
@@ -188,6 +212,14 @@ int RequestSession::_send_and_receive(IKasPdu* pdu, IKasSnmpTarget* target,
     answer_target_ = kas_create_target(kKasTargetCommunity, &rc);
     if (!answer_target_) return rc;
   }
+  if (!answer_scratch_) {
+    answer_scratch_ = kas_create_pdu(&rc);
+    if (!answer_scratch_) return rc;
+  }
+  if (!source_) {
+    source_ = kal_create_network_address(&rc);
+    if (!source_) return rc;
+  }
   IKasMessageBuffer* request = request_buffer_;
   rc = encode_request(pdu, target, request, pFragments);
   if (rc != kKalOk) return rc;
@@ -198,7 +230,7 @@ int RequestSession::_send_and_receive(IKasPdu* pdu, IKasSnmpTarget* target,
           "_send_and_receive(): timeout= %d, retries=%d", timeout, retries);
   // A negative retry count allows no try at all: nothing answers.
   int status = kKasErrTimeout;
-  IKalNetworkAddress* from = nullptr;
+  const IKalNetworkAddress* from = nullptr;
   for (int64_t attempt = 0; attempt < int64_t{retries} + 1; ++attempt) {
     status = try_once(static_cast<int>(attempt), request, target, pdu, &from);
     if (status != kKasErrTimeout && status != kKasErrOtherRequest &&
@@ -212,10 +244,9 @@ int RequestSession::_send_and_receive(IKasPdu* pdu, IKasSnmpTarget* target,
 }
 
 void RequestSession::settle_destination(IKasSnmpTarget* target,
-                                        IKalNetworkAddress* from) {
-  KalOwned<IKalNetworkAddress> source(from);
+                                        const IKalNetworkAddress* source) {
   const IKalNetworkAddress* destination = target->get_address();
-  if (!source || same_address(source.get(), destination)) return;
+  if (!source || same_address(source, destination)) return;
   // A multi-homed agent may answer from another interface: the answer is
   // taken, but it must not steer later requests (and their community) to
   // whoever answered. Only a request to a group address learns its agent
@@ -225,12 +256,14 @@ void RequestSession::settle_destination(IKasSnmpTarget* target,
           "_send_and_receive(): answer from %s, request sent to %s%s.",
           printable(source->text()), printable(destination->text()),
           group ? "" : " (destination kept)");
-  if (group) target->adopt_address(source.detach());
+  if (!group) return;
+  IKalNetworkAddress* copy = nullptr;
+  if (source->clone(&copy) == kKalOk && copy) target->adopt_address(copy);
 }
 
 int RequestSession::try_once(int attempt, IKasMessageBuffer* request,
                              const IKasSnmpTarget* target, IKasPdu* pdu,
-                             IKalNetworkAddress** ppFrom) {
+                             const IKalNetworkAddress** ppFrom) {
   const IKalNetworkAddress* destination = target->get_address();
   kal_log(kKalModuleSnmp, kKalLogDebug,
           "_send_and_receive(): try %d, destination=%s", attempt,
@@ -245,7 +278,7 @@ int RequestSession::try_once(int attempt, IKasMessageBuffer* request,
 
 int RequestSession::wait_for_response(IKasPdu* pdu, int32_t version,
                                       int32_t timeout_ms,
-                                      IKalNetworkAddress** ppFrom) {
+                                      const IKalNetworkAddress** ppFrom) {
   *ppFrom = nullptr;
   // A time-out of 0 or less leaves no time to wait: the window is a single
   // poll of what has already arrived.
@@ -253,10 +286,8 @@ int RequestSession::wait_for_response(IKasPdu* pdu, int32_t version,
   uint32_t noted = NKalSocketAPI::tick_count();
   for (;;) {
     size_t got = 0;
-    IKalNetworkAddress* raw_from = nullptr;
-    int rc = socket_->receive(receive_buffer_, sizeof receive_buffer_,
-                              remaining, &got, &raw_from);
-    KalOwned<IKalNetworkAddress> source(raw_from);
+    int rc = socket_->receive_into(receive_buffer_, sizeof receive_buffer_,
+                                   remaining, &got, source_);
     if (rc == kKasErrTimeout) {
       kal_log(kKalModuleSnmp, kKalLogError,
               "_send_and_receive(): receive timeout.");
@@ -268,16 +299,17 @@ int RequestSession::wait_for_response(IKasPdu* pdu, int32_t version,
       return rc;
     }
     kal_log(kKalModuleSnmp, kKalLogDebug,
-            "_send_and_receive(): receive from %s", printable(source->text()));
+            "_send_and_receive(): receive from %s", printable(source_->text()));
     CKasMessageView raw(receive_buffer_, got);
-    rc = check_and_decode(&raw, pdu, version, answer_target_);
+    rc = check_and_decode(&raw, pdu, version, answer_target_, answer_scratch_,
+                          answer_into_ ? answer_into_ : pdu);
     if (rc == kKasErrTooBig) {
       kal_log(kKalModuleSnmp, kKalLogDebug,
               "_send_and_receive(): receive packet is too big.");
       return rc;
     }
     if (rc != kKasErrOtherRequest && rc != kKasErrUndecodable) {
-      if (rc == kKalOk) *ppFrom = source.detach();
+      if (rc == kKalOk) *ppFrom = source_;
       return rc;
     }
     // Dropped: wait for what is left of the window. Unsigned tick
@@ -326,6 +358,18 @@ int decode_alone(IKasMessageBuffer* raw, IKasSnmpTarget* target,
                                      kKasTargetCommunity);
 }
 
+// decode_alone into a PDU kept for it: its header is set as a new PDU's
+// (so that a decode that fails early leaves no earlier answer's type or
+// request ID behind); its bindings are decoded into again.
+int decode_into_scratch(IKasMessageBuffer* raw, IKasSnmpTarget* target,
+                        IKasPdu* scratch) {
+  scratch->set_type(kKasPduNone);
+  scratch->set_request_id(0);
+  scratch->set_error_status(0);
+  scratch->set_error_index(0);
+  return kas_codec_service()->decode(raw, scratch, target, kKasTargetCommunity);
+}
+
 // True when the decoder got as far as the PDU type (the version is read
 // before it) and the datagram is no Response in a message of `version`:
 // whatever its request ID, it answers nothing we sent (a request echoed
@@ -361,6 +405,17 @@ int RequestSession::check_and_decode(IKasMessageBuffer* raw, IKasPdu* pdu,
                                      IKasSnmpTarget* answer_target) {
   if (!raw || !pdu) return kKalErrInvalidArg;
   int rc = kKalOk;
+  KalOwned<IKasPdu> scratch(kas_create_pdu(&rc));
+  if (!scratch) return rc;
+  return check_and_decode(raw, pdu, version, answer_target, scratch.get(), pdu);
+}
+
+int RequestSession::check_and_decode(IKasMessageBuffer* raw, IKasPdu* pdu,
+                                     int32_t version,
+                                     IKasSnmpTarget* answer_target,
+                                     IKasPdu* scratch, IKasPdu* into) {
+  if (!raw || !pdu || !scratch || !into) return kKalErrInvalidArg;
+  int rc = kKalOk;
   KalOwned<IKasSnmpTarget> temporary;
   if (!answer_target) {
     temporary.reset(kas_create_target(kKasTargetCommunity, &rc));
@@ -373,19 +428,21 @@ int RequestSession::check_and_decode(IKasMessageBuffer* raw, IKasPdu* pdu,
   // is judged as check_received_raw_packet judges it (another request, a
   // tooBig answer, or no SNMP message at all). The PDU type and the version
   // are judged first, from what the decoder read, also when it failed later.
-  KalOwned<IKasPdu> answer;
-  rc = decode_alone(raw, answer_target, &answer);
-  if (answer && other_kind_of_message(answer.get(), answer_target, version))
+  rc = decode_into_scratch(raw, answer_target, scratch);
+  if (other_kind_of_message(scratch, answer_target, version))
     return kKasErrOtherRequest;
   if (rc != kKalOk) {
-    if (!answer) return rc;
     raw->set_data(raw->base());
     const int header = check_received_raw_packet(pdu, raw);
     return header != kKalOk ? header : rc;
   }
-  rc = match_answer(pdu, answer->get_request_id(), answer->get_error_status());
+  rc = match_answer(pdu, scratch->get_request_id(), scratch->get_error_status());
   if (rc != kKalOk) return rc;
-  take_answer(answer.get(), pdu);
+  // The bindings `into` held go to the scratch PDU: the next datagram is
+  // decoded into them.
+  IKasVarBindList* previous = into->detach_bindings();
+  take_answer(scratch, into);
+  scratch->set_bindings(previous);
   return kKalOk;
 }
 

@@ -69,6 +69,13 @@ class RequestSession final : public IKasRequestSession {
   // bindings.
   int send_sync(IKasPdu* pdu, IKasSnmpTarget* target) override;
   int send_sync(IKasSnmpPacket* packet) override;
+  // send_sync with the answer decoded into `answer`, whose bindings, names
+  // and values are reused when the agent's kinds match (a walk's answers
+  // then take no heap memory); `request` keeps its bindings. A request
+  // that must be split goes the way of send_sync, from a copy made in
+  // `answer`. Statuses as send_sync's.
+  int send_sync_into(IKasPdu* request, IKasSnmpTarget* target,
+                     IKasPdu* answer) override;
   // See transport/broadcast_request.h. Answers 0 with a new list in *ppList
   // (the caller owns it); kKalErrInvalidArg for a null argument, a target
   // without destination or a target that is not a community target; the
@@ -121,16 +128,17 @@ class RequestSession final : public IKasRequestSession {
   // the wait's result.
   int try_once(int attempt, IKasMessageBuffer* request,
                const IKasSnmpTarget* target, IKasPdu* pdu,
-               IKalNetworkAddress** ppFrom);
+               const IKalNetworkAddress** ppFrom);
   // One window of `timeout_ms`: receives datagrams until one answers `pdu`
   // in a message of `version` (check_and_decode) or the window closes. A time-out of 0 or less still polls once, with no
   // wait. Answers 0 with the response decoded into `pdu` and *ppFrom the
-  // answering address (the caller owns it); kKasErrTimeout when the window
+  // answering address (lent: the session's, good until the next receive);
+  // kKasErrTimeout when the window
   // closed while waiting; kKasErrOtherRequest / kKasErrUndecodable when it
   // closed right after dropping such a datagram; kKasErrTooBig; a receive
   // failure; a decode failure other than kKasErrUndecodable.
   int wait_for_response(IKasPdu* pdu, int32_t version, int32_t timeout_ms,
-                        IKalNetworkAddress** ppFrom);
+                        const IKalNetworkAddress** ppFrom);
 
   // Reads the request ID and error-status of the datagram `raw`. Answers 0
   // when the ID is the PDU's, kKasErrTooBig when it is and the error-status
@@ -154,6 +162,14 @@ class RequestSession final : public IKasRequestSession {
   // `pdu` is left as it was on every failure.
   static int check_and_decode(IKasMessageBuffer* raw, IKasPdu* pdu,
                               int32_t version, IKasSnmpTarget* answer_target);
+  // check_and_decode with the datagram decoded into `scratch` (its header
+  // is reset first; its bindings are reused) and the answer moved into
+  // `into` (`pdu` or another PDU of the caller): `into`'s old bindings go
+  // to `scratch`, to be reused by the next decode. `into` is left as it was
+  // on every failure.
+  static int check_and_decode(IKasMessageBuffer* raw, IKasPdu* pdu,
+                              int32_t version, IKasSnmpTarget* answer_target,
+                              IKasPdu* scratch, IKasPdu* into);
 
   // Moves the bindings of `pdu` into `count` new PDUs with its header: the
   // first n mod count pieces get one binding more than the others. On 0
@@ -179,9 +195,9 @@ class RequestSession final : public IKasRequestSession {
   static void take_answer(IKasPdu* answer, IKasPdu* pdu);
   // After an answered exchange: logs an answer from another address than the
   // destination, and makes it the destination when the request went to a
-  // group address. Takes over `from`.
+  // group address (a copy of `from`, which is lent).
   static void settle_destination(IKasSnmpTarget* target,
-                                 IKalNetworkAddress* from);
+                                 const IKalNetworkAddress* from);
 
   DataGramSocket* socket_ = nullptr;
   // The encoded request, kept for every exchange of the session (made on
@@ -190,6 +206,15 @@ class RequestSession final : public IKasRequestSession {
   // Receives the version and community of each decoded datagram (made on
   // first need, like request_buffer_).
   IKasSnmpTarget* answer_target_ = nullptr;
+  // Each datagram is decoded here (made on first need); it keeps the
+  // bindings of the last request or answer for the next decode to reuse.
+  IKasPdu* answer_scratch_ = nullptr;
+  // Lent by send_sync_into for one exchange: where the answer goes instead
+  // of the request's PDU.
+  IKasPdu* answer_into_ = nullptr;
+  // The source of the last datagram received (made on first need, written
+  // again by every receive).
+  IKalNetworkAddress* source_ = nullptr;
   // What send_sync opened socket_ for; reusable_ is false for a socket of
   // open_socket's other callers (broadcasts) and after a failed exchange.
   bool reusable_ = false;

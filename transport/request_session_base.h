@@ -32,6 +32,16 @@ class IKasRequestSession {
   virtual int send_broad_cast_sync(IKasPdu* pdu, IKasSnmpTarget* target,
                                    IKasSnmpPacketList** ppList) = 0;
   virtual ~IKasRequestSession() = default;
+  // As send_sync, but the response goes into `answer` (type, error fields
+  // and bindings are the agent's; what it held before may be reused) and
+  // `request` keeps its bindings: a walk sends the next request from the
+  // same objects without copying them. Only the request ID drawn for the
+  // exchange is written into `request`. On failure `answer` holds no answer
+  // the caller may read. All lent; `answer` must not be `request`. This
+  // form makes a copy of the request into `answer` and sends that (so the
+  // request ID goes there instead); sessions may do better.
+  virtual int send_sync_into(IKasPdu* request, IKasSnmpTarget* target,
+                             IKasPdu* answer);
 };
 
 // The SNMPv3 session's creation function: the seam where the SNMPv3 session

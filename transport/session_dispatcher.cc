@@ -82,6 +82,17 @@ int SessionDispatcher::send_sync(IKasPdu* pdu, IKasSnmpTarget* target) {
   return session->send_sync(pdu, target);
 }
 
+int SessionDispatcher::send_sync_into(IKasPdu* request,
+                                      IKasSnmpTarget* target,
+                                      IKasPdu* answer) {
+  if (!request || !target || !answer || request == answer)
+    return kKalErrInvalidArg;
+  IKasRequestSession* session = nullptr;
+  const int rc = choose_session(target, &session);
+  if (rc != kKalOk) return rc;
+  return session->send_sync_into(request, target, answer);
+}
+
 int SessionDispatcher::send_sync(IKasSnmpPacket* packet) {
   if (!packet || !packet->get_pdu() || !packet->get_target())
     return kKalErrInvalidArg;

@@ -47,6 +47,9 @@ class SessionDispatcher {
   // transport/request_session.h). Arguments are lent.
   virtual int send_sync(IKasPdu* pdu, IKasSnmpTarget* target);
   virtual int send_sync(IKasSnmpPacket* packet);
+  // The chosen session's send_sync_into (transport/request_session_base.h).
+  int send_sync_into(IKasPdu* request, IKasSnmpTarget* target,
+                     IKasPdu* answer);
   virtual int send_broad_cast_sync(IKasSnmpPacket* packet,
                                    IKasSnmpPacketList** ppList);
   virtual int send_broad_cast_sync(IKasPdu* pdu, IKasSnmpTarget* target,
