@@ -4,6 +4,7 @@
 #include "common/status.h"
 #include "tools/zelctl/commands.h"
 #include "tools/zelctl/outcome.h"
+#include "tools/zelctl/progress.h"
 #include "tools/zelctl/report_json.h"
 #include "tools/zelctl/session.h"
 #include "tools/zelctl/status_text.h"
@@ -40,19 +41,26 @@ std::string cancel_failure(const Options& o, int32_t status) {
 int run_cancel_job(const Options& o) {
   Session session;
   if (const int rc = session.start(o); rc != kExitOk) return rc;
-  int32_t open_status = session.api().ZelInitDeviceEx(
-      session.context(), o.address.c_str(), o.protocol, snmp_mode(o), &o.v3_settings,
-      o.timeout_ms, o.retries);
+  int32_t open_status = 0;
   int32_t cancel_status = 0;
   int rc = kExitOk;
   std::string message = "ok";
-  if (open_status != kKalOk) {
-    rc = open_failure(o, open_status, &message);
-  } else {
-    cancel_status = session.api().ZelCancelJob(session.context(), o.job_id.c_str());
-    if (cancel_status != kKalOk) {
-      message = cancel_failure(o, cancel_status);
-      rc = exit_code_for(cancel_status);
+  {
+    // Erased before anything else is printed.
+    ReadingProgress progress(o.progress);
+    progress.update("the device's model", 0, 0);
+    open_status = session.api().ZelInitDeviceEx(session.context(), o.address.c_str(), o.protocol,
+                                                snmp_mode(o), &o.v3_settings, o.timeout_ms,
+                                                o.retries);
+    if (open_status != kKalOk) {
+      rc = open_failure(o, open_status, &message);
+    } else {
+      progress.show("cancelling job " + o.job_id + "...");
+      cancel_status = session.api().ZelCancelJob(session.context(), o.job_id.c_str());
+      if (cancel_status != kKalOk) {
+        message = cancel_failure(o, cancel_status);
+        rc = exit_code_for(cancel_status);
+      }
     }
   }
   if (rc != kExitOk) std::fprintf(stderr, "zelctl: %s\n", message.c_str());

@@ -24,7 +24,7 @@ void add_global_options(CLI::App& app, Options* o) {
   app.add_option("--log-level", o->log_level,
                  "with --log: error, warn, info, debug or trace (default debug)");
   app.add_flag_callback("--no-progress", [o] { o->progress = false; },
-                        "no countdown on standard error");
+                        "no progress line on standard error (it shows only on a terminal)");
   app.add_option("-t,--timeout", o->timeout_ms, "time-out per try in milliseconds")
       ->check(CLI::Range(1, 600000))
       ->capture_default_str();

@@ -119,6 +119,12 @@ void ReadingProgress::update(const char* what, int done, int total) {
   text_ = reading_frame(what, done, total);
 }
 
+void ReadingProgress::show(std::string frame) {
+  if (!thread_.joinable()) return;
+  std::lock_guard<std::mutex> lock(mutex_);
+  text_ = std::move(frame);
+}
+
 void ReadingProgress::stop() {
   {
     std::lock_guard<std::mutex> lock(mutex_);

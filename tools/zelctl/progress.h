@@ -1,10 +1,10 @@
 // Progress lines on standard error while zelctl waits on the plug-in: a
 // countdown for a call that waits out its whole budget (discovery), and a
-// "reading input trays... 3/9" line for a status read that takes longer than
-// half a second. Each draws from a thread of its own about ten times a second
-// and erases its line when done; both are silent when standard error is not a
-// terminal. While a line may be on screen, Ctrl-C (SIGINT) erases it and
-// ends the program with exit code 130, as a shell expects.
+// "reading input trays... 3/9" line for a status read or a cancel that takes
+// longer than half a second. Each draws from a thread of its own about ten
+// times a second and erases its line when done; both are silent when standard
+// error is not a terminal. While a line may be on screen, Ctrl-C (SIGINT)
+// erases it and ends the program with exit code 130, as a shell expects.
 #ifndef TOOLS_ZELCTL_PROGRESS_H_
 #define TOOLS_ZELCTL_PROGRESS_H_
 
@@ -46,6 +46,8 @@ class ReadingProgress {
   ReadingProgress& operator=(const ReadingProgress&) = delete;
   // May be called from any thread; cheap when the progress is silent.
   void update(const char* what, int done, int total);
+  // Shows `frame` as it is ("cancelling job 12...").
+  void show(std::string frame);
   void stop();
 
  private:
