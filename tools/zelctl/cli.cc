@@ -18,7 +18,8 @@ namespace {
 
 void add_global_options(CLI::App& app, Options* o) {
   app.add_option("--library", o->library,
-                 "the plug-in .so to load (default: the one built beside zelctl)");
+                 "the plug-in .so to load (default: the one built beside zelctl, "
+                 "else the installed one)");
   app.add_flag("--json", o->json, "write one JSON document to standard output");
   app.add_flag("--log", o->log, "send the plug-in's own log lines to standard error");
   app.add_option("--log-level", o->log_level,

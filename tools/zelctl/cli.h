@@ -42,7 +42,7 @@ struct V3Options {
 };
 
 struct Options {
-  std::string command;      // "discover", "status" or "cancel-job"
+  std::string command;      // "discover", "status", "cancel-job", "capture", "traps", "poll"
   std::string library;      // --library; empty: next to the program
   bool json = false;
   bool log = false;

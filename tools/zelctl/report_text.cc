@@ -186,8 +186,9 @@ std::string options_text(const DeviceReport& r) {
 
 std::string discovery_text(const Options& o, const DiscoveryResult& r) {
   const std::string target = o.address.empty() ? default_destination(o.protocol) : o.address;
+  const char* tries = o.retries == 0 ? " try of " : " tries of ";
   std::string out = "Discovery at " + target + " (" + protocol_name(o.protocol) + ", " +
-                    num(o.retries + 1) + " tries of " + num(o.timeout_ms) + " ms): " +
+                    num(o.retries + 1) + tries + num(o.timeout_ms) + " ms): " +
                     num(static_cast<int64_t>(r.devices.size())) + " supported device(s)\n";
   if (r.devices.empty()) return out;
   Table table({{"address"}, {"model"}, {"sysObjectID", false, 64}});
