@@ -4,6 +4,7 @@
 // which ask the device table whether their unit is installed.
 #include <cstring>
 #include <iterator>
+#include <vector>
 
 #include "common/owned.h"
 #include "common/status.h"
@@ -23,7 +24,6 @@ namespace {
 void log_step(const char* step, int status) { zel_log(kKalLogError, "%s: %d", step, status); }
 
 using OwnedRequest = KalOwned<IKalGetData>;
-using OwnedRows = KalOwned<IKasPduList>;
 
 // hrDeviceIndex of the controller, whose description carries the ROM version,
 // and of the units that gate the vendor reads.
@@ -172,22 +172,48 @@ int CZelDevCommOption::run_get_ints(const char* const* oids, int count, int32_t*
 }
 
 int CZelDevCommOption::run_walk(const char* const* columns, size_t count,
-                                IKasPduList** rows) const {
+                                IKalWalkRowSink* sink) const {
   OwnedRequest request;
-  int rc = prepare(*this, &CZelDevCommOption::create_request, &CZelDevCommOption::init_request,
-                   columns, count, false, &request);
+  const int rc = prepare(*this, &CZelDevCommOption::create_request,
+                         &CZelDevCommOption::init_request, columns, count, false, &request);
   if (rc != kKalOk) return rc;
-  OwnedRows list(kas_create_pdu_list(&rc));
-  if (!list) {
-    if (rc == kKalOk) rc = kKalErrNoMemory;
-    log_step("kas_create_pdu_list() Fail", rc);
-    return rc;
-  }
-  rc = exchanged(request->get_data(list.get(), columns[0]));
-  if (rc != kKalOk) return rc;
-  *rows = list.detach();
-  return kKalOk;
+  return exchanged(request->walk_rows(columns[0], sink));
 }
+
+namespace {
+
+// Turns each row of a walk into an entry as it arrives: convert(const
+// ZelWalkRow&, Entry*). The entries are only staged: a procedure applies
+// them once the walk has succeeded, so a failed walk changes no member, as
+// when the rows were kept until the table ended.
+template <class Entry, class Convert>
+class StagingSink final : public IKalWalkRowSink {
+ public:
+  StagingSink(std::vector<Entry>* staged, Convert convert)
+      : staged_(staged), convert_(convert) {}
+  int row(const IKasPdu* answer) override {
+    Entry entry{};
+    convert_(ZelWalkRow(answer), &entry);
+    staged_->push_back(entry);
+    return kKalOk;
+  }
+
+ private:
+  std::vector<Entry>* staged_;
+  Convert convert_;
+};
+
+// Walks `columns` into `staged` (see StagingSink); room for `expected` rows
+// is made first.
+template <class Entry, class Walk, class Convert>
+int walk_staged(Walk walk, const char* const* columns, size_t count, size_t expected,
+                std::vector<Entry>* staged, Convert convert) {
+  staged->reserve(expected);
+  StagingSink<Entry, Convert> sink(staged, convert);
+  return walk(columns, count, &sink);
+}
+
+}  // namespace
 
 int CZelDevCommOption::refresh_options() {
   initialize_data();
@@ -220,17 +246,20 @@ int CZelDevCommOption::refresh_system_attributes() {
 }
 
 int CZelDevCommOption::refresh_hrdevice_table() {
-  IKasPduList* list = nullptr;
-  const int rc = run_walk(kHrDeviceColumns, std::size(kHrDeviceColumns), &list);
+  const auto walk = [this](const char* const* c, size_t n, IKalWalkRowSink* sink) {
+    return run_walk(c, n, sink);
+  };
+  std::vector<DeviceEntry> staged;
+  const int rc = walk_staged(walk, kHrDeviceColumns, std::size(kHrDeviceColumns),
+                             static_cast<size_t>(kMaxDevices), &staged,
+                             [](const ZelWalkRow& row, DeviceEntry* entry) {
+                               entry->index = row.get_int(0);
+                               row.get_text(1, entry->descr, sizeof(entry->descr));
+                               entry->status = row.get_int(2);
+                             });
   if (rc != kKalOk) return rc;
-  OwnedRows owned(list);
   int result = kKalOk;
-  ZelWalkRows rows(list);
-  while (rows.next()) {
-    DeviceEntry entry{};
-    entry.index = rows.get_int(0);
-    rows.get_text(1, entry.descr, sizeof(entry.descr));
-    entry.status = rows.get_int(2);
+  for (const DeviceEntry& entry : staged) {
     if (entry.index == kRowController) {
       kal_copy_text(m_szRomVersion, entry.descr);
       result = parse_version_value();
@@ -241,35 +270,53 @@ int CZelDevCommOption::refresh_hrdevice_table() {
   return result;
 }
 
+namespace {
+
+// One prtInputTable row as walked: the entry's own columns, and those it is
+// converted from once the walk has succeeded.
+struct InputRow {
+  CZelDevCommOption::InputTrayEntry entry;
+  int32_t dim_unit;
+  int32_t capacity_unit;
+  int32_t maximum;
+  int32_t current;
+};
+
+}  // namespace
+
 int CZelDevCommOption::refresh_input_tray_table() {
-  IKasPduList* list = nullptr;
-  const int rc = run_walk(kInputColumns, std::size(kInputColumns), &list);
+  const auto walk = [this](const char* const* c, size_t n, IKalWalkRowSink* sink) {
+    return run_walk(c, n, sink);
+  };
+  std::vector<InputRow> staged;
+  const int rc = walk_staged(walk, kInputColumns, std::size(kInputColumns),
+                             static_cast<size_t>(kMaxTrays), &staged,
+                             [](const ZelWalkRow& row, InputRow* r) {
+                               InputTrayEntry& entry = r->entry;
+                               entry.type = row.get_int(0);
+                               r->dim_unit = row.get_int(1);
+                               entry.feed_dim_chosen = row.get_int(2);
+                               entry.cross_feed_dim_chosen = row.get_int(3);
+                               r->capacity_unit = row.get_int(4);
+                               r->maximum = row.get_int(5);
+                               r->current = row.get_int(6);
+                               row.get_text(7, entry.name, sizeof(entry.name));
+                               row.get_text(8, entry.description, sizeof(entry.description));
+                               row.get_text(9, entry.media_type, sizeof(entry.media_type));
+                             });
   if (rc != kKalOk) return rc;
-  OwnedRows owned(list);
-  ZelWalkRows rows(list);
   int32_t ordinal = 0;
-  while (rows.next()) {
-    InputTrayEntry entry{};
+  for (InputRow& r : staged) {
+    InputTrayEntry& entry = r.entry;
     // The ordinal counts every row walked, kept or not.
     entry.ordinal = ++ordinal;
-    entry.type = rows.get_int(0);
-    const int32_t dim_unit = rows.get_int(1);
-    entry.feed_dim_chosen = rows.get_int(2);
-    entry.cross_feed_dim_chosen = rows.get_int(3);
-    const int32_t capacity_unit = rows.get_int(4);
-    const int32_t maximum = rows.get_int(5);
-    const int32_t current = rows.get_int(6);
-    rows.get_text(7, entry.name, sizeof(entry.name));
-    rows.get_text(8, entry.description, sizeof(entry.description));
-    rows.get_text(9, entry.media_type, sizeof(entry.media_type));
-
     entry.medium_size = kZelMediumSizeUnknown;
     entry.medium_direction = kZelMediumDirectionUnknown;
-    MediaDimensionToMediumSize(dim_unit, entry.feed_dim_chosen, entry.cross_feed_dim_chosen,
+    MediaDimensionToMediumSize(r.dim_unit, entry.feed_dim_chosen, entry.cross_feed_dim_chosen,
                                &entry.medium_size, &entry.medium_direction);
     entry.max_capacity = -1;
     entry.level_percent = -1;
-    ConvertMediumLevel(capacity_unit, maximum, current, &entry.max_capacity,
+    ConvertMediumLevel(r.capacity_unit, r.maximum, r.current, &entry.max_capacity,
                        &entry.level_percent);
     if (entry.type == kInputTypeSheetFeedManual) m_bManualTray = true;
     if (m_lInputTrayCount < kMaxTrays) m_inputTrays[m_lInputTrayCount++] = entry;
@@ -278,18 +325,21 @@ int CZelDevCommOption::refresh_input_tray_table() {
 }
 
 int CZelDevCommOption::refresh_output_tray_table() {
-  IKasPduList* list = nullptr;
-  const int rc = run_walk(kOutputColumns, std::size(kOutputColumns), &list);
+  const auto walk = [this](const char* const* c, size_t n, IKalWalkRowSink* sink) {
+    return run_walk(c, n, sink);
+  };
+  std::vector<OutputTrayEntry> staged;
+  const int rc = walk_staged(walk, kOutputColumns, std::size(kOutputColumns),
+                             static_cast<size_t>(kMaxTrays), &staged,
+                             [](const ZelWalkRow& row, OutputTrayEntry* entry) {
+                               entry->type = row.get_int(0);
+                               row.get_text(1, entry->name, sizeof(entry->name));
+                               entry->offset_stacking = row.get_int(2);
+                             });
   if (rc != kKalOk) return rc;
-  OwnedRows owned(list);
-  ZelWalkRows rows(list);
   int32_t ordinal = 0;
-  while (rows.next()) {
-    OutputTrayEntry entry{};
+  for (OutputTrayEntry entry : staged) {
     entry.ordinal = ++ordinal;
-    entry.type = rows.get_int(0);
-    rows.get_text(1, entry.name, sizeof(entry.name));
-    entry.offset_stacking = rows.get_int(2);
     if (entry.offset_stacking == kOffsetStackingOn) m_bOffsetCatch = true;
     if (m_lOutputTrayCount < kMaxTrays) m_outputTrays[m_lOutputTrayCount++] = entry;
   }
@@ -305,17 +355,18 @@ int CZelDevCommOption::refresh_memory_size() {
 }
 
 int CZelDevCommOption::refresh_prt_media_table() {
-  IKasPduList* list = nullptr;
-  const int rc = run_walk(kMediaPathColumns, std::size(kMediaPathColumns), &list);
-  if (rc != kKalOk) return rc;
-  OwnedRows owned(list);
-  ZelWalkRows rows(list);
-  while (rows.next()) {
-    const int32_t type = rows.get_int(0);
-    if (type == kMediaPathLongEdgeDuplex || type == kMediaPathShortEdgeDuplex) {
-      m_bDuplexModule = true;
+  // Only whether a duplex path exists matters: nothing is staged but that.
+  struct Sink final : IKalWalkRowSink {
+    int row(const IKasPdu* answer) override {
+      const int32_t type = ZelWalkRow(answer).get_int(0);
+      if (type == kMediaPathLongEdgeDuplex || type == kMediaPathShortEdgeDuplex) duplex = true;
+      return kKalOk;
     }
-  }
+    bool duplex = false;
+  } sink;
+  const int rc = run_walk(kMediaPathColumns, std::size(kMediaPathColumns), &sink);
+  if (rc != kKalOk) return rc;
+  if (sink.duplex) m_bDuplexModule = true;
   return kKalOk;
 }
 
