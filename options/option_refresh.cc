@@ -1,5 +1,6 @@
-// The refresh of CZelDevCommOption: ten procedures, each one SNMP exchange
-// with a request object of its own, run in a fixed order. The hrDevice
+// The refresh of CZelDevCommOption: ten procedures, each one SNMP exchange,
+// run in a fixed order; the exchanges of one refresh share one request
+// object. The hrDevice
 // procedure runs before the fax, detail-setting and booklet procedures,
 // which ask the device table whether their unit is installed.
 #include <cstring>
@@ -115,27 +116,66 @@ int CZelDevCommOption::init_request(IKalGetData* request) const {
 
 namespace {
 
-// Steps 1 to 4 of every refresh exchange: create, community, init, add.
+// One refresh is one call: its exchanges share one request object (and so
+// one target, session and socket) when the object can be emptied for the
+// next exchange. The scope lives on the refreshing thread's stack for the
+// refresh only; nothing is kept from one refresh to the next.
+struct RefreshScope {
+  const void* owner;
+  OwnedRequest request;
+  RefreshScope* outer;
+};
+thread_local RefreshScope* t_refresh = nullptr;
+
+class RefreshScopeGuard {
+ public:
+  explicit RefreshScopeGuard(const void* owner) : scope_{owner, OwnedRequest(), t_refresh} {
+    t_refresh = &scope_;
+  }
+  ~RefreshScopeGuard() { t_refresh = scope_.outer; }
+  RefreshScopeGuard(const RefreshScopeGuard&) = delete;
+  RefreshScopeGuard& operator=(const RefreshScopeGuard&) = delete;
+
+ private:
+  RefreshScope scope_;
+};
+
+// Steps 1 to 4 of every refresh exchange: create, community, init, add. In
+// a refresh, the request object of the last exchange is emptied and used
+// again instead when it allows it. *request is lent: *owned or the refresh
+// holds it.
 template <class Option>
 int prepare(const Option& option, IKalGetData* (Option::*create)(int*) const,
             int (Option::*init)(IKalGetData*) const, const char* const* oids, size_t count,
-            bool instance0, OwnedRequest* out) {
-  int rc = kKalOk;
-  OwnedRequest request((option.*create)(&rc));
-  if (!request) return rc;
-  rc = (option.*init)(request.get());
-  if (rc != kKalOk) {
-    log_step("pGetData->init() Fail", rc);
-    return rc;
+            bool instance0, OwnedRequest* owned, IKalGetData** request) {
+  RefreshScope* scope = (t_refresh && t_refresh->owner == &option) ? t_refresh : nullptr;
+  IKalGetData* lent = nullptr;
+  if (scope && scope->request && scope->request->clear_oids() == kKalOk) {
+    lent = scope->request.get();
+  } else {
+    int rc = kKalOk;
+    OwnedRequest fresh((option.*create)(&rc));
+    if (!fresh) return rc;
+    rc = (option.*init)(fresh.get());
+    if (rc != kKalOk) {
+      log_step("pGetData->init() Fail", rc);
+      return rc;
+    }
+    lent = fresh.get();
+    if (scope && fresh->clear_oids() == kKalOk) {
+      scope->request = std::move(fresh);
+    } else {
+      *owned = std::move(fresh);
+    }
   }
   for (size_t i = 0; i < count; ++i) {
-    rc = request->add_oid_string(oids[i], instance0);
+    const int rc = lent->add_oid_string(oids[i], instance0);
     if (rc != kKalOk) {
       log_step("pGetData->add_oid_string() Fail", rc);
       return rc;
     }
   }
-  *out = std::move(request);
+  *request = lent;
   return kKalOk;
 }
 
@@ -148,34 +188,39 @@ int exchanged(int rc) {
 
 int CZelDevCommOption::run_get_text(const char* oid, bool instance0, char* out,
                                     size_t size) const {
-  OwnedRequest request;
+  OwnedRequest owned;
+  IKalGetData* request = nullptr;
   int rc = prepare(*this, &CZelDevCommOption::create_request, &CZelDevCommOption::init_request,
-                   &oid, 1, instance0, &request);
+                   &oid, 1, instance0, &owned, &request);
   if (rc != kKalOk) return rc;
   return exchanged(request->get_data(out, size));
 }
 
 int CZelDevCommOption::run_get_int(const char* oid, bool instance0, int32_t* out) const {
-  OwnedRequest request;
+  OwnedRequest owned;
+  IKalGetData* request = nullptr;
   int rc = prepare(*this, &CZelDevCommOption::create_request, &CZelDevCommOption::init_request,
-                   &oid, 1, instance0, &request);
+                   &oid, 1, instance0, &owned, &request);
   if (rc != kKalOk) return rc;
   return exchanged(request->get_data(out));
 }
 
 int CZelDevCommOption::run_get_ints(const char* const* oids, int count, int32_t* out) const {
-  OwnedRequest request;
+  OwnedRequest owned;
+  IKalGetData* request = nullptr;
   int rc = prepare(*this, &CZelDevCommOption::create_request, &CZelDevCommOption::init_request,
-                   oids, static_cast<size_t>(count), false, &request);
+                   oids, static_cast<size_t>(count), false, &owned, &request);
   if (rc != kKalOk) return rc;
   return exchanged(request->get_data(out, count));
 }
 
 int CZelDevCommOption::run_walk(const char* const* columns, size_t count,
                                 IKalWalkRowSink* sink) const {
-  OwnedRequest request;
+  OwnedRequest owned;
+  IKalGetData* request = nullptr;
   const int rc = prepare(*this, &CZelDevCommOption::create_request,
-                         &CZelDevCommOption::init_request, columns, count, false, &request);
+                         &CZelDevCommOption::init_request, columns, count, false, &owned,
+                         &request);
   if (rc != kKalOk) return rc;
   return exchanged(request->walk_rows(columns[0], sink));
 }
@@ -230,6 +275,7 @@ int CZelDevCommOption::refresh_options() {
       &CZelDevCommOption::refresh_vdm_hrdev_detail_setting,
       &CZelDevCommOption::refresh_finisher_booklet_info,
   };
+  const RefreshScopeGuard call(this);
   for (Procedure procedure : kProcedures) {
     const int rc = (this->*procedure)();
     if (rc != kKalOk) return rc;
