@@ -2,8 +2,11 @@
 // identifier texts, target texts and the text object. It keeps a NUL after
 // the content so that texts can be lent as C strings, grows in steps of 128
 // octets ((needed / 128) + 1) * 128 and never shrinks, so a value reused for
-// every answer of a walk stops allocating after the first ones. Growth goes
-// through the allocation hook, so failure runs reach it.
+// every answer of a walk stops allocating after the first ones. Contents
+// shorter than kInline octets (most identifiers of a request or an answer,
+// short octet strings) live in the object itself: no allocation at all.
+// Growth beyond that goes through the allocation hook, so failure runs
+// reach it.
 #ifndef COMMON_TEXT_BUFFER_H_
 #define COMMON_TEXT_BUFFER_H_
 
@@ -17,8 +20,13 @@
 
 class KalBuffer {
  public:
+  // Room kept inside the object, NUL included.
+  static constexpr size_t kInline = 64;
+
   KalBuffer() = default;
-  ~KalBuffer() { std::free(data_); }
+  ~KalBuffer() {
+    if (!is_inline()) std::free(data_);
+  }
   KalBuffer(const KalBuffer&) = delete;
   KalBuffer& operator=(const KalBuffer&) = delete;
 
@@ -45,33 +53,72 @@ class KalBuffer {
   // Writes n zero octets as the content.
   int assign_zero(size_t n);
   void swap(KalBuffer& other) {
-    char* d = data_;
-    data_ = other.data_;
-    other.data_ = d;
-    size_t s = size_;
-    size_ = other.size_;
-    other.size_ = s;
-    s = capacity_;
-    capacity_ = other.capacity_;
-    other.capacity_ = s;
+    if (!is_inline() && !other.is_inline()) {
+      char* d = data_;
+      data_ = other.data_;
+      other.data_ = d;
+      size_t s = size_;
+      size_ = other.size_;
+      other.size_ = s;
+      s = capacity_;
+      capacity_ = other.capacity_;
+      other.capacity_ = s;
+      return;
+    }
+    KalBuffer aside;
+    aside.take(*this);
+    take(other);
+    other.take(aside);
   }
 
  private:
+  bool is_inline() const { return data_ == inline_; }
+  // Moves the content of `from` (left empty) into this buffer, which holds
+  // no block of its own. What stayed in `from`'s own room is wiped.
+  void take(KalBuffer& from) {
+    if (from.is_inline()) {
+      std::memcpy(inline_, from.inline_, from.size_ + 1);
+      std::memset(from.inline_, 0, sizeof from.inline_);
+      data_ = inline_;
+    } else {
+      data_ = from.data_;
+    }
+    size_ = from.size_;
+    capacity_ = from.capacity_;
+    from.data_ = nullptr;
+    from.size_ = 0;
+    from.capacity_ = 0;
+  }
+
   char* data_ = nullptr;
   size_t size_ = 0;
   size_t capacity_ = 0;
+  char inline_[kInline];
 };
 
 // Header-only: every layer that keeps bytes includes it.
 
 inline int KalBuffer::reserve(size_t n) {
   if (n < capacity_) return kKalOk;  // n octets and the NUL fit
+  if (!data_ && n < kInline) {
+    data_ = inline_;
+    data_[0] = '\0';
+    capacity_ = kInline;
+    return kKalOk;
+  }
   if (n > (static_cast<size_t>(-1) >> 1)) return kKalErrNoMemory;
   const size_t cap = ((n / 128) + 1) * 128;
   if (kal_alloc_hook::should_fail()) return kKalErrNoMemory;
-  char* p = static_cast<char*>(std::realloc(data_, cap));
-  if (!p) return kKalErrNoMemory;  // the old block and content stay
-  data_ = p;
+  if (is_inline()) {
+    char* p = static_cast<char*>(std::malloc(cap));
+    if (!p) return kKalErrNoMemory;  // the content stays where it was
+    std::memcpy(p, inline_, kInline);
+    data_ = p;
+  } else {
+    char* p = static_cast<char*>(std::realloc(data_, cap));
+    if (!p) return kKalErrNoMemory;  // the old block and content stay
+    data_ = p;
+  }
   capacity_ = cap;
   return kKalOk;
 }

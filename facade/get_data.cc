@@ -101,6 +101,15 @@ class CKalGetData : public IKalGetData {
     return kKalOk;
   }
 
+  int clear_oids() override {
+    IKasPdu* pdu = core_.pdu();
+    if (!pdu) return kKalErrInvalidArg;
+    if (IKasVarBindList* bindings = pdu->get_bindings()) bindings->truncate(0);
+    pdu->set_error_status(0);
+    pdu->set_error_index(0);
+    return kKalOk;
+  }
+
   int get_protocol(const char* address,
                    IKalNetworkAddress::EProtocol* protocol) override {
     if (!address || !protocol) return kKalErrInvalidArg;
@@ -120,9 +129,17 @@ class CKalGetData : public IKalGetData {
     if (!pdu) return kKalErrInvalidArg;
     pdu->set_type(type);
     int rc = kKalOk;
-    KalOwned<SessionDispatcher> dispatcher(make_dispatcher(&rc));
+    SessionDispatcher* dispatcher = session(&rc);
     if (!dispatcher) return rc;
     return dispatcher->send_sync(pdu, core_.target());
+  }
+
+  // The dispatcher of every exchange of this object, made by the first: a
+  // request object that is cleared and used again keeps its session and
+  // socket (answers to an earlier request are told apart by request-ID).
+  SessionDispatcher* session(int* pStatus) {
+    if (!dispatcher_) dispatcher_.reset(make_dispatcher(pStatus));
+    return dispatcher_.get();
   }
 
   // Takes the value of the first binding off the PDU; kKalErrNoData when
@@ -205,6 +222,7 @@ class CKalGetData : public IKalGetData {
   KalRequestCore core_;
   // The answers of walk_rows, decoded into the same objects every time.
   KalOwned<IKasPdu> answer_;
+  KalOwned<SessionDispatcher> dispatcher_;
   KalWalkLimits limits_;
   KasSessionFactories factories_{};
   bool own_factories_ = false;
@@ -227,7 +245,7 @@ int CKalGetData::get_data(IKasPduList* list, const char* root) {
   KalOwned<IKasSnmpValue> start(first->clone(&rc));
   if (!start) return rc;
   const IKasOid* previous = start->as_oid();
-  KalOwned<SessionDispatcher> dispatcher(make_dispatcher(&rc));
+  SessionDispatcher* dispatcher = session(&rc);
   if (!dispatcher) return rc;
   size_t rows = 0;
   size_t octets = 0;
@@ -270,7 +288,7 @@ int CKalGetData::walk_rows(const char* root, IKalWalkRowSink* sink) {
     answer_.reset(kas_create_pdu(&rc));
     if (!answer_) return rc;
   }
-  KalOwned<SessionDispatcher> dispatcher(make_dispatcher(&rc));
+  SessionDispatcher* dispatcher = session(&rc);
   if (!dispatcher) return rc;
   size_t rows = 0;
   size_t octets = 0;
@@ -324,6 +342,8 @@ int IKalGetData::walk_rows(const char* root, IKalWalkRowSink* sink) {
   }
   return kKalOk;
 }
+
+int IKalGetData::clear_oids() { return kKalErrNotSupported; }
 
 IKalGetData* kal_create_get_data(int* pStatus) {
   return create(nullptr, KalWalkLimits{}, pStatus);

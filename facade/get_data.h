@@ -1,8 +1,9 @@
 // The get/set request object: one short-lived object per SNMP exchange with
 // one device. A caller creates it, optionally sets the community, initialises
 // it with the device's address and credentials, adds text object identifiers,
-// runs exactly one exchange (a get of one integer, of several integers or of
-// one text, a walk of a subtree, or a set of one integer) and releases it.
+// runs one exchange (a get of one integer, of several integers or of one
+// text, a walk of a subtree, or a set of one integer) and releases it; or
+// empties it with clear_oids and runs the next exchange of the same call.
 // It hides the request PDU, the SNMP target and the sessions; nothing is
 // logged inside it (the callers log each failing step with the step's name).
 // One object belongs to one thread from creation to release.
@@ -144,6 +145,16 @@ class IKalGetData {
   // one answer for the next; this form walks into a list and hands its rows
   // when the walk has succeeded.
   virtual int walk_rows(const char* root, IKalWalkRowSink* sink);
+
+  // Slot 13. Empties the request PDU (bindings, error-status and
+  // error-index) so that the same object makes another exchange with the
+  // same target, session and socket: add identifiers again, then exchange.
+  // Lets one exported call read several objects without a request object,
+  // target and socket for each; the object still lives no longer than the
+  // call. Returns 0, kKalErrInvalidArg before init; kKalErrNotSupported
+  // from objects that make one exchange only (this default): the caller
+  // then makes a new object.
+  virtual int clear_oids();
 };
 
 // A new request object (community "vorovo", no target, no PDU); the caller

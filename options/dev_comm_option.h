@@ -16,7 +16,7 @@
 #include "plugin/export.h"
 
 class IKalGetData;
-class IKasPduList;
+class IKalWalkRowSink;
 class IZelPluginUSM;
 
 class ZEL_EXPORT CZelDevCommOption {
@@ -157,9 +157,9 @@ class ZEL_EXPORT CZelDevCommOption {
   int run_get_int(const char* oid, bool instance0, int32_t* out) const;
   // A get of `count` integers, one per identifier.
   int run_get_ints(const char* const* oids, int count, int32_t* out) const;
-  // A walk from the first of `columns`; on 0, *rows is the caller's list of
-  // row PDUs (free it with release()).
-  int run_walk(const char* const* columns, size_t count, IKasPduList** rows) const;
+  // A walk from the first of `columns` that hands each row to `sink` as it
+  // arrives (the answers are not kept).
+  int run_walk(const char* const* columns, size_t count, IKalWalkRowSink* sink) const;
 
   // Connection settings.
   IKalNetworkAddress::EProtocol m_eProtocol;

@@ -1,9 +1,11 @@
-// The refresh of CZelDevCommOption: ten procedures, each one SNMP exchange
-// with a request object of its own, run in a fixed order. The hrDevice
+// The refresh of CZelDevCommOption: ten procedures, each one SNMP exchange,
+// run in a fixed order; the exchanges of one refresh share one request
+// object. The hrDevice
 // procedure runs before the fax, detail-setting and booklet procedures,
 // which ask the device table whether their unit is installed.
 #include <cstring>
 #include <iterator>
+#include <vector>
 
 #include "common/owned.h"
 #include "common/status.h"
@@ -23,7 +25,6 @@ namespace {
 void log_step(const char* step, int status) { zel_log(kKalLogError, "%s: %d", step, status); }
 
 using OwnedRequest = KalOwned<IKalGetData>;
-using OwnedRows = KalOwned<IKasPduList>;
 
 // hrDeviceIndex of the controller, whose description carries the ROM version,
 // and of the units that gate the vendor reads.
@@ -115,27 +116,66 @@ int CZelDevCommOption::init_request(IKalGetData* request) const {
 
 namespace {
 
-// Steps 1 to 4 of every refresh exchange: create, community, init, add.
+// One refresh is one call: its exchanges share one request object (and so
+// one target, session and socket) when the object can be emptied for the
+// next exchange. The scope lives on the refreshing thread's stack for the
+// refresh only; nothing is kept from one refresh to the next.
+struct RefreshScope {
+  const void* owner;
+  OwnedRequest request;
+  RefreshScope* outer;
+};
+thread_local RefreshScope* t_refresh = nullptr;
+
+class RefreshScopeGuard {
+ public:
+  explicit RefreshScopeGuard(const void* owner) : scope_{owner, OwnedRequest(), t_refresh} {
+    t_refresh = &scope_;
+  }
+  ~RefreshScopeGuard() { t_refresh = scope_.outer; }
+  RefreshScopeGuard(const RefreshScopeGuard&) = delete;
+  RefreshScopeGuard& operator=(const RefreshScopeGuard&) = delete;
+
+ private:
+  RefreshScope scope_;
+};
+
+// Steps 1 to 4 of every refresh exchange: create, community, init, add. In
+// a refresh, the request object of the last exchange is emptied and used
+// again instead when it allows it. *request is lent: *owned or the refresh
+// holds it.
 template <class Option>
 int prepare(const Option& option, IKalGetData* (Option::*create)(int*) const,
             int (Option::*init)(IKalGetData*) const, const char* const* oids, size_t count,
-            bool instance0, OwnedRequest* out) {
-  int rc = kKalOk;
-  OwnedRequest request((option.*create)(&rc));
-  if (!request) return rc;
-  rc = (option.*init)(request.get());
-  if (rc != kKalOk) {
-    log_step("pGetData->init() Fail", rc);
-    return rc;
+            bool instance0, OwnedRequest* owned, IKalGetData** request) {
+  RefreshScope* scope = (t_refresh && t_refresh->owner == &option) ? t_refresh : nullptr;
+  IKalGetData* lent = nullptr;
+  if (scope && scope->request && scope->request->clear_oids() == kKalOk) {
+    lent = scope->request.get();
+  } else {
+    int rc = kKalOk;
+    OwnedRequest fresh((option.*create)(&rc));
+    if (!fresh) return rc;
+    rc = (option.*init)(fresh.get());
+    if (rc != kKalOk) {
+      log_step("pGetData->init() Fail", rc);
+      return rc;
+    }
+    lent = fresh.get();
+    if (scope && fresh->clear_oids() == kKalOk) {
+      scope->request = std::move(fresh);
+    } else {
+      *owned = std::move(fresh);
+    }
   }
   for (size_t i = 0; i < count; ++i) {
-    rc = request->add_oid_string(oids[i], instance0);
+    const int rc = lent->add_oid_string(oids[i], instance0);
     if (rc != kKalOk) {
       log_step("pGetData->add_oid_string() Fail", rc);
       return rc;
     }
   }
-  *out = std::move(request);
+  *request = lent;
   return kKalOk;
 }
 
@@ -148,46 +188,77 @@ int exchanged(int rc) {
 
 int CZelDevCommOption::run_get_text(const char* oid, bool instance0, char* out,
                                     size_t size) const {
-  OwnedRequest request;
+  OwnedRequest owned;
+  IKalGetData* request = nullptr;
   int rc = prepare(*this, &CZelDevCommOption::create_request, &CZelDevCommOption::init_request,
-                   &oid, 1, instance0, &request);
+                   &oid, 1, instance0, &owned, &request);
   if (rc != kKalOk) return rc;
   return exchanged(request->get_data(out, size));
 }
 
 int CZelDevCommOption::run_get_int(const char* oid, bool instance0, int32_t* out) const {
-  OwnedRequest request;
+  OwnedRequest owned;
+  IKalGetData* request = nullptr;
   int rc = prepare(*this, &CZelDevCommOption::create_request, &CZelDevCommOption::init_request,
-                   &oid, 1, instance0, &request);
+                   &oid, 1, instance0, &owned, &request);
   if (rc != kKalOk) return rc;
   return exchanged(request->get_data(out));
 }
 
 int CZelDevCommOption::run_get_ints(const char* const* oids, int count, int32_t* out) const {
-  OwnedRequest request;
+  OwnedRequest owned;
+  IKalGetData* request = nullptr;
   int rc = prepare(*this, &CZelDevCommOption::create_request, &CZelDevCommOption::init_request,
-                   oids, static_cast<size_t>(count), false, &request);
+                   oids, static_cast<size_t>(count), false, &owned, &request);
   if (rc != kKalOk) return rc;
   return exchanged(request->get_data(out, count));
 }
 
 int CZelDevCommOption::run_walk(const char* const* columns, size_t count,
-                                IKasPduList** rows) const {
-  OwnedRequest request;
-  int rc = prepare(*this, &CZelDevCommOption::create_request, &CZelDevCommOption::init_request,
-                   columns, count, false, &request);
+                                IKalWalkRowSink* sink) const {
+  OwnedRequest owned;
+  IKalGetData* request = nullptr;
+  const int rc = prepare(*this, &CZelDevCommOption::create_request,
+                         &CZelDevCommOption::init_request, columns, count, false, &owned,
+                         &request);
   if (rc != kKalOk) return rc;
-  OwnedRows list(kas_create_pdu_list(&rc));
-  if (!list) {
-    if (rc == kKalOk) rc = kKalErrNoMemory;
-    log_step("kas_create_pdu_list() Fail", rc);
-    return rc;
-  }
-  rc = exchanged(request->get_data(list.get(), columns[0]));
-  if (rc != kKalOk) return rc;
-  *rows = list.detach();
-  return kKalOk;
+  return exchanged(request->walk_rows(columns[0], sink));
 }
+
+namespace {
+
+// Turns each row of a walk into an entry as it arrives: convert(const
+// ZelWalkRow&, Entry*). The entries are only staged: a procedure applies
+// them once the walk has succeeded, so a failed walk changes no member, as
+// when the rows were kept until the table ended.
+template <class Entry, class Convert>
+class StagingSink final : public IKalWalkRowSink {
+ public:
+  StagingSink(std::vector<Entry>* staged, Convert convert)
+      : staged_(staged), convert_(convert) {}
+  int row(const IKasPdu* answer) override {
+    Entry entry{};
+    convert_(ZelWalkRow(answer), &entry);
+    staged_->push_back(entry);
+    return kKalOk;
+  }
+
+ private:
+  std::vector<Entry>* staged_;
+  Convert convert_;
+};
+
+// Walks `columns` into `staged` (see StagingSink); room for `expected` rows
+// is made first.
+template <class Entry, class Walk, class Convert>
+int walk_staged(Walk walk, const char* const* columns, size_t count, size_t expected,
+                std::vector<Entry>* staged, Convert convert) {
+  staged->reserve(expected);
+  StagingSink<Entry, Convert> sink(staged, convert);
+  return walk(columns, count, &sink);
+}
+
+}  // namespace
 
 int CZelDevCommOption::refresh_options() {
   initialize_data();
@@ -204,6 +275,7 @@ int CZelDevCommOption::refresh_options() {
       &CZelDevCommOption::refresh_vdm_hrdev_detail_setting,
       &CZelDevCommOption::refresh_finisher_booklet_info,
   };
+  const RefreshScopeGuard call(this);
   for (Procedure procedure : kProcedures) {
     const int rc = (this->*procedure)();
     if (rc != kKalOk) return rc;
@@ -220,17 +292,20 @@ int CZelDevCommOption::refresh_system_attributes() {
 }
 
 int CZelDevCommOption::refresh_hrdevice_table() {
-  IKasPduList* list = nullptr;
-  const int rc = run_walk(kHrDeviceColumns, std::size(kHrDeviceColumns), &list);
+  const auto walk = [this](const char* const* c, size_t n, IKalWalkRowSink* sink) {
+    return run_walk(c, n, sink);
+  };
+  std::vector<DeviceEntry> staged;
+  const int rc = walk_staged(walk, kHrDeviceColumns, std::size(kHrDeviceColumns),
+                             static_cast<size_t>(kMaxDevices), &staged,
+                             [](const ZelWalkRow& row, DeviceEntry* entry) {
+                               entry->index = row.get_int(0);
+                               row.get_text(1, entry->descr, sizeof(entry->descr));
+                               entry->status = row.get_int(2);
+                             });
   if (rc != kKalOk) return rc;
-  OwnedRows owned(list);
   int result = kKalOk;
-  ZelWalkRows rows(list);
-  while (rows.next()) {
-    DeviceEntry entry{};
-    entry.index = rows.get_int(0);
-    rows.get_text(1, entry.descr, sizeof(entry.descr));
-    entry.status = rows.get_int(2);
+  for (const DeviceEntry& entry : staged) {
     if (entry.index == kRowController) {
       kal_copy_text(m_szRomVersion, entry.descr);
       result = parse_version_value();
@@ -241,35 +316,53 @@ int CZelDevCommOption::refresh_hrdevice_table() {
   return result;
 }
 
+namespace {
+
+// One prtInputTable row as walked: the entry's own columns, and those it is
+// converted from once the walk has succeeded.
+struct InputRow {
+  CZelDevCommOption::InputTrayEntry entry;
+  int32_t dim_unit;
+  int32_t capacity_unit;
+  int32_t maximum;
+  int32_t current;
+};
+
+}  // namespace
+
 int CZelDevCommOption::refresh_input_tray_table() {
-  IKasPduList* list = nullptr;
-  const int rc = run_walk(kInputColumns, std::size(kInputColumns), &list);
+  const auto walk = [this](const char* const* c, size_t n, IKalWalkRowSink* sink) {
+    return run_walk(c, n, sink);
+  };
+  std::vector<InputRow> staged;
+  const int rc = walk_staged(walk, kInputColumns, std::size(kInputColumns),
+                             static_cast<size_t>(kMaxTrays), &staged,
+                             [](const ZelWalkRow& row, InputRow* r) {
+                               InputTrayEntry& entry = r->entry;
+                               entry.type = row.get_int(0);
+                               r->dim_unit = row.get_int(1);
+                               entry.feed_dim_chosen = row.get_int(2);
+                               entry.cross_feed_dim_chosen = row.get_int(3);
+                               r->capacity_unit = row.get_int(4);
+                               r->maximum = row.get_int(5);
+                               r->current = row.get_int(6);
+                               row.get_text(7, entry.name, sizeof(entry.name));
+                               row.get_text(8, entry.description, sizeof(entry.description));
+                               row.get_text(9, entry.media_type, sizeof(entry.media_type));
+                             });
   if (rc != kKalOk) return rc;
-  OwnedRows owned(list);
-  ZelWalkRows rows(list);
   int32_t ordinal = 0;
-  while (rows.next()) {
-    InputTrayEntry entry{};
+  for (InputRow& r : staged) {
+    InputTrayEntry& entry = r.entry;
     // The ordinal counts every row walked, kept or not.
     entry.ordinal = ++ordinal;
-    entry.type = rows.get_int(0);
-    const int32_t dim_unit = rows.get_int(1);
-    entry.feed_dim_chosen = rows.get_int(2);
-    entry.cross_feed_dim_chosen = rows.get_int(3);
-    const int32_t capacity_unit = rows.get_int(4);
-    const int32_t maximum = rows.get_int(5);
-    const int32_t current = rows.get_int(6);
-    rows.get_text(7, entry.name, sizeof(entry.name));
-    rows.get_text(8, entry.description, sizeof(entry.description));
-    rows.get_text(9, entry.media_type, sizeof(entry.media_type));
-
     entry.medium_size = kZelMediumSizeUnknown;
     entry.medium_direction = kZelMediumDirectionUnknown;
-    MediaDimensionToMediumSize(dim_unit, entry.feed_dim_chosen, entry.cross_feed_dim_chosen,
+    MediaDimensionToMediumSize(r.dim_unit, entry.feed_dim_chosen, entry.cross_feed_dim_chosen,
                                &entry.medium_size, &entry.medium_direction);
     entry.max_capacity = -1;
     entry.level_percent = -1;
-    ConvertMediumLevel(capacity_unit, maximum, current, &entry.max_capacity,
+    ConvertMediumLevel(r.capacity_unit, r.maximum, r.current, &entry.max_capacity,
                        &entry.level_percent);
     if (entry.type == kInputTypeSheetFeedManual) m_bManualTray = true;
     if (m_lInputTrayCount < kMaxTrays) m_inputTrays[m_lInputTrayCount++] = entry;
@@ -278,18 +371,21 @@ int CZelDevCommOption::refresh_input_tray_table() {
 }
 
 int CZelDevCommOption::refresh_output_tray_table() {
-  IKasPduList* list = nullptr;
-  const int rc = run_walk(kOutputColumns, std::size(kOutputColumns), &list);
+  const auto walk = [this](const char* const* c, size_t n, IKalWalkRowSink* sink) {
+    return run_walk(c, n, sink);
+  };
+  std::vector<OutputTrayEntry> staged;
+  const int rc = walk_staged(walk, kOutputColumns, std::size(kOutputColumns),
+                             static_cast<size_t>(kMaxTrays), &staged,
+                             [](const ZelWalkRow& row, OutputTrayEntry* entry) {
+                               entry->type = row.get_int(0);
+                               row.get_text(1, entry->name, sizeof(entry->name));
+                               entry->offset_stacking = row.get_int(2);
+                             });
   if (rc != kKalOk) return rc;
-  OwnedRows owned(list);
-  ZelWalkRows rows(list);
   int32_t ordinal = 0;
-  while (rows.next()) {
-    OutputTrayEntry entry{};
+  for (OutputTrayEntry entry : staged) {
     entry.ordinal = ++ordinal;
-    entry.type = rows.get_int(0);
-    rows.get_text(1, entry.name, sizeof(entry.name));
-    entry.offset_stacking = rows.get_int(2);
     if (entry.offset_stacking == kOffsetStackingOn) m_bOffsetCatch = true;
     if (m_lOutputTrayCount < kMaxTrays) m_outputTrays[m_lOutputTrayCount++] = entry;
   }
@@ -305,17 +401,18 @@ int CZelDevCommOption::refresh_memory_size() {
 }
 
 int CZelDevCommOption::refresh_prt_media_table() {
-  IKasPduList* list = nullptr;
-  const int rc = run_walk(kMediaPathColumns, std::size(kMediaPathColumns), &list);
-  if (rc != kKalOk) return rc;
-  OwnedRows owned(list);
-  ZelWalkRows rows(list);
-  while (rows.next()) {
-    const int32_t type = rows.get_int(0);
-    if (type == kMediaPathLongEdgeDuplex || type == kMediaPathShortEdgeDuplex) {
-      m_bDuplexModule = true;
+  // Only whether a duplex path exists matters: nothing is staged but that.
+  struct Sink final : IKalWalkRowSink {
+    int row(const IKasPdu* answer) override {
+      const int32_t type = ZelWalkRow(answer).get_int(0);
+      if (type == kMediaPathLongEdgeDuplex || type == kMediaPathShortEdgeDuplex) duplex = true;
+      return kKalOk;
     }
-  }
+    bool duplex = false;
+  } sink;
+  const int rc = run_walk(kMediaPathColumns, std::size(kMediaPathColumns), &sink);
+  if (rc != kKalOk) return rc;
+  if (sink.duplex) m_bDuplexModule = true;
   return kKalOk;
 }
 

@@ -9,6 +9,7 @@
 #include <cstdint>
 
 #include "plugin/device_object.h"
+#include "plugin/device_rows.h"
 
 // Standard: prtGeneralCurrentLocalization -> prtLocalizationCharacterSet.
 inline constexpr char kZelStdCharSetIndexColumn[] = "1.3.6.1.2.1.43.5.1.1.2";
@@ -27,6 +28,10 @@ bool zel_char_set_oid(const char* target, uint32_t g, int32_t f, char* out, size
 // the walk finds no row). Any failure ends the loop and is answered.
 int zel_char_set_lookup(const CZelDevice& device, const char* indexColumn,
                         const char* targetColumn, int32_t* out) noexcept;
+// The same, its gets made through `gets` (the walk's request object is
+// handed to it once the walk has ended).
+int zel_char_set_lookup(const CZelDevice& device, const char* indexColumn,
+                        const char* targetColumn, int32_t* out, ZelSingleGets* gets) noexcept;
 
 // ZelGetCharSet: selector 0 reads the standard character set into the device
 // object, 1 the vendor's; on success the value is copied to *charSet.

@@ -148,3 +148,25 @@ int zel_get_text(const CZelDevice& device, const char* oid, char* out, size_t si
   if (rc != kKalOk) return rc;
   return request->get_data(out, size);
 }
+
+int ZelSingleGets::prepare(const char* oid) noexcept {
+  if (request_ && request_->clear_oids() == kKalOk) {
+    const int rc = request_->add_oid_string(oid, false);
+    if (rc != kKalOk) zel_log(kKalLogError, "%s: %d", "pGetData->add_oid_string()", rc);
+    return rc;
+  }
+  request_.reset();
+  return prepare_get(device_, oid, &request_);
+}
+
+int ZelSingleGets::get_int(const char* oid, int32_t* out) noexcept {
+  const int rc = prepare(oid);
+  if (rc != kKalOk) return rc;
+  return request_->get_data(out);
+}
+
+int ZelSingleGets::get_text(const char* oid, char* out, size_t size) noexcept {
+  const int rc = prepare(oid);
+  if (rc != kKalOk) return rc;
+  return request_->get_data(out, size);
+}

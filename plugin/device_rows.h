@@ -139,4 +139,30 @@ int zel_collect_rows(const CZelDevice& device, const char* const* columns, size_
 int zel_get_int(const CZelDevice& device, const char* oid, int32_t* out) noexcept;
 int zel_get_text(const CZelDevice& device, const char* oid, char* out, size_t size) noexcept;
 
+// The single gets of one exported call, all through one request object:
+// the first get prepares it (as zel_get_int does), each later one empties
+// it and adds its identifier, so the call makes one target, session and
+// socket for all of them. A request object that cannot be emptied is
+// replaced by a fresh one. Logs as zel_get_int and zel_get_text. Lives no
+// longer than the call.
+class ZelSingleGets {
+ public:
+  explicit ZelSingleGets(const CZelDevice& device) noexcept : device_(device) {}
+  ZelSingleGets(const ZelSingleGets&) = delete;
+  ZelSingleGets& operator=(const ZelSingleGets&) = delete;
+
+  // Takes a prepared request object of this call (a walk's, once it has
+  // ended) for the gets that follow.
+  void adopt(KalOwned<IKalGetData>* request) noexcept { request_ = std::move(*request); }
+
+  int get_int(const char* oid, int32_t* out) noexcept;
+  int get_text(const char* oid, char* out, size_t size) noexcept;
+
+ private:
+  int prepare(const char* oid) noexcept;
+
+  const CZelDevice& device_;
+  KalOwned<IKalGetData> request_;
+};
+
 #endif  // PLUGIN_DEVICE_ROWS_H_

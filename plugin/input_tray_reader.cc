@@ -1,6 +1,7 @@
 #include "plugin/input_tray_reader.h"
 
 #include <cstring>
+#include <vector>
 
 #include "log/log.h"
 
@@ -42,14 +43,22 @@ int number_trays(const CZelDevice& device, IKalGetData* request,
     zel_log(kKalLogError, "%s: %d", "pGetData->add_oid_string()", rc);
     return rc;
   }
-  KalOwned<IKasPduList> rows(kas_create_pdu_list(&rc));
-  if (!rows) return rc;
-  if (request->get_data(rows.get(), kZelVendorTrayColumn) != kKalOk) return kKalOk;
-  for (ZelInputTrayInfoEx& tray : *trays) {
-    KalOwned<IKasPdu> row(rows->take_front());
-    if (!row) break;
-    tray.vendorTrayNumber = ZelDeviceRow(row.get()).get_int(0);
-  }
+  // The numbers are staged as the rows arrive and given to the records only
+  // when the walk succeeds; rows beyond the records are not needed.
+  struct Sink final : IKalWalkRowSink {
+    explicit Sink(size_t wanted) : wanted(wanted) {}
+    int row(const IKasPdu* answer) override {
+      if (numbers.size() >= wanted) return kKalOk;
+      return zel_append_row(&numbers, ZelDeviceRow(answer).get_int(0)) == kKalOk
+                 ? static_cast<int>(kKalOk)
+                 : static_cast<int>(kKalErrNoMemory);
+    }
+    size_t wanted;
+    std::vector<int32_t> numbers;
+  } sink(trays->size());
+  sink.numbers.reserve(trays->size());
+  if (request->walk_rows(kZelVendorTrayColumn, &sink) != kKalOk) return kKalOk;
+  for (size_t i = 0; i < sink.numbers.size(); ++i) (*trays)[i].vendorTrayNumber = sink.numbers[i];
   return kKalOk;
 }
 

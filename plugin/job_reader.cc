@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <vector>
 
 #include "common/text_copy.h"
 #include "log/log.h"
@@ -46,18 +47,66 @@ std::string_view index_of(const ZelDeviceRow& row, size_t column) {
   return zel_row_index(std::string_view(name->text(), name->text_length()), kJobColumns[column]);
 }
 
-// The localised text of `column`: group = the row's first index
-// sub-identifier, string = the binding's integer.
-int lookup_text(const CZelDevice& device, const ZelDeviceRow& row, size_t column, char* out,
-                size_t size) {
-  uint32_t group = 0;
-  if (!zel_first_arc(index_of(row, column), &group)) return kKasErrBadIndex;
-  char oid[256];
-  if (!zel_string_table_oid(group, row.get_int(column), device.vendor_char_set, oid,
-                            sizeof(oid))) {
-    return kKalErrInvalidArg;
+constexpr size_t kTextColumns[] = {5, 6, kIdColumn};
+constexpr size_t kTextCount = sizeof(kTextColumns) / sizeof(kTextColumns[0]);
+
+// A job row as walked: the record with every field the row itself gives,
+// and what its three localised texts are looked up with once the walk has
+// ended (the lookups are exchanges of their own).
+struct StagedJob {
+  ZelJobInfo record;
+  struct Lookup {
+    bool indexed;    // the row's first index sub-identifier was readable
+    uint32_t group;  // that sub-identifier
+    int32_t string;  // the binding's integer
+  } lookups[kTextCount];
+  int id_status;  // of the job identifier read from the row index
+};
+
+void stage_job(const ZelDeviceRow& row, StagedJob* job) noexcept {
+  ZelJobInfo* record = &job->record;
+  std::memset(record, 0, sizeof(*record));
+  char type[256];
+  row.get_text(0, type);
+  record->jobType = zel_job_type_code(type);
+  record->jobState = row.get_int(1);
+  record->jobInteger2 = row.get_int(2);
+  record->jobCounter1 = row.get_uint(3);
+  record->jobCounter2 = row.get_uint(4);
+  for (size_t i = 0; i < kTextCount; ++i) {
+    StagedJob::Lookup& lookup = job->lookups[i];
+    lookup.group = 0;
+    lookup.indexed = zel_first_arc(index_of(row, kTextColumns[i]), &lookup.group);
+    lookup.string = row.get_int(kTextColumns[i]);
   }
-  return zel_get_text(device, oid, out, size);
+  job->id_status =
+      zel_job_id_from_index(index_of(row, kIdColumn), record->jobId, sizeof(record->jobId));
+  row.get_text(8, record->jobTextDirect);
+  record->time1 = zel_date_and_time(row.get_bytes(9));
+  record->time2 = zel_date_and_time(row.get_bytes(10));
+  record->time3 = zel_date_and_time(row.get_bytes(11));
+}
+
+// The localised texts of a staged job: group = the row's first index
+// sub-identifier, string = the binding's integer. The first failure is
+// answered; then that of the job identifier.
+int finish_job(const CZelDevice& device, ZelSingleGets* gets, StagedJob* job) noexcept {
+  char* const texts[kTextCount] = {job->record.jobText1, job->record.jobText2,
+                                   job->record.jobText3};
+  static_assert(sizeof(job->record.jobText1) == sizeof(job->record.jobText2) &&
+                sizeof(job->record.jobText1) == sizeof(job->record.jobText3));
+  for (size_t i = 0; i < kTextCount; ++i) {
+    const StagedJob::Lookup& lookup = job->lookups[i];
+    if (!lookup.indexed) return kKasErrBadIndex;
+    char oid[256];
+    if (!zel_string_table_oid(lookup.group, lookup.string, device.vendor_char_set, oid,
+                              sizeof(oid))) {
+      return kKalErrInvalidArg;
+    }
+    const int rc = gets->get_text(oid, texts[i], sizeof(job->record.jobText1));
+    if (rc != kKalOk) return rc;
+  }
+  return job->id_status;
 }
 
 }  // namespace
@@ -141,43 +190,54 @@ bool zel_cancel_index(const char* jobId, char* out, size_t size) noexcept {
 
 int zel_job_record(const CZelDevice& device, const ZelDeviceRow& row,
                    ZelJobInfo* record) noexcept {
-  std::memset(record, 0, sizeof(*record));
-  char type[256];
-  row.get_text(0, type);
-  record->jobType = zel_job_type_code(type);
-  record->jobState = row.get_int(1);
-  record->jobInteger2 = row.get_int(2);
-  record->jobCounter1 = row.get_uint(3);
-  record->jobCounter2 = row.get_uint(4);
-  int rc = lookup_text(device, row, 5, record->jobText1, sizeof(record->jobText1));
-  if (rc != kKalOk) return rc;
-  rc = lookup_text(device, row, 6, record->jobText2, sizeof(record->jobText2));
-  if (rc != kKalOk) return rc;
-  rc = lookup_text(device, row, kIdColumn, record->jobText3, sizeof(record->jobText3));
-  if (rc != kKalOk) return rc;
-  rc = zel_job_id_from_index(index_of(row, kIdColumn), record->jobId, sizeof(record->jobId));
-  if (rc != kKalOk) return rc;
-  row.get_text(8, record->jobTextDirect);
-  record->time1 = zel_date_and_time(row.get_bytes(9));
-  record->time2 = zel_date_and_time(row.get_bytes(10));
-  record->time3 = zel_date_and_time(row.get_bytes(11));
-  return kKalOk;
+  StagedJob job;
+  stage_job(row, &job);
+  ZelSingleGets gets(device);
+  const int rc = finish_job(device, &gets, &job);
+  // On a failure the record is incomplete, as before: not for keeping.
+  *record = job.record;
+  return rc;
 }
 
 int zel_read_jobs(CZelDevice& device, uint32_t selector) noexcept {
+  // One request object for the whole call: the character-set walk and get,
+  // the job walk and the text lookups.
+  ZelSingleGets gets(device);
   if (device.vendor_char_set == 0) {
     const int rc = zel_char_set_lookup(device, kZelVendorCharSetIndexColumn,
-                                       kZelVendorCharSetTargetColumn, &device.vendor_char_set);
+                                       kZelVendorCharSetTargetColumn, &device.vendor_char_set,
+                                       &gets);
     if (rc != kKalOk) return rc;
   }
   device.jobs.clear();
-  return zel_for_each_row(device, kJobColumns, kJobColumnCount, [&](const ZelDeviceRow& row) {
-    ZelJobInfo record;
-    const int rc = zel_job_record(device, row, &record);
+  KalOwned<IKalGetData> request;
+  int rc = zel_prepare_columns(device, kJobColumns, kJobColumnCount, &request);
+  if (rc != kKalOk) return rc;
+  // The rows are staged as they arrive; their texts are looked up once the
+  // walk has ended, in the same order as when the answers were kept.
+  struct Sink final : IKalWalkRowSink {
+    int row(const IKasPdu* answer) override {
+      StagedJob job;
+      stage_job(ZelDeviceRow(answer), &job);
+      return zel_append_row(&jobs, job) == kKalOk ? static_cast<int>(kKalOk)
+                                                  : static_cast<int>(kKalErrNoMemory);
+    }
+    std::vector<StagedJob> jobs;
+  } sink;
+  rc = request->walk_rows(kJobColumns[0], &sink);
+  if (rc != kKalOk) {
+    zel_log(kKalLogError, "%s: %d", "pGetData->get_data()", rc);
+    return rc;
+  }
+  gets.adopt(&request);
+  for (StagedJob& job : sink.jobs) {
+    rc = finish_job(device, &gets, &job);
     if (rc != kKalOk) return rc;
-    if (!zel_job_selected(selector, record.jobState)) return static_cast<int>(kKalOk);
-    return zel_append_row(&device.jobs, record);
-  });
+    if (!zel_job_selected(selector, job.record.jobState)) continue;
+    rc = zel_append_row(&device.jobs, job.record);
+    if (rc != kKalOk) return rc;
+  }
+  return kKalOk;
 }
 
 int zel_cancel_job(const CZelDevice& device, const char* jobId) noexcept {
