@@ -98,17 +98,24 @@ std::string parse_device_address(const std::string& text, Family family, DeviceA
     return "cannot resolve the host name '" + host + "'" + kind + ": " +
            (rc != 0 ? gai_strerror(rc) : "no address");
   }
+  // Without -4 or -6 an IPv4 address wins, as Net-SNMP's tools choose: the
+  // resolver's own order puts ::1 first for "localhost" on many systems.
+  const addrinfo* chosen = nullptr;
+  for (const addrinfo* a = found; a && !chosen; a = a->ai_next) {
+    if (a->ai_family == AF_INET) chosen = a;
+  }
+  for (const addrinfo* a = found; a && !chosen; a = a->ai_next) {
+    if (a->ai_family == AF_INET6) chosen = a;
+  }
   char numeric[INET6_ADDRSTRLEN] = {};
   bool ok = false;
-  for (const addrinfo* a = found; a && !ok; a = a->ai_next) {
-    if (a->ai_family == AF_INET) {
-      const auto* sin = reinterpret_cast<const sockaddr_in*>(a->ai_addr);
-      ok = inet_ntop(AF_INET, &sin->sin_addr, numeric, sizeof numeric) != nullptr;
-    } else if (a->ai_family == AF_INET6) {
-      const auto* sin6 = reinterpret_cast<const sockaddr_in6*>(a->ai_addr);
-      ok = inet_ntop(AF_INET6, &sin6->sin6_addr, numeric, sizeof numeric) != nullptr;
-      out->ipv6 = ok;
-    }
+  if (chosen && chosen->ai_family == AF_INET) {
+    const auto* sin = reinterpret_cast<const sockaddr_in*>(chosen->ai_addr);
+    ok = inet_ntop(AF_INET, &sin->sin_addr, numeric, sizeof numeric) != nullptr;
+  } else if (chosen) {
+    const auto* sin6 = reinterpret_cast<const sockaddr_in6*>(chosen->ai_addr);
+    ok = inet_ntop(AF_INET6, &sin6->sin6_addr, numeric, sizeof numeric) != nullptr;
+    out->ipv6 = ok;
   }
   freeaddrinfo(found);
   if (!ok) return "cannot resolve the host name '" + host + "': no IPv4 or IPv6 address";

@@ -23,7 +23,8 @@ struct DeviceAddress {
 
 // Splits off brackets and a ":161" suffix, then takes a numeric address of
 // the family as it is or resolves a host name with getaddrinfo (the first
-// answer of the family). Answers "" or a one-line reason; a port other than
+// answer of the family; without one, the first IPv4 answer, else the first
+// IPv6 one). Answers "" or a one-line reason; a port other than
 // 161 is refused, since the device port is fixed.
 std::string parse_device_address(const std::string& text, Family family, DeviceAddress* out);
 
