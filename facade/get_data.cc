@@ -17,6 +17,39 @@
 
 namespace {
 
+// The walk's root and the first identifier of the request about to be sent.
+int walk_start(const char* root, const IKasPdu* pdu, KalOwned<IKasSnmpValue>* root_oid,
+               const IKasOid** first) {
+  int rc = kKalOk;
+  root_oid->reset(kas_create_oid_from_text(root, &rc));
+  if (!*root_oid) return rc;
+  const IKasVarBindList* bindings = pdu->get_bindings();
+  *first = bindings ? (bindings->at(0) ? bindings->at(0)->get_oid() : nullptr) : nullptr;
+  return *first ? kKalOk : kKalErrNoData;
+}
+
+constexpr int kWalkEnded = 1;
+
+// What one answer of a walk means: kKalOk for a row to take, kWalkEnded when
+// the table has ended, or the status that ends the walk. An agent whose table
+// never ends would fill the host's memory: the answer that would pass a limit
+// ends the walk and is not taken. Both walks count what get_data keeps, so
+// that they end alike.
+int walk_answer(const IKasOid* root, const IKasOid* previous, const IKasPdu* answer,
+                const KalWalkLimits& limits, size_t* rows, size_t* octets) {
+  switch (kal_walk_step(root, previous, answer)) {
+    case KalWalkStep::kNoBinding:
+      return kKalErrNoData;
+    case KalWalkStep::kEnd:
+      return kWalkEnded;
+    case KalWalkStep::kRow:
+      break;
+  }
+  *octets += kal_walk_row_octets(answer);
+  return ++*rows > limits.max_rows || *octets > limits.max_octets ? kKalErrTooMuchData
+                                                                   : kKalOk;
+}
+
 class CKalGetData : public IKalGetData {
  public:
   CKalGetData(const KasSessionFactories* factories, const KalWalkLimits& limits)
@@ -230,15 +263,11 @@ class CKalGetData : public IKalGetData {
 
 int CKalGetData::get_data(IKasPduList* list, const char* root) {
   if (!list || !root || !core_.pdu()) return kKalErrInvalidArg;
-  int rc = kKalOk;
-  KalOwned<IKasSnmpValue> root_oid(kas_create_oid_from_text(root, &rc));
-  if (!root_oid) return rc;
   IKasPdu* pdu = core_.pdu();
-  const IKasVarBindList* bindings = pdu->get_bindings();
-  const IKasOid* first =
-      bindings ? (bindings->at(0) ? bindings->at(0)->get_oid() : nullptr)
-               : nullptr;
-  if (!first) return kKalErrNoData;
+  KalOwned<IKasSnmpValue> root_oid;
+  const IKasOid* first = nullptr;
+  int rc = walk_start(root, pdu, &root_oid, &first);
+  if (rc != kKalOk) return rc;
   // The first identifier of the request just sent: a copy of the caller's
   // first, then the first identifier of the last row kept (lent by the
   // list, which only grows while the walk runs).
@@ -253,19 +282,8 @@ int CKalGetData::get_data(IKasPduList* list, const char* root) {
     pdu->set_type(kKasPduGetNext);
     rc = dispatcher->send_sync(pdu, core_.target());
     if (rc != kKalOk) return rc;
-    switch (kal_walk_step(root_oid->as_oid(), previous, pdu)) {
-      case KalWalkStep::kNoBinding:
-        return kKalErrNoData;
-      case KalWalkStep::kEnd:
-        return kKalOk;
-      case KalWalkStep::kRow:
-        break;
-    }
-    // An agent whose table never ends would fill the host's memory: the
-    // answer that would pass a limit ends the walk and is not kept.
-    octets += kal_walk_row_octets(pdu);
-    if (++rows > limits_.max_rows || octets > limits_.max_octets)
-      return kKalErrTooMuchData;
+    rc = walk_answer(root_oid->as_oid(), previous, pdu, limits_, &rows, &octets);
+    if (rc != kKalOk) return rc == kWalkEnded ? kKalOk : rc;
     const IKasPdu* row = nullptr;
     rc = keep_row(list, &row);
     if (rc != kKalOk) return rc;
@@ -275,15 +293,11 @@ int CKalGetData::get_data(IKasPduList* list, const char* root) {
 
 int CKalGetData::walk_rows(const char* root, IKalWalkRowSink* sink) {
   if (!sink || !root || !core_.pdu()) return kKalErrInvalidArg;
-  int rc = kKalOk;
-  KalOwned<IKasSnmpValue> root_oid(kas_create_oid_from_text(root, &rc));
-  if (!root_oid) return rc;
   IKasPdu* pdu = core_.pdu();
-  const IKasVarBindList* bindings = pdu->get_bindings();
-  const IKasOid* first =
-      bindings ? (bindings->at(0) ? bindings->at(0)->get_oid() : nullptr)
-               : nullptr;
-  if (!first) return kKalErrNoData;
+  KalOwned<IKasSnmpValue> root_oid;
+  const IKasOid* first = nullptr;
+  int rc = walk_start(root, pdu, &root_oid, &first);
+  if (rc != kKalOk) return rc;
   if (!answer_) {
     answer_.reset(kas_create_pdu(&rc));
     if (!answer_) return rc;
@@ -299,19 +313,8 @@ int CKalGetData::walk_rows(const char* root, IKalWalkRowSink* sink) {
     // The request still holds what it asked for: its first identifier is
     // the one the answer must pass.
     const IKasOid* previous = pdu->get_bindings()->at(0)->get_oid();
-    switch (kal_walk_step(root_oid->as_oid(), previous, answer_.get())) {
-      case KalWalkStep::kNoBinding:
-        return kKalErrNoData;
-      case KalWalkStep::kEnd:
-        return kKalOk;
-      case KalWalkStep::kRow:
-        break;
-    }
-    // The limits count what get_data would keep, so that both walks end
-    // alike; this walk keeps nothing, but its caller may.
-    octets += kal_walk_row_octets(answer_.get());
-    if (++rows > limits_.max_rows || octets > limits_.max_octets)
-      return kKalErrTooMuchData;
+    rc = walk_answer(root_oid->as_oid(), previous, answer_.get(), limits_, &rows, &octets);
+    if (rc != kKalOk) return rc == kWalkEnded ? kKalOk : rc;
     rc = sink->row(answer_.get());
     if (rc != kKalOk) return rc;
     rc = ask_for_next(answer_.get());
