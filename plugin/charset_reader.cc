@@ -35,7 +35,7 @@ int zel_char_set_lookup(const CZelDevice& device, const char* indexColumn,
 int zel_char_set_lookup(const CZelDevice& device, const char* indexColumn,
                         const char* targetColumn, int32_t* out, ZelSingleGets* gets) noexcept {
   const char* const columns[] = {indexColumn};
-  KalOwned<IKalGetData> request;
+  ZelRequest request;
   int rc = zel_prepare_columns(device, columns, 1, &request);
   if (rc != kKalOk) return rc;
   // The rows are taken as they arrive and read once the walk has ended, in

@@ -27,6 +27,7 @@ CZelDevice::~CZelDevice() {
 int CZelDevice::init(const char* address, int protocol, int32_t timeoutMs, int32_t retries,
                      int32_t maxMessageSize, const IZelPluginUSM& usm) noexcept {
   if (!address) return kKalErrInvalidArg;
+  ++m_generation;
   kal_copy_text(m_szAddress, address);
   m_protocol = protocol;
   switch (protocol) {
@@ -58,14 +59,17 @@ int CZelDevice::init(const char* address, int protocol, int32_t timeoutMs, int32
 void CZelDevice::set_read_community(const char* community) noexcept {
   kal_copy_secret(m_szReadCommunity, community);
   m_bReadCommunityGiven = true;
+  ++m_generation;
 }
 
 void CZelDevice::set_write_community(const char* community) noexcept {
   kal_copy_secret(m_szWriteCommunity, community);
+  ++m_generation;
 }
 
 void CZelDevice::set_get_data_factory(KalGetDataFactory factory) noexcept {
   m_pfnCreateGetData = factory;
+  ++m_generation;
 }
 
 KalUsmParams CZelDevice::usm_params() const noexcept {
@@ -95,45 +99,64 @@ int CZelDevice::init_request(IKalGetData* request) const noexcept {
                        m_port, m_mode, &usm, timeout, retries, maxSize);
 }
 
-namespace {
+void ZelRequest::reset() noexcept {
+  IKalGetData* request = std::exchange(request_, nullptr);
+  if (!request) return;
+  if (device_) {
+    device_->keep(request, generation_);
+  } else {
+    request->release();
+  }
+}
 
-int prepare(const CZelDevice& device, IKalGetData* request, const char* community,
-            size_t size) noexcept {
+void CZelDevice::keep(IKalGetData* request, uint64_t generation) const noexcept {
+  // A request object that cannot be emptied (a test's scripted one) makes
+  // one call only.
+  if (generation != m_generation || m_spare || request->clear_oids() != kKalOk) {
+    request->release();
+    return;
+  }
+  m_spare.reset(request);
+  m_spareGeneration = generation;
+}
+
+int CZelDevice::prepare(const char* community, size_t size, IKalGetData** out) const noexcept {
+  int rc = kKalOk;
+  KalOwned<IKalGetData> request(create_request(&rc));
+  if (!request) {
+    if (rc == kKalOk) rc = kKalErrNoMemory;
+    zel_log(kKalLogError, "%s: %d", "kal_create_get_data()", rc);
+    return rc;
+  }
   if (community) request->set_community(community, size);
-  const int rc = device.init_request(request);
-  if (rc != kKalOk) zel_log(kKalLogError, "%s: %d", "pGetData->init()", rc);
-  return rc;
-}
-
-}  // namespace
-
-int CZelDevice::prepare_request(KalOwned<IKalGetData>* out) const noexcept {
-  int rc = kKalOk;
-  KalOwned<IKalGetData> request(create_request(&rc));
-  if (!request) {
-    if (rc == kKalOk) rc = kKalErrNoMemory;
-    zel_log(kKalLogError, "%s: %d", "kal_create_get_data()", rc);
+  rc = init_request(request.get());
+  if (rc != kKalOk) {
+    zel_log(kKalLogError, "%s: %d", "pGetData->init()", rc);
     return rc;
   }
-  rc = prepare(*this, request.get(), m_bReadCommunityGiven ? m_szReadCommunity : nullptr,
-               sizeof(m_szReadCommunity));
-  if (rc != kKalOk) return rc;
-  out->reset(request.detach());
+  *out = request.detach();
   return kKalOk;
 }
 
-int CZelDevice::prepare_write_request(KalOwned<IKalGetData>* out) const noexcept {
-  int rc = kKalOk;
-  KalOwned<IKalGetData> request(create_request(&rc));
-  if (!request) {
-    if (rc == kKalOk) rc = kKalErrNoMemory;
-    zel_log(kKalLogError, "%s: %d", "kal_create_get_data()", rc);
-    return rc;
+int CZelDevice::prepare_request(ZelRequest* out) const noexcept {
+  out->reset();
+  if (m_spare && m_spareGeneration == m_generation) {
+    out->request_ = m_spare.detach();
+  } else {
+    m_spare.reset();
+    const int rc = prepare(m_bReadCommunityGiven ? m_szReadCommunity : nullptr,
+                           sizeof(m_szReadCommunity), &out->request_);
+    if (rc != kKalOk) return rc;
   }
-  rc = prepare(*this, request.get(), m_szWriteCommunity, sizeof(m_szWriteCommunity));
-  if (rc != kKalOk) return rc;
-  out->reset(request.detach());
+  out->device_ = this;
+  out->generation_ = m_generation;
   return kKalOk;
+}
+
+int CZelDevice::prepare_write_request(ZelRequest* out) const noexcept {
+  out->reset();
+  out->device_ = nullptr;
+  return prepare(m_szWriteCommunity, sizeof(m_szWriteCommunity), &out->request_);
 }
 
 CZelDevice* zel_create_device(int* pStatus) noexcept {

@@ -1,15 +1,17 @@
 // The device object: what the table readers need to talk to one opened
 // device (address, protocol, port, communities, SNMP settings) and the rows
 // the last count call of each table read. Device open makes it and the
-// context owns it. Every reader call makes a fresh request object from these
-// settings; no session lives from one call to the next. No lock: one thread
-// at a time, as the context.
+// context owns it. A reader call borrows the device's request object (made
+// from these settings, emptied between calls, so that the calls on one
+// device share one target, session and socket as a Net-SNMP session does)
+// or makes a fresh one. No lock: one thread at a time, as the context.
 #ifndef PLUGIN_DEVICE_OBJECT_H_
 #define PLUGIN_DEVICE_OBJECT_H_
 
 #include <cstddef>
 #include <cstdint>
 #include <new>
+#include <utility>
 #include <vector>
 
 #include "common/network_address.h"
@@ -38,6 +40,43 @@ int zel_append_row(std::vector<T>* rows, const T& record) noexcept {
   }
 }
 
+class CZelDevice;
+
+// A prepared request object for one exported call. When the holder's scope
+// ends the object goes back to its device, which keeps it for the next call
+// while the device's settings stay as they were, or is released.
+class ZelRequest {
+ public:
+  ZelRequest() noexcept = default;
+  ~ZelRequest() { reset(); }
+  ZelRequest(const ZelRequest&) = delete;
+  ZelRequest& operator=(const ZelRequest&) = delete;
+  ZelRequest(ZelRequest&& other) noexcept { take(&other); }
+  ZelRequest& operator=(ZelRequest&& other) noexcept {
+    if (this != &other) {
+      reset();
+      take(&other);
+    }
+    return *this;
+  }
+  IKalGetData* get() const noexcept { return request_; }
+  IKalGetData* operator->() const noexcept { return request_; }
+  explicit operator bool() const noexcept { return request_ != nullptr; }
+  void reset() noexcept;
+
+ private:
+  friend class CZelDevice;
+  void take(ZelRequest* other) noexcept {
+    device_ = other->device_;
+    generation_ = other->generation_;
+    request_ = std::exchange(other->request_, nullptr);
+  }
+
+  const CZelDevice* device_ = nullptr;  // null: released, never kept
+  uint64_t generation_ = 0;             // the device settings it was made with
+  IKalGetData* request_ = nullptr;
+};
+
 class CZelDevice {
  public:
   CZelDevice() noexcept;
@@ -61,14 +100,17 @@ class CZelDevice {
   // Copies the write community (cut to 255); "dazavud" until called.
   void set_write_community(const char* community) noexcept;
 
-  // Request preparation: a new request object from the factory, with the
-  // read community when one was given, initialised for this device. On
-  // success *out holds it (the caller owns it). Failures are logged with the
-  // failing step's name ("kal_create_get_data()", "pGetData->init()") and
-  // answered unchanged.
-  int prepare_request(KalOwned<IKalGetData>* out) const noexcept;
-  // The same with the write community, always (the cancel set).
-  int prepare_write_request(KalOwned<IKalGetData>* out) const noexcept;
+  // Request preparation: the request object the last call gave back,
+  // emptied, when the settings have not changed since it was made; else a
+  // new one from the factory, with the read community when one was given,
+  // initialised for this device. On success *out holds it (until the end of
+  // the call; the device outlives it). Failures are logged with the failing
+  // step's name ("kal_create_get_data()", "pGetData->init()") and answered
+  // unchanged.
+  int prepare_request(ZelRequest* out) const noexcept;
+  // A new request object with the write community, always (the cancel set);
+  // it is released, not kept.
+  int prepare_write_request(ZelRequest* out) const noexcept;
   // Initialises `request` with this device's settings (no community call,
   // no log line). Answers init's status.
   int init_request(IKalGetData* request) const noexcept;
@@ -104,7 +146,17 @@ class CZelDevice {
   int32_t vendor_char_set = 0;    // 0: not read yet
 
  private:
+  friend class ZelRequest;
   IKalGetData* create_request(int* pStatus) const noexcept;
+  int prepare(const char* community, size_t size, IKalGetData** out) const noexcept;
+  // Takes back a request object made with the settings of `generation`.
+  void keep(IKalGetData* request, uint64_t generation) const noexcept;
+
+  // Every change of the settings a request is made from counts up, so that
+  // a kept request made before it is not used again.
+  uint64_t m_generation = 1;
+  mutable KalOwned<IKalGetData> m_spare;
+  mutable uint64_t m_spareGeneration = 0;
 
   int m_protocol = 0;
   char m_szAddress[kZelDeviceAddressSize];

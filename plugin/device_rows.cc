@@ -92,7 +92,7 @@ bool zel_first_arc(std::string_view index, uint32_t* out) noexcept {
 }
 
 int zel_prepare_columns(const CZelDevice& device, const char* const* columns, size_t count,
-                        KalOwned<IKalGetData>* request) noexcept {
+                        ZelRequest* request) noexcept {
   if (!columns || count == 0 || !request) return kKalErrInvalidArg;
   int rc = device.prepare_request(request);
   if (rc != kKalOk) return rc;
@@ -106,26 +106,9 @@ int zel_prepare_columns(const CZelDevice& device, const char* const* columns, si
   return kKalOk;
 }
 
-int zel_walk_columns(const CZelDevice& device, const char* const* columns, size_t count,
-                     KalOwned<IKasPduList>* rows) noexcept {
-  if (!columns || count == 0 || !rows) return kKalErrInvalidArg;
-  KalOwned<IKalGetData> request;
-  int rc = zel_prepare_columns(device, columns, count, &request);
-  if (rc != kKalOk) return rc;
-  KalOwned<IKasPduList> list(kas_create_pdu_list(&rc));
-  if (!list) return rc;
-  rc = request->get_data(list.get(), columns[0]);
-  if (rc != kKalOk) {
-    zel_log(kKalLogError, "%s: %d", "pGetData->get_data()", rc);
-    return rc;
-  }
-  rows->reset(list.detach());
-  return kKalOk;
-}
-
 namespace {
 
-int prepare_get(const CZelDevice& device, const char* oid, KalOwned<IKalGetData>* request) {
+int prepare_get(const CZelDevice& device, const char* oid, ZelRequest* request) {
   int rc = device.prepare_request(request);
   if (rc != kKalOk) return rc;
   rc = (*request)->add_oid_string(oid, false);
@@ -136,14 +119,14 @@ int prepare_get(const CZelDevice& device, const char* oid, KalOwned<IKalGetData>
 }  // namespace
 
 int zel_get_int(const CZelDevice& device, const char* oid, int32_t* out) noexcept {
-  KalOwned<IKalGetData> request;
+  ZelRequest request;
   const int rc = prepare_get(device, oid, &request);
   if (rc != kKalOk) return rc;
   return request->get_data(out);
 }
 
 int zel_get_text(const CZelDevice& device, const char* oid, char* out, size_t size) noexcept {
-  KalOwned<IKalGetData> request;
+  ZelRequest request;
   const int rc = prepare_get(device, oid, &request);
   if (rc != kKalOk) return rc;
   return request->get_data(out, size);

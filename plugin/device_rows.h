@@ -57,44 +57,19 @@ std::string_view zel_row_index(std::string_view oid, std::string_view column) no
 // it is empty, not a number or above 4294967295.
 bool zel_first_arc(std::string_view index, uint32_t* out) noexcept;
 
-// Prepares a request for `device`, adds the `count` columns (no instance
-// suffix) and walks from the first. On success *rows holds the answer PDUs in
-// order (caller owns the list). Failures are logged with the failing step
-// ("pGetData->add_oid_string()", "pGetData->get_data()", and those of
-// request preparation) and answered unchanged.
-int zel_walk_columns(const CZelDevice& device, const char* const* columns, size_t count,
-                     KalOwned<IKasPduList>* rows) noexcept;
-
-// The table reader's loop: walks the columns and hands each row, in order,
-// to fn(const ZelDeviceRow&) -> int. A non-zero answer of fn ends the loop
-// and is answered.
-template <class Fn>
-int zel_for_each_row(const CZelDevice& device, const char* const* columns, size_t count,
-                     Fn&& fn) {
-  KalOwned<IKasPduList> rows;
-  int rc = zel_walk_columns(device, columns, count, &rows);
-  if (rc != kKalOk) return rc;
-  while (rows->count() != 0) {
-    KalOwned<IKasPdu> pdu(rows->take_front());
-    if (!pdu) break;
-    rc = fn(ZelDeviceRow(pdu.get()));
-    if (rc != kKalOk) return rc;
-  }
-  return kKalOk;
-}
-
 // Prepares a request for `device` and adds the `count` columns (no instance
-// suffix), logging a failing add as zel_walk_columns does. 0 or the failing
-// status.
+// suffix). Failures are logged with the failing step
+// ("pGetData->add_oid_string()" and those of request preparation) and
+// answered unchanged.
 int zel_prepare_columns(const CZelDevice& device, const char* const* columns, size_t count,
-                        KalOwned<IKalGetData>* request) noexcept;
+                        ZelRequest* request) noexcept;
 
 // A table reader whose rows become records and nothing else: walks `root`
 // with the request's columns and turns each row into a record as it arrives, with
 // convert(const ZelDeviceRow&, Record*) -> bool (false: the row makes no
 // record). The answers are not kept. On success the records follow what
-// *out held, in order; when the walk fails (logged as zel_walk_columns logs
-// it) *out is left as it was, as if no row had arrived; a record that
+// *out held, in order; when the walk fails (logged as "pGetData->get_data()")
+// *out is left as it was, as if no row had arrived; a record that
 // cannot be appended ends it with kKalErrNoMemory and the records before.
 template <class Record, class Convert>
 int zel_collect_rows(IKalGetData* request, const char* root, std::vector<Record>* out,
@@ -126,7 +101,7 @@ int zel_collect_rows(IKalGetData* request, const char* root, std::vector<Record>
 template <class Record, class Convert>
 int zel_collect_rows(const CZelDevice& device, const char* const* columns, size_t count,
                      std::vector<Record>* out, Convert&& convert) {
-  KalOwned<IKalGetData> request;
+  ZelRequest request;
   const int rc = zel_prepare_columns(device, columns, count, &request);
   if (rc != kKalOk) return rc;
   return zel_collect_rows(request.get(), columns[0], out, convert);
@@ -153,7 +128,7 @@ class ZelSingleGets {
 
   // Takes a prepared request object of this call (a walk's, once it has
   // ended) for the gets that follow.
-  void adopt(KalOwned<IKalGetData>* request) noexcept { request_ = std::move(*request); }
+  void adopt(ZelRequest* request) noexcept { request_ = std::move(*request); }
 
   int get_int(const char* oid, int32_t* out) noexcept;
   int get_text(const char* oid, char* out, size_t size) noexcept;
@@ -162,7 +137,7 @@ class ZelSingleGets {
   int prepare(const char* oid) noexcept;
 
   const CZelDevice& device_;
-  KalOwned<IKalGetData> request_;
+  ZelRequest request_;
 };
 
 #endif  // PLUGIN_DEVICE_ROWS_H_

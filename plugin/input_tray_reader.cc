@@ -93,7 +93,7 @@ int zel_read_input_trays(CZelDevice& device) noexcept {
 }
 
 int zel_read_input_trays_ex(CZelDevice& device) noexcept {
-  KalOwned<IKalGetData> request;
+  ZelRequest request;
   int rc = zel_prepare_columns(device, kInputTrayColumns, kInputTrayColumnCount, &request);
   if (rc != kKalOk) return rc;
   rc = zel_collect_rows(request.get(), kInputTrayColumns[0], &device.input_trays_ex,

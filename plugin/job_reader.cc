@@ -210,7 +210,7 @@ int zel_read_jobs(CZelDevice& device, uint32_t selector) noexcept {
     if (rc != kKalOk) return rc;
   }
   device.jobs.clear();
-  KalOwned<IKalGetData> request;
+  ZelRequest request;
   int rc = zel_prepare_columns(device, kJobColumns, kJobColumnCount, &request);
   if (rc != kKalOk) return rc;
   // The rows are staged as they arrive; their texts are looked up once the
@@ -243,7 +243,7 @@ int zel_read_jobs(CZelDevice& device, uint32_t selector) noexcept {
 int zel_cancel_job(const CZelDevice& device, const char* jobId) noexcept {
   char index[1024];
   if (!zel_cancel_index(jobId, index, sizeof(index))) return kKalErrInvalidArg;
-  KalOwned<IKalGetData> request;
+  ZelRequest request;
   int rc = device.prepare_write_request(&request);
   if (rc != kKalOk) return rc;
   rc = request->add_oid_string(kZelJobOperationColumn, index, kZelJobCancelValue);
