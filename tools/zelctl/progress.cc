@@ -72,83 +72,73 @@ std::string reading_frame(const std::string& what, int done, int total) {
   return frame;
 }
 
-Countdown::Countdown(std::string label, std::chrono::milliseconds budget, bool enabled)
-    : label_(std::move(label)), budget_(budget) {
-  if (enabled && isatty(STDERR_FILENO)) {
-    hold_sigint();
-    thread_ = std::thread([this] { run(); });
-  }
+void ProgressThread::start(bool enabled,
+                           std::function<void(std::unique_lock<std::mutex>&)> body) {
+  if (!enabled || !isatty(STDERR_FILENO)) return;
+  hold_sigint();
+  thread_ = std::thread([this, body = std::move(body)] {
+    std::unique_lock<std::mutex> lock(mutex);
+    body(lock);
+  });
 }
 
-void Countdown::stop() {
+void ProgressThread::stop() {
   {
-    std::lock_guard<std::mutex> lock(mutex_);
-    stopping_ = true;
+    std::lock_guard<std::mutex> lock(mutex);
+    stopping = true;
   }
-  wake_.notify_all();
+  wake.notify_all();
   if (thread_.joinable()) {
     thread_.join();
     release_sigint();
   }
 }
 
-void Countdown::run() {
+Countdown::Countdown(std::string label, std::chrono::milliseconds budget, bool enabled)
+    : label_(std::move(label)), budget_(budget) {
+  thread_.start(enabled, [this](std::unique_lock<std::mutex>& lock) { run(lock); });
+}
+
+void Countdown::run(std::unique_lock<std::mutex>& lock) {
   const auto start = std::chrono::steady_clock::now();
   size_t drawn = 0;
-  std::unique_lock<std::mutex> lock(mutex_);
-  while (!stopping_) {
+  while (!thread_.stopping) {
     const auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(
         std::chrono::steady_clock::now() - start);
     drawn = draw(countdown_frame(label_, elapsed, budget_, 30), drawn);
-    wake_.wait_for(lock, std::chrono::milliseconds(100));
+    thread_.wake.wait_for(lock, std::chrono::milliseconds(100));
   }
   erase(drawn);
 }
 
 ReadingProgress::ReadingProgress(bool enabled, std::chrono::milliseconds delay)
     : delay_(delay) {
-  if (enabled && isatty(STDERR_FILENO)) {
-    hold_sigint();
-    thread_ = std::thread([this] { run(); });
-  }
+  thread_.start(enabled, [this](std::unique_lock<std::mutex>& lock) { run(lock); });
 }
 
 void ReadingProgress::update(const char* what, int done, int total) {
-  if (!thread_.joinable()) return;
-  std::lock_guard<std::mutex> lock(mutex_);
+  if (!thread_.running()) return;
+  std::lock_guard<std::mutex> lock(thread_.mutex);
   text_ = reading_frame(what, done, total);
 }
 
 void ReadingProgress::show(std::string frame) {
-  if (!thread_.joinable()) return;
-  std::lock_guard<std::mutex> lock(mutex_);
+  if (!thread_.running()) return;
+  std::lock_guard<std::mutex> lock(thread_.mutex);
   text_ = std::move(frame);
 }
 
-void ReadingProgress::stop() {
-  {
-    std::lock_guard<std::mutex> lock(mutex_);
-    stopping_ = true;
-  }
-  wake_.notify_all();
-  if (thread_.joinable()) {
-    thread_.join();
-    release_sigint();
-  }
-}
-
-void ReadingProgress::run() {
+void ReadingProgress::run(std::unique_lock<std::mutex>& lock) {
   size_t drawn = 0;
   std::string shown;
-  std::unique_lock<std::mutex> lock(mutex_);
   // Nothing for a short wait.
-  if (wake_.wait_for(lock, delay_, [this] { return stopping_; })) return;
-  while (!stopping_) {
+  if (thread_.wake.wait_for(lock, delay_, [this] { return thread_.stopping; })) return;
+  while (!thread_.stopping) {
     if (text_ != shown) {
       shown = text_;
       drawn = draw(shown, drawn);
     }
-    wake_.wait_for(lock, std::chrono::milliseconds(100));
+    thread_.wake.wait_for(lock, std::chrono::milliseconds(100));
   }
   erase(drawn);
 }

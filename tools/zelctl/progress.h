@@ -10,11 +10,35 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <thread>
 
 namespace zelctl {
+
+// The thread a progress line draws from, and how it is told to stop: the
+// part both lines share. The body runs with `mutex` held (it waits on
+// `wake`, which releases it) until `stopping` is set.
+class ProgressThread {
+ public:
+  ProgressThread() = default;
+  ~ProgressThread() { stop(); }
+  ProgressThread(const ProgressThread&) = delete;
+  ProgressThread& operator=(const ProgressThread&) = delete;
+  // Runs `body` on a thread of its own if `enabled` and standard error is a
+  // terminal, with Ctrl-C handled while it runs.
+  void start(bool enabled, std::function<void(std::unique_lock<std::mutex>&)> body);
+  bool running() const { return thread_.joinable(); }
+  void stop();
+
+  std::mutex mutex;
+  std::condition_variable wake;
+  bool stopping = false;
+
+ private:
+  std::thread thread_;
+};
 
 class Countdown {
  public:
@@ -24,16 +48,13 @@ class Countdown {
   ~Countdown() { stop(); }
   Countdown(const Countdown&) = delete;
   Countdown& operator=(const Countdown&) = delete;
-  void stop();
+  void stop() { thread_.stop(); }
 
  private:
-  void run();
+  void run(std::unique_lock<std::mutex>& lock);
   std::string label_;
   std::chrono::milliseconds budget_;
-  std::mutex mutex_;
-  std::condition_variable wake_;
-  bool stopping_ = false;
-  std::thread thread_;
+  ProgressThread thread_;  // last: stopped before the fields it reads go
 };
 
 // What is being read, shown once the wait is longer than `delay`.
@@ -48,16 +69,13 @@ class ReadingProgress {
   void update(const char* what, int done, int total);
   // Shows `frame` as it is ("cancelling job 12...").
   void show(std::string frame);
-  void stop();
+  void stop() { thread_.stop(); }
 
  private:
-  void run();
+  void run(std::unique_lock<std::mutex>& lock);
   std::chrono::milliseconds delay_;
-  std::mutex mutex_;
-  std::condition_variable wake_;
-  bool stopping_ = false;
   std::string text_;
-  std::thread thread_;
+  ProgressThread thread_;  // last: stopped before the fields it reads go
 };
 
 // One frame of the countdown: "LABEL [#####.....] 1.2 s left", for tests.
