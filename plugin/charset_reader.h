@@ -24,7 +24,7 @@ bool zel_char_set_oid(const char* target, uint32_t g, int32_t f, char* out, size
 
 // Walks `indexColumn`; for each row (g = the row's first index
 // sub-identifier, f = its value) reads the integer at target.g.f into *out
-// with a fresh request. The last row's answer stays in *out (unchanged when
+// with a request of its own. The last row's answer stays in *out (unchanged when
 // the walk finds no row). Any failure ends the loop and is answered.
 int zel_char_set_lookup(const CZelDevice& device, const char* indexColumn,
                         const char* targetColumn, int32_t* out) noexcept;

@@ -107,17 +107,16 @@ int zel_collect_rows(const CZelDevice& device, const char* const* columns, size_
   return zel_collect_rows(request.get(), columns[0], out, convert);
 }
 
-// Single gets with a fresh request object: one identifier (no instance
-// suffix), its value as integer or as text (cut to size - 1; an empty answer
-// leaves `out` as it was). Creation, initialisation and add failures are
+// Single gets through a request object from prepare_request: one identifier
+// (no instance suffix), its value as integer or as text (cut to size - 1; an
+// empty answer leaves `out` as it was). Creation, initialisation and add failures are
 // logged; a failing read is answered without a log line.
 int zel_get_int(const CZelDevice& device, const char* oid, int32_t* out) noexcept;
 int zel_get_text(const CZelDevice& device, const char* oid, char* out, size_t size) noexcept;
 
 // The single gets of one exported call, all through one request object:
 // the first get prepares it (as zel_get_int does), each later one empties
-// it and adds its identifier, so the call makes one target, session and
-// socket for all of them. A request object that cannot be emptied is
+// it and adds its identifier. A request object that cannot be emptied is
 // replaced by a fresh one. Logs as zel_get_int and zel_get_text. Lives no
 // longer than the call.
 class ZelSingleGets {
