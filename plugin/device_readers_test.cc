@@ -252,6 +252,33 @@ TEST_F(DeviceReaders, TheDeviceKeepsItsOwnCopyOfTheSnmpV3Settings) {
   EXPECT_EQ(1, r.security_level);
 }
 
+// The calls on one device share the library's own request object (and its
+// socket) until a setting of the device changes. No agent: every read times
+// out, and the request object still goes back to the device.
+TEST(DeviceRequestObject, KeptBetweenCallsUntilASettingChanges) {
+  static int made = 0;
+  made = 0;
+  KalOwned<IZelPluginUSM> usm(zel_create_plugin_usm());
+  ASSERT_TRUE(usm);
+  KalOwned<CZelDevice> device(zel_create_device());
+  ASSERT_TRUE(device);
+  device->set_get_data_factory([](int* pStatus) {
+    ++made;
+    return kal_create_get_data(pStatus);
+  });
+  ASSERT_EQ(0, device->init("127.0.36.200", 1, 50, 0, 0, *usm.get()));
+  ZelPrinterInfo info{};
+  EXPECT_EQ(kKasErrTimeout, zel_read_printer(*device.get(), &info));
+  EXPECT_EQ(kKasErrTimeout, zel_read_storage(*device.get()));
+  EXPECT_EQ(1, made);
+  device->set_read_community("reader");
+  EXPECT_EQ(kKasErrTimeout, zel_read_storage(*device.get()));
+  EXPECT_EQ(2, made);
+  ASSERT_EQ(0, device->init("127.0.36.200", 1, 50, 0, 0, *usm.get()));
+  EXPECT_EQ(kKasErrTimeout, zel_read_storage(*device.get()));
+  EXPECT_EQ(3, made);
+}
+
 TEST_F(DeviceReaders, TheVendorCharacterSetIsReadOnce) {
   ASSERT_EQ(0, zel_read_jobs(device_, 0));
   EXPECT_EQ(106, device_.vendor_char_set);
