@@ -191,38 +191,9 @@ class CKalGetData : public IKalGetData {
     return take_value(value);
   }
 
-  // Moves the answer in the PDU into a new PDU for the caller's list (the
-  // same header and bindings a clone would have, without copying a value),
-  // and refills the PDU with the identifiers just received and NULL values:
-  // the next GetNext asks for them and stays as small as the first one.
-  // *ppRow is lent: the list owns it.
-  int keep_row(IKasPduList* list, const IKasPdu** ppRow) {
-    IKasPdu* pdu = core_.pdu();
-    int rc = kKalOk;
-    KalOwned<IKasPdu> row(kas_create_pdu(&rc));
-    if (!row) return rc;
-    rc = row->assign_header(pdu);
-    if (rc != kKalOk) return rc;
-    row->set_bindings(pdu->detach_bindings());
-    const IKasVarBindList* bindings = row->get_bindings();
-    const size_t n = bindings ? bindings->count() : 0;
-    for (size_t i = 0; i < n; ++i) {
-      const IKasOid* oid = bindings->at(i)->get_oid();
-      IKasSnmpValue* name = oid ? oid->clone(&rc) : nullptr;
-      if (!name) return oid ? rc : kKalErrNoData;
-      rc = pdu->append_pair(name, nullptr);
-      if (rc != kKalOk) return rc;
-    }
-    const IKasPdu* kept = row.get();
-    rc = list->push_back(row.detach());
-    if (rc != kKalOk) return rc;
-    *ppRow = kept;
-    return kKalOk;
-  }
-
   // Makes the request PDU ask for the identifiers of `answer`, values
-  // NULL, as keep_row does, reusing the request's bindings, identifiers and
-  // NULL values.
+  // NULL (the next GetNext stays as small as the first one), reusing the
+  // request's bindings, identifiers and NULL values.
   int ask_for_next(const IKasPdu* answer) {
     IKasPdu* pdu = core_.pdu();
     const IKasVarBindList* got = answer->get_bindings();
@@ -241,8 +212,7 @@ class CKalGetData : public IKalGetData {
           name->assign(got->at(i)->get_name()) == kKalOk) {
         continue;
       }
-      // No binding of ours to reuse at this place: a new one, as keep_row
-      // makes them.
+      // No binding of ours to reuse at this place: a new one.
       if (binding) asked->truncate(i);
       IKasSnmpValue* copy = oid->clone(&rc);
       if (!copy) return rc;
@@ -262,33 +232,18 @@ class CKalGetData : public IKalGetData {
 };
 
 int CKalGetData::get_data(IKasPduList* list, const char* root) {
-  if (!list || !root || !core_.pdu()) return kKalErrInvalidArg;
-  IKasPdu* pdu = core_.pdu();
-  KalOwned<IKasSnmpValue> root_oid;
-  const IKasOid* first = nullptr;
-  int rc = walk_start(root, pdu, &root_oid, &first);
-  if (rc != kKalOk) return rc;
-  // The first identifier of the request just sent: a copy of the caller's
-  // first, then the first identifier of the last row kept (lent by the
-  // list, which only grows while the walk runs).
-  KalOwned<IKasSnmpValue> start(first->clone(&rc));
-  if (!start) return rc;
-  const IKasOid* previous = start->as_oid();
-  SessionDispatcher* dispatcher = session(&rc);
-  if (!dispatcher) return rc;
-  size_t rows = 0;
-  size_t octets = 0;
-  for (;;) {
-    pdu->set_type(kKasPduGetNext);
-    rc = dispatcher->send_sync(pdu, core_.target());
-    if (rc != kKalOk) return rc;
-    rc = walk_answer(root_oid->as_oid(), previous, pdu, limits_, &rows, &octets);
-    if (rc != kKalOk) return rc == kWalkEnded ? kKalOk : rc;
-    const IKasPdu* row = nullptr;
-    rc = keep_row(list, &row);
-    if (rc != kKalOk) return rc;
-    previous = row->get_bindings()->at(0)->get_oid();
-  }
+  if (!list) return kKalErrInvalidArg;
+  // The walk of walk_rows, each row it hands over cloned into the list.
+  struct Keep final : IKalWalkRowSink {
+    explicit Keep(IKasPduList* l) : list(l) {}
+    int row(const IKasPdu* answer) override {
+      int rc = kKalOk;
+      IKasPdu* copy = answer->clone(&rc);
+      return copy ? list->push_back(copy) : rc;
+    }
+    IKasPduList* list;
+  } keep(list);
+  return walk_rows(root, &keep);
 }
 
 int CKalGetData::walk_rows(const char* root, IKalWalkRowSink* sink) {
