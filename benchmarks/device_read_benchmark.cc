@@ -28,7 +28,6 @@
 // snmpsimd (or snmpd) must be installed. Build with -DZEL_BENCHMARKS=ON.
 #include <benchmark/benchmark.h>
 #include <dlfcn.h>
-#include <sys/resource.h>
 
 #include <chrono>
 #include <cstdint>
@@ -42,6 +41,7 @@
 #include <vector>
 
 #include "benchmarks/call_counters.h"
+#include "benchmarks/cpu_clock.h"
 #include "benchmarks/recording_agent.h"
 #include "plugin/zel_api.h"
 #include "testing/snmpsim_agent.h"
@@ -343,18 +343,9 @@ Options g_options;
 Api g_api;
 std::string g_recording;
 
-double seconds_of(const timeval& t) {
-  return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6;
+double cpu_seconds() {
+  return zelbench::process_cpu_seconds(true) + zelbench::process_cpu_seconds(false);
 }
-
-// The process's CPU time in user space (`user`) or in the kernel (`!user`).
-double cpu_seconds_in(bool user) {
-  rusage u{};
-  getrusage(RUSAGE_SELF, &u);
-  return seconds_of(user ? u.ru_utime : u.ru_stime);
-}
-
-double cpu_seconds() { return cpu_seconds_in(true) + cpu_seconds_in(false); }
 
 struct StepResult {
   std::string name;
@@ -525,8 +516,8 @@ void BM_FullDeviceRead(benchmark::State& state) {
     return;
   }
   const CallCounts before = call_counts_now();
-  const double user = cpu_seconds_in(true);
-  const double kernel = cpu_seconds_in(false);
+  const double user = zelbench::process_cpu_seconds(true);
+  const double kernel = zelbench::process_cpu_seconds(false);
   for (auto _ : state) {
     Digest digest;
     if (full_read(g_api, &digest, nullptr) != 0) {
@@ -542,9 +533,10 @@ void BM_FullDeviceRead(benchmark::State& state) {
   state.counters["octets_out"] = benchmark::Counter(static_cast<double>(c.sent_octets), avg);
   state.counters["octets_in"] = benchmark::Counter(static_cast<double>(c.received_octets), avg);
   state.counters["allocs"] = benchmark::Counter(static_cast<double>(c.allocations), avg);
-  state.counters["client_user_ms"] = benchmark::Counter((cpu_seconds_in(true) - user) * 1e3, avg);
+  state.counters["client_user_ms"] =
+      benchmark::Counter((zelbench::process_cpu_seconds(true) - user) * 1e3, avg);
   state.counters["client_sys_ms"] =
-      benchmark::Counter((cpu_seconds_in(false) - kernel) * 1e3, avg);
+      benchmark::Counter((zelbench::process_cpu_seconds(false) - kernel) * 1e3, avg);
 }
 BENCHMARK(BM_FullDeviceRead)->Unit(benchmark::kMillisecond)->UseRealTime();
 

@@ -41,6 +41,7 @@
 #include <string>
 #include <vector>
 
+#include "benchmarks/cpu_clock.h"
 #include "common/owned.h"
 #include "common/status.h"
 #include "facade/get_data.h"
@@ -167,23 +168,6 @@ long counting_recvfrom(int fd, void* buffer, size_t length, int flags,
   return n;
 }
 
-// The walking thread's CPU time, user and system, from the scheduler's own
-// accounting (finer than getrusage's split of ticks).
-double thread_cpu_seconds() {
-  timespec now{};
-  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-  return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) / 1e9;
-}
-
-// The walking thread's system CPU time (getrusage; tick-sampled, so only
-// the split between user and system time is read from it).
-double thread_system_seconds() {
-  rusage usage{};
-  getrusage(RUSAGE_THREAD, &usage);
-  return static_cast<double>(usage.ru_stime.tv_sec) +
-         static_cast<double>(usage.ru_stime.tv_usec) / 1e6;
-}
-
 bool value_matches(const IKasVarBind* binding, const Cell& cell) {
   const IKasOid* oid = binding ? binding->get_oid() : nullptr;
   const IKasSnmpValue* value = binding ? binding->get_value() : nullptr;
@@ -277,19 +261,19 @@ void BM_OurWalk(benchmark::State& state, int agent, bool rows) {
     // The walk and the release of its rows are timed; the check between
     // them is not.
     const auto start = std::chrono::steady_clock::now();
-    const double system_start = thread_system_seconds();
-    const double cpu_start = thread_cpu_seconds();
+    const double system_start = zelbench::thread_system_seconds();
+    const double cpu_start = zelbench::thread_cpu_seconds();
     const int rc = walk_once(agent, rows, &list);
-    const double cpu_walked = thread_cpu_seconds();
-    const double system_walked = thread_system_seconds();
+    const double cpu_walked = zelbench::thread_cpu_seconds();
+    const double system_walked = zelbench::thread_system_seconds();
     const auto walked = std::chrono::steady_clock::now();
     const bool ok = rc == kKalOk && list && walk_matches(list.get(), rows);
     const auto checked = std::chrono::steady_clock::now();
-    const double cpu_checked = thread_cpu_seconds();
-    const double system_checked = thread_system_seconds();
+    const double cpu_checked = zelbench::thread_cpu_seconds();
+    const double system_checked = zelbench::thread_system_seconds();
     list.reset();
-    const double cpu_end = thread_cpu_seconds();
-    const double system_end = thread_system_seconds();
+    const double cpu_end = zelbench::thread_cpu_seconds();
+    const double system_end = zelbench::thread_system_seconds();
     const auto end = std::chrono::steady_clock::now();
     state.SetIterationTime(
         std::chrono::duration<double>((walked - start) + (end - checked))

@@ -24,7 +24,6 @@
 #include <dlfcn.h>
 #include <net-snmp/net-snmp-config.h>
 #include <net-snmp/net-snmp-includes.h>
-#include <sys/resource.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -39,6 +38,7 @@
 #include <vector>
 
 #include "benchmarks/call_counters.h"
+#include "benchmarks/cpu_clock.h"
 #include "benchmarks/recording_agent.h"
 #include "plugin/zel_api.h"
 
@@ -288,19 +288,6 @@ extern "C" __attribute__((noinline)) long walk_vs_netsnmp_netsnmp() {
 
 namespace {
 
-double thread_cpu_seconds() {
-  timespec now{};
-  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-  return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) / 1e9;
-}
-
-double thread_system_seconds() {
-  rusage usage{};
-  getrusage(RUSAGE_THREAD, &usage);
-  return static_cast<double>(usage.ru_stime.tv_sec) +
-         static_cast<double>(usage.ru_stime.tv_usec) / 1e6;
-}
-
 struct Totals {
   double wall_s = 0;
   double cpu_s = 0;
@@ -326,8 +313,8 @@ void print(const char* client, const Totals& t) {
 bool measure(bool ours, Totals* t) {
   const CallCounts before = call_counts_now();
   const auto start = std::chrono::steady_clock::now();
-  const double system_start = thread_system_seconds();
-  const double cpu_start = thread_cpu_seconds();
+  const double system_start = zelbench::thread_system_seconds();
+  const double cpu_start = zelbench::thread_cpu_seconds();
   long exchanges = 0;
   int32_t count = 0;
   bool ok = false;
@@ -339,8 +326,8 @@ bool measure(bool ours, Totals* t) {
     exchanges = walk_vs_netsnmp_netsnmp();
     ok = exchanges > 0;
   }
-  const double cpu_end = thread_cpu_seconds();
-  const double system_end = thread_system_seconds();
+  const double cpu_end = zelbench::thread_cpu_seconds();
+  const double system_end = zelbench::thread_system_seconds();
   const auto end = std::chrono::steady_clock::now();
   const CallCounts after = call_counts_now();
   t->wall_s += std::chrono::duration<double>(end - start).count();
