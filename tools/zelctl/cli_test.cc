@@ -133,21 +133,31 @@ TEST(CliTest, RejectsWhatTheCommandLineCanTell) {
   }
 }
 
-TEST(CliTest, NetSnmpStyleAliasesFillTheSameRecord) {
-  const Parsed p = parse({"status", "192.0.2.1", "-v", "3", "-u", "simulator", "-l", "AUTHPRIV",
-                          "-a", "Sha", "-A", "auctoritas", "-x", "Aes", "-X", "privatus", "-n",
-                          "ctx"});
-  ASSERT_EQ(p.rc, -1) << p.output;
-  ASSERT_EQ(p.check, "");
-  const ZelSnmpV3Settings& s = p.options.v3_settings;
-  EXPECT_EQ(snmp_mode(p.options), 2);
-  EXPECT_STREQ(s.securityName, "simulator");
-  EXPECT_EQ(s.securityLevel, 2);
-  EXPECT_EQ(s.authProtocol, 2);
-  EXPECT_EQ(s.privProtocol, 2);
-  EXPECT_STREQ(s.authPassphrase, "auctoritas");
-  EXPECT_STREQ(s.privPassphrase, "privatus");
-  EXPECT_STREQ(s.contextName, "ctx");
+// The SNMPv3 options and their Net-SNMP-style aliases fill the same record.
+TEST(CliTest, SnmpV3SettingsAndTheirAliasesFillTheRecord) {
+  const std::vector<std::string> forms[] = {
+      {"discover", "--v3-user", "simulator", "--v3-level", "authPriv", "--v3-auth", "SHA",
+       "--v3-auth-pass", "auctoritas", "--v3-priv", "aes", "--v3-priv-pass", "privatus",
+       "--v3-context", "ctx"},
+      {"status", "192.0.2.1", "-v", "3", "-u", "simulator", "-l", "AUTHPRIV", "-a", "Sha", "-A",
+       "auctoritas", "-x", "Aes", "-X", "privatus", "-n", "ctx"},
+  };
+  for (const auto& args : forms) {
+    SCOPED_TRACE(args[0]);
+    const Parsed p = parse(args);
+    ASSERT_EQ(p.rc, -1) << p.output;
+    ASSERT_EQ(p.check, "");
+    const ZelSnmpV3Settings& s = p.options.v3_settings;
+    EXPECT_TRUE(p.options.v3);
+    EXPECT_EQ(snmp_mode(p.options), 2);
+    EXPECT_STREQ(s.securityName, "simulator");
+    EXPECT_EQ(s.securityLevel, 2);
+    EXPECT_EQ(s.authProtocol, 2);
+    EXPECT_EQ(s.privProtocol, 2);
+    EXPECT_STREQ(s.authPassphrase, "auctoritas");
+    EXPECT_STREQ(s.privPassphrase, "privatus");
+    EXPECT_STREQ(s.contextName, "ctx");
+  }
   for (const char* v : {"1", "2c"}) {
     const Parsed c = parse({"status", "192.0.2.1", "-v", v, "-c", "public"});
     ASSERT_EQ(c.check, "") << v;
@@ -175,24 +185,6 @@ TEST(CliTest, TheResolvedAddressIsWhatThePluginGets) {
     ASSERT_EQ(p.check, "") << row.args[1];
     EXPECT_EQ(p.options.address, row.address) << row.args[1];
   }
-}
-
-TEST(CliTest, SnmpV3SettingsFillTheRecord) {
-  const Parsed p = parse({"discover", "--v3-user", "simulator", "--v3-level", "authPriv",
-                          "--v3-auth", "SHA", "--v3-auth-pass", "auctoritas", "--v3-priv",
-                          "aes", "--v3-priv-pass", "privatus", "--v3-context", "ctx"});
-  ASSERT_EQ(p.rc, -1) << p.output;
-  ASSERT_EQ(p.check, "");
-  const ZelSnmpV3Settings& s = p.options.v3_settings;
-  EXPECT_TRUE(p.options.v3);
-  EXPECT_EQ(snmp_mode(p.options), 2);
-  EXPECT_STREQ(s.securityName, "simulator");
-  EXPECT_EQ(s.securityLevel, 2);
-  EXPECT_EQ(s.authProtocol, 2);
-  EXPECT_EQ(s.privProtocol, 2);
-  EXPECT_STREQ(s.authPassphrase, "auctoritas");
-  EXPECT_STREQ(s.privPassphrase, "privatus");
-  EXPECT_STREQ(s.contextName, "ctx");
 }
 
 // Pass phrases kept off the command line (where ps shows them): the command
