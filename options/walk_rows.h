@@ -1,4 +1,4 @@
-// Reads the rows of a table walk of the request object: one PDU per row,
+// Reads a row of a table walk of the request object: one PDU per row,
 // holding one binding per column in the order the columns were added. A
 // missing binding or a value of another kind reads as 0 or as empty text,
 // so a short or odd answer never stops the reader.
@@ -8,7 +8,6 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "common/owned.h"
 #include "snmp/packet.h"
 
 // One row, lent by whoever holds the answer (a walk hands each answer to its
@@ -28,28 +27,6 @@ class ZelWalkRow {
   const IKasSnmpValue* value_at(size_t column) const;
 
   const IKasPdu* row_;
-};
-
-// The rows a walk kept in a list. The reader takes them off the front of
-// the list as it goes (the list stays the caller's, emptied); the list must
-// outlive the reader.
-class ZelWalkRows {
- public:
-  explicit ZelWalkRows(IKasPduList* list) : list_(list) {}
-  ZelWalkRows(const ZelWalkRows&) = delete;
-  ZelWalkRows& operator=(const ZelWalkRows&) = delete;
-
-  // Moves to the next row (the first on the first call); false after the
-  // last one.
-  bool next();
-  int32_t get_int(size_t column) const { return ZelWalkRow(row_.get()).get_int(column); }
-  void get_text(size_t column, char* out, size_t size) const {
-    ZelWalkRow(row_.get()).get_text(column, out, size);
-  }
-
- private:
-  IKasPduList* list_;
-  KalOwned<IKasPdu> row_;
 };
 
 #endif  // OPTIONS_WALK_ROWS_H_

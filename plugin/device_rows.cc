@@ -1,8 +1,6 @@
 // Row views, the table walk and the single gets the readers share.
 #include "plugin/device_rows.h"
 
-#include "common/text.h"
-#include "common/text_copy.h"
 #include "log/log.h"
 #include "snmp/binding.h"
 #include "snmp/value.h"
@@ -38,26 +36,7 @@ uint32_t ZelDeviceRow::get_uint(size_t column) const noexcept {
 }
 
 void ZelDeviceRow::get_text(size_t column, char* out, size_t size) const noexcept {
-  if (!out || size == 0) return;
-  out[0] = '\0';
-  const IKasSnmpValue* v = value(column);
-  if (!v) return;
-  // The text of an OCTET STRING is its octets and that of an identifier its
-  // dotted text, both lent by get_bytes: no text object to make.
-  const int tag = v->tag();
-  if (tag == kKasTagOctetString || tag == kKasTagOid) {
-    size_t length = 0;
-    int rc = kKalOk;
-    const uint8_t* bytes = v->get_bytes(&length, &rc);
-    if (rc == kKalOk) {
-      if (bytes && length != 0)
-        kal_copy_text(out, size, std::string_view(reinterpret_cast<const char*>(bytes), length));
-      return;
-    }
-  }
-  KalOwned<IKalText> text(v->to_text());
-  if (!text || !text->data()) return;
-  kal_copy_text(out, size, std::string_view(text->data(), text->length()));
+  kas_copy_value_text(value(column), out, size);
 }
 
 std::string_view ZelDeviceRow::get_bytes(size_t column) const noexcept {

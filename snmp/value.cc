@@ -2,7 +2,11 @@
 // functions built on it.
 #include "snmp/value.h"
 
+#include <string_view>
+
 #include "common/owned.h"
+#include "common/text.h"
+#include "common/text_copy.h"
 #include "snmp/value_base.h"
 
 IKasSnmpValue* kas_create_value(int tag, int* pStatus) {
@@ -62,4 +66,24 @@ IKasSnmpValue* kas_create_oid_from_text(const char* text, int* pStatus) {
   if (int rc = oid->set_text(text)) return kal_fail<IKasSnmpValue>(pStatus, rc);
   if (!oid->is_valid()) return kal_fail<IKasSnmpValue>(pStatus, kKalErrInvalidArg);
   return oid.detach();
+}
+
+void kas_copy_value_text(const IKasSnmpValue* value, char* out, size_t size) {
+  if (!out || size == 0) return;
+  out[0] = '\0';
+  if (!value) return;
+  const int tag = value->tag();
+  if (tag == kKasTagOctetString || tag == kKasTagOid) {
+    size_t length = 0;
+    int rc = kKalOk;
+    const uint8_t* bytes = value->get_bytes(&length, &rc);
+    if (rc == kKalOk) {
+      if (bytes && length != 0)
+        kal_copy_text(out, size, std::string_view(reinterpret_cast<const char*>(bytes), length));
+      return;
+    }
+  }
+  KalOwned<IKalText> text(value->to_text());
+  if (!text || !text->data()) return;
+  kal_copy_text(out, size, std::string_view(text->data(), text->length()));
 }

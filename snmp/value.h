@@ -288,6 +288,13 @@ bool kas_oid_text_is_valid(const char* text, size_t length);
 // Numeric order of two dotted texts, as IKasOid::compare_numeric.
 int kas_oid_compare_numeric(const char* a, size_t aLength, const char* b, size_t bLength);
 
+// The text of `value` into out[size], cut to size - 1 bytes and
+// NUL-terminated: an OCTET STRING's raw octets and an identifier's dotted
+// text (lent by get_bytes, no text object made), the text form of any other
+// kind; empty for a null value or a kind without text. Nothing is written
+// to a null or empty buffer.
+void kas_copy_value_text(const IKasSnmpValue* value, char* out, size_t size);
+
 // Creation functions. Each returns a new value that the caller owns and frees
 // with release(), or null; *pStatus (optional) receives 0 or the failure.
 //
