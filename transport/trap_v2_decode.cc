@@ -38,6 +38,19 @@ bool is_named(const IKasVarBind* b, const char* oid) {
   return text && n == std::strlen(oid) && std::memcmp(text, oid, n) == 0;
 }
 
+// Takes the first binding off `list` (which has one) and answers its value;
+// the name is dropped.
+IKasSnmpValue* take_first_value(IKasVarBindList* list) {
+  IKasVarBind* binding = nullptr;
+  IKasSnmpValue* name = nullptr;
+  IKasSnmpValue* value = nullptr;
+  list->remove_at(0, &binding);
+  binding->detach(&name, &value);
+  binding->release();
+  if (name) name->release();
+  return value;
+}
+
 }  // namespace
 
 int kas_decode_trap_v2(const uint8_t* data, size_t size, IKasSnmpPacket* packet) {
@@ -60,20 +73,9 @@ int kas_decode_trap_v2(const uint8_t* data, size_t size, IKasSnmpPacket* packet)
       list->at(1)->get_value()->tag() != kKasTagOid) {
     return kKasErrUndecodable;
   }
-  IKasVarBind* raw = nullptr;
-  IKasSnmpValue* name = nullptr;
-  IKasSnmpValue* value = nullptr;
-  list->remove_at(0, &raw);
-  raw->detach(&name, &value);
-  raw->release();
-  name->release();
-  rc = pdu->set_trap_timestamp(value);
+  rc = pdu->set_trap_timestamp(take_first_value(list));
   if (rc != kKalOk) return rc;
-  list->remove_at(0, &raw);
-  raw->detach(&name, &value);
-  raw->release();
-  name->release();
-  rc = pdu->set_trap_oid(value);
+  rc = pdu->set_trap_oid(take_first_value(list));
   if (rc != kKalOk) return rc;
   pdu->set_type(kKasPduTrap);
   list->mark_all(0);
