@@ -11,6 +11,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 #include "common/network_address.h"
 #include "plugin/export.h"
@@ -160,6 +161,13 @@ class ZEL_EXPORT CZelDevCommOption {
   // A walk from the first of `columns` that hands each row to `sink` as it
   // arrives (the answers are not kept).
   int run_walk(const char* const* columns, size_t count, IKalWalkRowSink* sink) const;
+  // run_walk with each row turned into an Entry as it arrives,
+  // convert(const ZelWalkRow&, Entry*), and staged in *staged (room for
+  // `expected` made first) for the caller to apply once the walk has
+  // succeeded.
+  template <class Entry, class Convert>
+  int walk_staged(const char* const* columns, size_t count, size_t expected,
+                  std::vector<Entry>* staged, Convert convert) const;
 
   // Connection settings.
   IKalNetworkAddress::EProtocol m_eProtocol;

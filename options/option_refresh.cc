@@ -5,6 +5,7 @@
 // which ask the device table whether their unit is installed.
 #include <cstring>
 #include <iterator>
+#include <new>
 #include <vector>
 
 #include "common/owned.h"
@@ -239,7 +240,11 @@ class StagingSink final : public IKalWalkRowSink {
   int row(const IKasPdu* answer) override {
     Entry entry{};
     convert_(ZelWalkRow(answer), &entry);
-    staged_->push_back(entry);
+    try {
+      staged_->push_back(entry);
+    } catch (const std::bad_alloc&) {
+      return kKalErrNoMemory;
+    }
     return kKalOk;
   }
 
@@ -248,17 +253,15 @@ class StagingSink final : public IKalWalkRowSink {
   Convert convert_;
 };
 
-// Walks `columns` into `staged` (see StagingSink); room for `expected` rows
-// is made first.
-template <class Entry, class Walk, class Convert>
-int walk_staged(Walk walk, const char* const* columns, size_t count, size_t expected,
-                std::vector<Entry>* staged, Convert convert) {
+}  // namespace
+
+template <class Entry, class Convert>
+int CZelDevCommOption::walk_staged(const char* const* columns, size_t count, size_t expected,
+                                   std::vector<Entry>* staged, Convert convert) const {
   staged->reserve(expected);
   StagingSink<Entry, Convert> sink(staged, convert);
-  return walk(columns, count, &sink);
+  return run_walk(columns, count, &sink);
 }
-
-}  // namespace
 
 int CZelDevCommOption::refresh_options() {
   initialize_data();
@@ -292,17 +295,15 @@ int CZelDevCommOption::refresh_system_attributes() {
 }
 
 int CZelDevCommOption::refresh_hrdevice_table() {
-  const auto walk = [this](const char* const* c, size_t n, IKalWalkRowSink* sink) {
-    return run_walk(c, n, sink);
-  };
   std::vector<DeviceEntry> staged;
-  const int rc = walk_staged(walk, kHrDeviceColumns, std::size(kHrDeviceColumns),
-                             static_cast<size_t>(kMaxDevices), &staged,
-                             [](const ZelWalkRow& row, DeviceEntry* entry) {
-                               entry->index = row.get_int(0);
-                               row.get_text(1, entry->descr, sizeof(entry->descr));
-                               entry->status = row.get_int(2);
-                             });
+  const int rc =
+      walk_staged(kHrDeviceColumns, std::size(kHrDeviceColumns),
+                  static_cast<size_t>(kMaxDevices), &staged,
+                  [](const ZelWalkRow& row, DeviceEntry* entry) {
+                    entry->index = row.get_int(0);
+                    row.get_text(1, entry->descr, sizeof(entry->descr));
+                    entry->status = row.get_int(2);
+                  });
   if (rc != kKalOk) return rc;
   int result = kKalOk;
   for (const DeviceEntry& entry : staged) {
@@ -331,25 +332,22 @@ struct InputRow {
 }  // namespace
 
 int CZelDevCommOption::refresh_input_tray_table() {
-  const auto walk = [this](const char* const* c, size_t n, IKalWalkRowSink* sink) {
-    return run_walk(c, n, sink);
-  };
   std::vector<InputRow> staged;
-  const int rc = walk_staged(walk, kInputColumns, std::size(kInputColumns),
-                             static_cast<size_t>(kMaxTrays), &staged,
-                             [](const ZelWalkRow& row, InputRow* r) {
-                               InputTrayEntry& entry = r->entry;
-                               entry.type = row.get_int(0);
-                               r->dim_unit = row.get_int(1);
-                               entry.feed_dim_chosen = row.get_int(2);
-                               entry.cross_feed_dim_chosen = row.get_int(3);
-                               r->capacity_unit = row.get_int(4);
-                               r->maximum = row.get_int(5);
-                               r->current = row.get_int(6);
-                               row.get_text(7, entry.name, sizeof(entry.name));
-                               row.get_text(8, entry.description, sizeof(entry.description));
-                               row.get_text(9, entry.media_type, sizeof(entry.media_type));
-                             });
+  const int rc = walk_staged(
+      kInputColumns, std::size(kInputColumns), static_cast<size_t>(kMaxTrays),
+      &staged, [](const ZelWalkRow& row, InputRow* r) {
+        InputTrayEntry& entry = r->entry;
+        entry.type = row.get_int(0);
+        r->dim_unit = row.get_int(1);
+        entry.feed_dim_chosen = row.get_int(2);
+        entry.cross_feed_dim_chosen = row.get_int(3);
+        r->capacity_unit = row.get_int(4);
+        r->maximum = row.get_int(5);
+        r->current = row.get_int(6);
+        row.get_text(7, entry.name, sizeof(entry.name));
+        row.get_text(8, entry.description, sizeof(entry.description));
+        row.get_text(9, entry.media_type, sizeof(entry.media_type));
+      });
   if (rc != kKalOk) return rc;
   int32_t ordinal = 0;
   for (InputRow& r : staged) {
@@ -371,17 +369,14 @@ int CZelDevCommOption::refresh_input_tray_table() {
 }
 
 int CZelDevCommOption::refresh_output_tray_table() {
-  const auto walk = [this](const char* const* c, size_t n, IKalWalkRowSink* sink) {
-    return run_walk(c, n, sink);
-  };
   std::vector<OutputTrayEntry> staged;
-  const int rc = walk_staged(walk, kOutputColumns, std::size(kOutputColumns),
-                             static_cast<size_t>(kMaxTrays), &staged,
-                             [](const ZelWalkRow& row, OutputTrayEntry* entry) {
-                               entry->type = row.get_int(0);
-                               row.get_text(1, entry->name, sizeof(entry->name));
-                               entry->offset_stacking = row.get_int(2);
-                             });
+  const int rc = walk_staged(
+      kOutputColumns, std::size(kOutputColumns), static_cast<size_t>(kMaxTrays),
+      &staged, [](const ZelWalkRow& row, OutputTrayEntry* entry) {
+        entry->type = row.get_int(0);
+        row.get_text(1, entry->name, sizeof(entry->name));
+        entry->offset_stacking = row.get_int(2);
+      });
   if (rc != kKalOk) return rc;
   int32_t ordinal = 0;
   for (OutputTrayEntry entry : staged) {
